@@ -1,0 +1,24 @@
+# Native build: the modules over the simulated machine, the hermetic suite, benchmarks.
+
+file(GLOB ZELKOR_SIM_SOURCES CONFIGURE_DEPENDS src/platform/sim/*.cpp)
+add_library(zelkor_native STATIC ${ZELKOR_MODULE_SOURCES} ${ZELKOR_SIM_SOURCES})
+target_include_directories(zelkor_native PUBLIC ${ZELKOR_INCLUDE_DIRS})
+find_package(Threads REQUIRED)
+target_link_libraries(zelkor_native PUBLIC Threads::Threads)
+
+file(GLOB_RECURSE ZELKOR_TEST_SOURCES CONFIGURE_DEPENDS tests/*.cpp tests/*.c)
+list(FILTER ZELKOR_TEST_SOURCES EXCLUDE REGEX "/tests/wine/")
+list(FILTER ZELKOR_TEST_SOURCES EXCLUDE REGEX "/tests/fuzz/")
+add_executable(zelkor_tests ${ZELKOR_TEST_SOURCES})
+target_include_directories(zelkor_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+target_link_libraries(zelkor_tests PRIVATE zelkor_native GTest::gtest_main)
+gtest_discover_tests(zelkor_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120)
+
+if(ZELKOR_SANITIZE STREQUAL "")
+  find_package(benchmark QUIET)
+  if(benchmark_FOUND)
+    file(GLOB ZELKOR_BENCH_SOURCES CONFIGURE_DEPENDS bench/*.cpp)
+    add_executable(zelkor_bench ${ZELKOR_BENCH_SOURCES})
+    target_link_libraries(zelkor_bench PRIVATE zelkor_native benchmark::benchmark)
+  endif()
+endif()

@@ -1,0 +1,115 @@
+/*
+ * zelkor.h - the C interface of Zelkor.dll.
+ *
+ * Every export is a flat C function with the C calling convention, undecorated.
+ * Booleans are 32-bit integers (non-zero is true) unless stated otherwise. Records are
+ * plain structures whose sizes and field offsets are fixed and checked below.
+ * Wide text is UTF-16 (zk_wchar).
+ */
+#ifndef ZELKOR_H
+#define ZELKOR_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#ifdef _WIN32
+#  ifdef ZELKOR_BUILDING
+#    define ZK_API __declspec(dllexport)
+#  else
+#    define ZK_API __declspec(dllimport)
+#  endif
+#  define ZK_CALL __cdecl
+typedef wchar_t zk_wchar;
+#else
+#  define ZK_API __attribute__((visibility("default")))
+#  define ZK_CALL
+#  ifdef __cplusplus
+typedef char16_t zk_wchar;
+#  else
+typedef uint16_t zk_wchar;
+#  endif
+#endif
+
+#ifdef __cplusplus
+#  define ZK_STATIC_ASSERT(cond, msg) static_assert(cond, msg)
+extern "C" {
+#else
+#  define ZK_STATIC_ASSERT(cond, msg) _Static_assert(cond, msg)
+#endif
+
+/* ---------------------------------------------------------------------------------
+ * Sampling engine: stutter risk from the wake-up lateness of a timer-driven worker,
+ * system page-fault growth and processor clock throttling.
+ * ------------------------------------------------------------------------------- */
+
+typedef struct QtmConfig {
+    int32_t sampleIntervalUs; /* pause between samples, µs; at least 200 (default 1000) */
+    int32_t windowSize;       /* samples in the sliding window; at least 20 (default 200) */
+    double emaAlpha;          /* weight of the newest jitter in the smoothed jitter (0.25) */
+    double spikeFloorMs;      /* lowest spike threshold, ms (3.0) */
+    double spikeFactor;       /* spike = sample >= factor x mean, or the floor (2.5) */
+    double thermalRatio;      /* throttled when current/max clock is below this (0.85) */
+} QtmConfig;
+
+typedef struct QtmMetrics {
+    double meanMs;       /* mean of the window, ms */
+    double jitterMs;     /* population standard deviation of the window, ms */
+    double jitterEmaMs;  /* smoothed jitterMs */
+    double risk;         /* stutter risk, 0.0 to 1.0 */
+    double p1Ms;         /* low percentile of the window */
+    double p99Ms;        /* high percentile of the window */
+    uint32_t spikes;     /* window samples at or above the spike threshold */
+    uint32_t hardPF;     /* system page-fault growth since the previous analysed tick */
+    uint8_t thermal;     /* 1 when the processor was found throttled */
+    uint8_t reserved[7]; /* zero after a reset */
+} QtmMetrics;
+
+ZK_STATIC_ASSERT(sizeof(QtmConfig) == 40, "QtmConfig is 40 bytes");
+ZK_STATIC_ASSERT(offsetof(QtmConfig, sampleIntervalUs) == 0, "QtmConfig layout");
+ZK_STATIC_ASSERT(offsetof(QtmConfig, windowSize) == 4, "QtmConfig layout");
+ZK_STATIC_ASSERT(offsetof(QtmConfig, emaAlpha) == 8, "QtmConfig layout");
+ZK_STATIC_ASSERT(offsetof(QtmConfig, spikeFloorMs) == 16, "QtmConfig layout");
+ZK_STATIC_ASSERT(offsetof(QtmConfig, spikeFactor) == 24, "QtmConfig layout");
+ZK_STATIC_ASSERT(offsetof(QtmConfig, thermalRatio) == 32, "QtmConfig layout");
+
+ZK_STATIC_ASSERT(sizeof(QtmMetrics) == 64, "QtmMetrics is 64 bytes");
+ZK_STATIC_ASSERT(offsetof(QtmMetrics, meanMs) == 0, "QtmMetrics layout");
+ZK_STATIC_ASSERT(offsetof(QtmMetrics, jitterMs) == 8, "QtmMetrics layout");
+ZK_STATIC_ASSERT(offsetof(QtmMetrics, jitterEmaMs) == 16, "QtmMetrics layout");
+ZK_STATIC_ASSERT(offsetof(QtmMetrics, risk) == 24, "QtmMetrics layout");
+ZK_STATIC_ASSERT(offsetof(QtmMetrics, p1Ms) == 32, "QtmMetrics layout");
+ZK_STATIC_ASSERT(offsetof(QtmMetrics, p99Ms) == 40, "QtmMetrics layout");
+ZK_STATIC_ASSERT(offsetof(QtmMetrics, spikes) == 48, "QtmMetrics layout");
+ZK_STATIC_ASSERT(offsetof(QtmMetrics, hardPF) == 52, "QtmMetrics layout");
+ZK_STATIC_ASSERT(offsetof(QtmMetrics, thermal) == 56, "QtmMetrics layout");
+
+/* Receives one zero-terminated log line; called on the sampling worker's thread. */
+typedef void(ZK_CALL* QtmLogCallback)(const char* line);
+
+/* Starts the sampling worker; returns 1 (also when already running), 0 when the worker
+ * thread could not be created. */
+ZK_API int ZK_CALL QTM_Start(void);
+/* Stops the sampling worker and waits for it to finish its tick (returns at once when
+ * called from the worker's own thread, which then ends after its tick). */
+ZK_API void ZK_CALL QTM_Stop(void);
+/* Copies the current configuration into *out; null is ignored. */
+ZK_API void ZK_CALL QTM_GetConfig(QtmConfig* out);
+/* Raises sampleIntervalUs to 200 and windowSize to 20 where lower (writing them back into
+ * *cfg), then stores the record; null is ignored. */
+ZK_API void ZK_CALL QTM_SetConfig(QtmConfig* cfg);
+/* Copies the latest published metrics into *out; null is ignored. */
+ZK_API void ZK_CALL QTM_GetMetrics(QtmMetrics* out);
+/* Returns the latest published stutter risk, 0.0 to 1.0. */
+ZK_API double ZK_CALL QTM_GetStutterRisk(void);
+/* Zeroes the metrics, the page-fault baseline and the sample window (the smoothed jitter
+ * carries on). */
+ZK_API void ZK_CALL QTM_ResetMetrics(void);
+/* Sets the sampling log callback (null silences it); a non-null callback is called at
+ * once with "[QTM] Logging enabled.". */
+ZK_API void ZK_CALL QTM_SetLogCallback(QtmLogCallback cb);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* ZELKOR_H */

@@ -1,0 +1,63 @@
+#pragma once
+// Windows' own numbers, shared by both platform implementations and the modules.
+
+#include <cstdint>
+
+namespace zk::win {
+
+// Process access rights.
+inline constexpr std::uint32_t PROCESS_TERMINATE = 0x0001;
+inline constexpr std::uint32_t PROCESS_VM_READ = 0x0010;
+inline constexpr std::uint32_t PROCESS_SET_QUOTA = 0x0100;
+inline constexpr std::uint32_t PROCESS_SET_INFORMATION = 0x0200;
+inline constexpr std::uint32_t PROCESS_QUERY_INFORMATION = 0x0400;
+inline constexpr std::uint32_t PROCESS_QUERY_LIMITED_INFORMATION = 0x1000;
+inline constexpr std::uint32_t SYNCHRONIZE = 0x00100000;
+
+// Token access rights.
+inline constexpr std::uint32_t TOKEN_QUERY = 0x0008;
+inline constexpr std::uint32_t TOKEN_ADJUST_PRIVILEGES = 0x0020;
+
+// Priority classes.
+inline constexpr std::uint32_t IDLE_PRIORITY_CLASS = 0x40;
+inline constexpr std::uint32_t BELOW_NORMAL_PRIORITY_CLASS = 0x4000;
+inline constexpr std::uint32_t NORMAL_PRIORITY_CLASS = 0x20;
+inline constexpr std::uint32_t ABOVE_NORMAL_PRIORITY_CLASS = 0x8000;
+inline constexpr std::uint32_t HIGH_PRIORITY_CLASS = 0x80;
+inline constexpr std::uint32_t REALTIME_PRIORITY_CLASS = 0x100;
+inline constexpr std::uint32_t PROCESS_MODE_BACKGROUND_BEGIN = 0x00100000;
+inline constexpr std::uint32_t PROCESS_MODE_BACKGROUND_END = 0x00200000;
+
+inline constexpr std::uint32_t STILL_ACTIVE = 259;
+
+// Win32 error codes.
+inline constexpr std::uint32_t ERROR_SUCCESS = 0;
+inline constexpr std::uint32_t ERROR_FILE_NOT_FOUND = 2;
+inline constexpr std::uint32_t ERROR_ACCESS_DENIED = 5;
+inline constexpr std::uint32_t ERROR_INVALID_HANDLE = 6;
+inline constexpr std::uint32_t ERROR_NOT_ENOUGH_MEMORY = 8;
+inline constexpr std::uint32_t ERROR_NO_MORE_FILES = 18;
+inline constexpr std::uint32_t ERROR_INVALID_PARAMETER = 87;
+inline constexpr std::uint32_t ERROR_INSUFFICIENT_BUFFER = 122;
+inline constexpr std::uint32_t ERROR_PROC_NOT_FOUND = 127;
+inline constexpr std::uint32_t ERROR_NOT_ALL_ASSIGNED = 1300;
+inline constexpr std::uint32_t ERROR_NO_SUCH_PRIVILEGE = 1313;
+
+// NTSTATUS values.
+inline constexpr std::int32_t STATUS_SUCCESS = 0;
+inline constexpr std::int32_t STATUS_NOT_IMPLEMENTED = static_cast<std::int32_t>(0xC0000002);
+inline constexpr std::int32_t STATUS_INVALID_INFO_CLASS = static_cast<std::int32_t>(0xC0000003);
+inline constexpr std::int32_t STATUS_ACCESS_DENIED = static_cast<std::int32_t>(0xC0000022);
+inline constexpr std::int32_t STATUS_BUFFER_TOO_SMALL = static_cast<std::int32_t>(0xC0000023);
+inline constexpr std::int32_t STATUS_PRIVILEGE_NOT_HELD = static_cast<std::int32_t>(0xC0000061);
+inline constexpr std::int32_t STATUS_INVALID_PARAMETER = static_cast<std::int32_t>(0xC000000D);
+inline constexpr std::int32_t STATUS_PROCEDURE_NOT_FOUND = static_cast<std::int32_t>(0xC000007A);
+
+// Information classes.
+inline constexpr std::uint32_t ProcessBreakOnTermination = 29;
+inline constexpr std::uint32_t ProcessIoPriority = 33;
+inline constexpr std::uint32_t ProcessorInformation = 11;            // NtPowerInformation level
+inline constexpr std::uint32_t SystemMemoryListInformation = 80;     // NtSetSystemInformation class
+inline constexpr std::uint32_t ProcessProtectionLevelInfo = 7;       // GetProcessInformation class
+
+}  // namespace zk::win

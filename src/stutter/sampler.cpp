@@ -1,0 +1,240 @@
+#include "stutter/sampler.h"
+
+#include <algorithm>
+
+#include "platform/platform.h"
+#include "stutter/window_stats.h"
+
+namespace zk::stutter {
+
+namespace {
+
+constexpr std::size_t kMinAnalysed = 10;
+// Reserving more than this up front would let a host's windowSize exhaust memory at
+// start; a larger window still grows one sample per tick.
+constexpr std::size_t kMaxReserve = 1u << 16;
+constexpr std::uint32_t kPowerBufferBytes = 1536;  // 64 entries of six 32-bit fields
+
+}  // namespace
+
+QtmConfig defaultQtmConfig() { return QtmConfig{1000, 200, 0.25, 3.0, 2.5, 0.85}; }
+
+Sampler::Sampler() : config_(defaultQtmConfig()) {}
+
+Sampler::~Sampler() {
+    stop();
+    std::unique_lock lk(aliveMutex_);
+    aliveCv_.wait(lk, [&] { return !workerAlive_; });
+}
+
+// --- lifecycle ------------------------------------------------------------------------
+
+int Sampler::start() {
+    std::lock_guard lk(lifecycleMutex_);
+    if (running_.load()) return 1;
+    std::uint64_t generation;
+    {
+        std::lock_guard wl(windowMutex_);
+        window_.clear();
+        pfBaseline_ = 0;
+        ++epoch_;
+        generation = ++generation_;
+    }
+    running_.store(true);
+    if (!platform::api().startThread(worker_, [this, generation] { run(generation); })) {
+        running_.store(false);
+        return 0;
+    }
+    return 1;
+}
+
+void Sampler::stop() {
+    std::thread worker;
+    {
+        std::lock_guard lk(lifecycleMutex_);
+        if (!running_.load()) return;
+        running_.store(false);
+        worker = std::move(worker_);
+    }
+    // Joined outside the lifecycle lock: the worker's log callback may call start or stop.
+    if (!worker.joinable()) return;
+    if (worker.get_id() == std::this_thread::get_id())
+        worker.detach();  // called from the worker itself: it ends after this tick
+    else
+        worker.join();
+}
+
+bool Sampler::keepRunning() const {
+    return running_.load() && generation_.load() == runGeneration_;
+}
+
+void Sampler::run(std::uint64_t generation) {
+    {
+        // A worker left behind by a stop from its own thread may still be finishing its
+        // tick; wait for it so that worker-owned state has one owner at a time.
+        std::unique_lock lk(aliveMutex_);
+        aliveCv_.wait(lk, [&] { return !workerAlive_; });
+        workerAlive_ = true;
+    }
+    runGeneration_ = generation;
+    beginRun();
+    log("[QTM] Sampling started.");
+    while (keepRunning()) tick();
+    log("[QTM] Sampling stopped.");
+    {
+        std::lock_guard lk(aliveMutex_);
+        workerAlive_ = false;
+    }
+    aliveCv_.notify_all();
+}
+
+// --- configuration, metrics, log ------------------------------------------------------
+
+QtmConfig Sampler::config() const {
+    std::lock_guard lk(configMutex_);
+    return config_;
+}
+
+void Sampler::getConfig(QtmConfig* out) const {
+    if (out) *out = config();
+}
+
+void Sampler::setConfig(QtmConfig* cfg) {
+    if (!cfg) return;
+    if (cfg->sampleIntervalUs < 200) cfg->sampleIntervalUs = 200;
+    if (cfg->windowSize < 20) cfg->windowSize = 20;
+    std::lock_guard lk(configMutex_);
+    config_ = *cfg;
+}
+
+void Sampler::getMetrics(QtmMetrics* out) const {
+    if (!out) return;
+    std::lock_guard lk(metricsMutex_);
+    *out = metrics_;
+}
+
+double Sampler::risk() const {
+    std::lock_guard lk(metricsMutex_);
+    return metrics_.risk;
+}
+
+void Sampler::resetMetrics() {
+    std::lock_guard wl(windowMutex_);
+    std::lock_guard ml(metricsMutex_);
+    metrics_ = QtmMetrics{};
+    window_.clear();
+    pfBaseline_ = 0;
+    ++epoch_;
+}
+
+std::size_t Sampler::windowLength() {
+    std::lock_guard lk(windowMutex_);
+    return window_.size();
+}
+
+void Sampler::setLogCallback(QtmLogCallback cb) {
+    log_.store(cb);
+    if (cb) cb("[QTM] Logging enabled.");
+}
+
+void Sampler::log(const char* line) const {
+    if (QtmLogCallback cb = log_.load()) cb(line);
+}
+
+// --- the worker's steps ---------------------------------------------------------------
+
+void Sampler::beginRun() {
+    auto& p = platform::api();
+    frequency_ = p.queryPerformanceFrequency();
+    if (frequency_ <= 0) frequency_ = 1;
+    previousCounter_ = p.queryPerformanceCounter();
+    const auto want = std::min<std::size_t>(static_cast<std::size_t>(config().windowSize), kMaxReserve);
+    std::lock_guard lk(windowMutex_);
+    if (window_.capacity() < want) window_.reserve(want);
+    if (sorted_.capacity() < want) sorted_.reserve(want);
+}
+
+void Sampler::tick() {
+    auto& p = platform::api();
+    const int intervalUs = config().sampleIntervalUs;
+    p.sleepMs(static_cast<std::uint32_t>(std::max(intervalUs / 1000, 1)));
+    const std::int64_t now = p.queryPerformanceCounter();
+    const double sampleMs =
+        static_cast<double>(now - previousCounter_) / static_cast<double>(frequency_) * 1000.0;
+    previousCounter_ = now;
+    processSample(sampleMs);
+}
+
+void Sampler::processSample(double sampleMs) {
+    const QtmConfig cfg = config();
+    std::uint64_t epoch;
+    {
+        std::lock_guard lk(windowMutex_);
+        if (generation_.load() != runGeneration_) return;  // a newer start owns the window
+        window_.push_back(sampleMs);
+        if (window_.size() > static_cast<std::size_t>(cfg.windowSize)) window_.erase(window_.begin());
+        if (window_.size() < kMinAnalysed) return;
+        sorted_.assign(window_.begin(), window_.end());  // reuses the reserved buffer
+        epoch = epoch_.load();
+    }
+    std::sort(sorted_.begin(), sorted_.end());
+    const WindowStats s = analyseSorted(sorted_.data(), sorted_.size(), cfg.spikeFactor, cfg.spikeFloorMs);
+    emaState_ = (1.0 - cfg.emaAlpha) * emaState_ + cfg.emaAlpha * s.jitterMs;
+
+    const std::uint64_t sum = pageFaultSum();
+    std::uint32_t hardPF;
+    {
+        std::lock_guard lk(windowMutex_);
+        if (epoch_.load() != epoch) return;  // reset or restarted meanwhile
+        hardPF = (pfBaseline_ != 0 && sum > pfBaseline_) ? static_cast<std::uint32_t>(sum - pfBaseline_) : 0;
+        pfBaseline_ = sum;
+    }
+    const bool thermal = throttled(cfg.thermalRatio);
+    const double risk = stutterRisk(s.p99Ms, emaState_, hardPF, s.spikes, thermal);
+
+    std::lock_guard lk(metricsMutex_);
+    if (epoch_.load() != epoch) return;
+    metrics_.meanMs = s.meanMs;
+    metrics_.jitterMs = s.jitterMs;
+    metrics_.jitterEmaMs = emaState_;
+    metrics_.p1Ms = s.p1Ms;
+    metrics_.p99Ms = s.p99Ms;
+    metrics_.spikes = s.spikes;
+    metrics_.hardPF = hardPF;
+    metrics_.thermal = thermal ? 1 : 0;
+    metrics_.risk = risk;
+}
+
+std::uint64_t Sampler::pageFaultSum() {
+    auto& p = platform::api();
+    std::uint64_t sum = 0;
+    platform::UniqueHandle snapshot = p.createProcessSnapshot();
+    if (!snapshot) return 0;
+    platform::ProcessEntry entry;
+    platform::MemoryCounters counters;
+    for (bool ok = p.processFirst(snapshot.get(), entry); ok; ok = p.processNext(snapshot.get(), entry)) {
+        platform::UniqueHandle process = p.openProcess(win::PROCESS_QUERY_LIMITED_INFORMATION, false, entry.pid);
+        if (process && p.getProcessMemoryInfo(process.get(), counters)) sum += counters.pageFaultCount;
+    }
+    return sum;
+}
+
+bool Sampler::throttled(double ratio) {
+    auto& p = platform::api();
+    if (!p.hasRoutine(platform::Routine::NtPowerInformation)) return false;
+    std::uint32_t buffer[kPowerBufferBytes / sizeof(std::uint32_t)] = {};
+    if (p.ntPowerInformation(win::ProcessorInformation, nullptr, 0, buffer, kPowerBufferBytes) != 0)
+        return false;
+    const std::uint32_t maxMhz = buffer[1];
+    const std::uint32_t currentMhz = buffer[2];
+    if (maxMhz == 0) return false;
+    return static_cast<double>(currentMhz) / static_cast<double>(maxMhz) < ratio;
+}
+
+Sampler& sampler() {
+    // Never destroyed: a host may unload the library with the worker still running.
+    static Sampler* instance = new Sampler();
+    return *instance;
+}
+
+}  // namespace zk::stutter

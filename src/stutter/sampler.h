@@ -1,0 +1,90 @@
+#pragma once
+// The sampling engine: a worker that measures its own wake-up lateness and publishes
+// the stutter metrics.
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "zelkor.h"
+
+namespace zk::stutter {
+
+QtmConfig defaultQtmConfig();
+
+class Sampler {
+public:
+    Sampler();
+    ~Sampler();
+    Sampler(const Sampler&) = delete;
+    Sampler& operator=(const Sampler&) = delete;
+
+    int start();
+    void stop();
+    bool running() const { return running_.load(); }
+    void getConfig(QtmConfig* out) const;
+    void setConfig(QtmConfig* cfg);
+    void getMetrics(QtmMetrics* out) const;
+    double risk() const;
+    void resetMetrics();
+    void setLogCallback(QtmLogCallback cb);
+
+    // The worker's steps, public so that tests can drive them on the simulated clock.
+    // beginRun: read the counter frequency and counter, reserve the window.
+    void beginRun();
+    // One tick: sleep, take the sample, analyse and publish.
+    void tick();
+    // The tick after the sleep and measurement, with a given sample.
+    void processSample(double sampleMs);
+    double smoothedJitter() const { return emaState_; }
+    std::size_t windowLength();
+
+private:
+    void run(std::uint64_t generation);
+    bool keepRunning() const;
+    void log(const char* line) const;
+    QtmConfig config() const;
+    static std::uint64_t pageFaultSum();
+    static bool throttled(double ratio);
+
+    // Configuration; the worker copies it once per tick.
+    mutable std::mutex configMutex_;
+    QtmConfig config_;
+
+    // The window and page-fault baseline. Start and reset clear them under this lock and
+    // move the epoch on, so that a tick begun before them publishes nothing.
+    std::mutex windowMutex_;
+    std::vector<double> window_;
+    std::uint64_t pfBaseline_ = 0;
+    std::atomic<std::uint64_t> epoch_{0};
+    std::atomic<std::uint64_t> generation_{0};  // moved on by every start
+
+    // Published metrics; held only for a copy.
+    mutable std::mutex metricsMutex_;
+    QtmMetrics metrics_{};
+
+    // Worker-owned: only one worker runs at a time (see run()).
+    double emaState_ = 0.0;
+    std::int64_t frequency_ = 1;
+    std::int64_t previousCounter_ = 0;
+    std::uint64_t runGeneration_ = 0;
+    std::vector<double> sorted_;
+
+    // Lifecycle.
+    std::atomic<bool> running_{false};
+    std::mutex lifecycleMutex_;
+    std::thread worker_;
+    std::mutex aliveMutex_;
+    std::condition_variable aliveCv_;
+    bool workerAlive_ = false;
+
+    std::atomic<QtmLogCallback> log_{nullptr};
+};
+
+// The process-wide sampling engine behind the QTM_ exports.
+Sampler& sampler();
+
+}  // namespace zk::stutter
