@@ -108,6 +108,36 @@ ZK_API void ZK_CALL QTM_ResetMetrics(void);
  * once with "[QTM] Logging enabled.". */
 ZK_API void ZK_CALL QTM_SetLogCallback(QtmLogCallback cb);
 
+/* ---------------------------------------------------------------------------------
+ * Offender profiler
+ * ------------------------------------------------------------------------------- */
+
+/* (PF_ exports and PfRootCause) */
+
+/* ---------------------------------------------------------------------------------
+ * Recovery shared state, recovery engine and stutter root cause
+ * ------------------------------------------------------------------------------- */
+
+/* (QTM_ recovery records and exports) */
+
+/* ---------------------------------------------------------------------------------
+ * Offender throttle and restore
+ * ------------------------------------------------------------------------------- */
+
+/* (Zelkor_Throttle_ exports) */
+
+/* ---------------------------------------------------------------------------------
+ * I/O tuner
+ * ------------------------------------------------------------------------------- */
+
+/* (process classification, inverse I/O and CPU priority, restore, hard quarantine) */
+
+/* ---------------------------------------------------------------------------------
+ * Memory relief
+ * ------------------------------------------------------------------------------- */
+
+/* (MemoryStats and the memory exports) */
+
 #ifdef __cplusplus
 }
 #endif
