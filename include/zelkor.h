@@ -118,7 +118,55 @@ ZK_API void ZK_CALL QTM_SetLogCallback(QtmLogCallback cb);
  * Recovery shared state, recovery engine and stutter root cause
  * ------------------------------------------------------------------------------- */
 
-/* (QTM_ recovery records and exports) */
+/* The host's recovery settings; all zero at load (every real stutter then counts as hard
+ * and no cooldown applies). 32 bytes, natural alignment. */
+typedef struct QtmRecoveryConfig {
+    int32_t softMinScore;       /* lowest recovery score for a soft recovery */
+    int32_t hardMinScore;       /* lowest recovery score for a hard recovery */
+    int32_t surgicalL2MinScore; /* lowest score for surgical level 2 (idle priority) */
+    int32_t surgicalL3MinScore; /* lowest score for surgical level 3 (working-set trim) */
+    double softCooldownSec;     /* seconds after a soft recovery before the next one */
+    double hardCooldownSec;     /* seconds after a hard recovery before the next hard one */
+} QtmRecoveryConfig;
+
+/* Recovery counters since load; never reset. */
+typedef struct QtmRecoveryMetrics {
+    uint64_t softRecoveries;   /* soft recoveries finished */
+    uint64_t hardRecoveries;   /* hard recoveries finished */
+    uint64_t surgicalFailures; /* surgical transactions that could not open or rolled back */
+    uint64_t surgicalL1;       /* surgical transactions that ended at level 1 */
+    uint64_t surgicalL2;       /* ... at level 2 */
+    uint64_t surgicalL3;       /* ... at level 3 */
+} QtmRecoveryMetrics;
+
+ZK_STATIC_ASSERT(sizeof(QtmRecoveryConfig) == 32, "QtmRecoveryConfig is 32 bytes");
+ZK_STATIC_ASSERT(offsetof(QtmRecoveryConfig, softMinScore) == 0, "QtmRecoveryConfig layout");
+ZK_STATIC_ASSERT(offsetof(QtmRecoveryConfig, hardMinScore) == 4, "QtmRecoveryConfig layout");
+ZK_STATIC_ASSERT(offsetof(QtmRecoveryConfig, surgicalL2MinScore) == 8, "QtmRecoveryConfig layout");
+ZK_STATIC_ASSERT(offsetof(QtmRecoveryConfig, surgicalL3MinScore) == 12, "QtmRecoveryConfig layout");
+ZK_STATIC_ASSERT(offsetof(QtmRecoveryConfig, softCooldownSec) == 16, "QtmRecoveryConfig layout");
+ZK_STATIC_ASSERT(offsetof(QtmRecoveryConfig, hardCooldownSec) == 24, "QtmRecoveryConfig layout");
+
+ZK_STATIC_ASSERT(sizeof(QtmRecoveryMetrics) == 48, "QtmRecoveryMetrics is 48 bytes");
+ZK_STATIC_ASSERT(offsetof(QtmRecoveryMetrics, softRecoveries) == 0, "QtmRecoveryMetrics layout");
+ZK_STATIC_ASSERT(offsetof(QtmRecoveryMetrics, hardRecoveries) == 8, "QtmRecoveryMetrics layout");
+ZK_STATIC_ASSERT(offsetof(QtmRecoveryMetrics, surgicalFailures) == 16, "QtmRecoveryMetrics layout");
+ZK_STATIC_ASSERT(offsetof(QtmRecoveryMetrics, surgicalL1) == 24, "QtmRecoveryMetrics layout");
+ZK_STATIC_ASSERT(offsetof(QtmRecoveryMetrics, surgicalL2) == 32, "QtmRecoveryMetrics layout");
+ZK_STATIC_ASSERT(offsetof(QtmRecoveryMetrics, surgicalL3) == 40, "QtmRecoveryMetrics layout");
+
+/* Receives one zero-terminated recovery log line, level prefix included; called on the
+ * thread that runs the recovery. */
+typedef void(ZK_CALL* QtmStutterLogCallback)(const char* line);
+
+/* Stores the recovery settings (copied; no field is checked); null is ignored. */
+ZK_API void ZK_CALL QTM_SetRecoveryConfig(const QtmRecoveryConfig* cfg);
+/* Copies the six recovery counters into *out; null is ignored. */
+ZK_API void ZK_CALL QTM_GetRecoveryMetrics(QtmRecoveryMetrics* out);
+/* Sets the recovery log callback; null sends the lines to the debugger output. */
+ZK_API void ZK_CALL QTM_Stutter_SetLogCallback(QtmStutterLogCallback cb);
+/* Sets the lowest recovery log level shown, limited to 0 (debug) .. 3 (nothing); 1 at load. */
+ZK_API void ZK_CALL QTM_Stutter_SetMinLogLevel(int32_t level);
 
 /* ---------------------------------------------------------------------------------
  * Offender throttle and restore

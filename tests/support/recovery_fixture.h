@@ -1,0 +1,73 @@
+#pragma once
+// Fixture for the recovery tests: fresh recovery state, every recovery log line captured
+// (debug included), and fake action exports that record their calls.
+
+#include <gtest/gtest.h>
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "stutter/recovery_log.h"
+#include "stutter/recovery_state.h"
+#include "support/machine_fixture.h"
+#include "zelkor.h"
+
+namespace zk::test {
+
+// Lines from the recovery log callback.
+class RecoveryLines {
+public:
+    static void ZK_CALL collect(const char* line) {
+        std::lock_guard lk(mutex());
+        lines().emplace_back(line);
+    }
+    static std::vector<std::string> all() {
+        std::lock_guard lk(mutex());
+        return lines();
+    }
+    static void clear() {
+        std::lock_guard lk(mutex());
+        lines().clear();
+    }
+    static int count(const std::string& line) {
+        int n = 0;
+        for (const auto& l : all()) n += l == line;
+        return n;
+    }
+    static int countContaining(const std::string& part) {
+        int n = 0;
+        for (const auto& l : all()) n += l.find(part) != std::string::npos;
+        return n;
+    }
+
+private:
+    static std::mutex& mutex() {
+        static std::mutex m;
+        return m;
+    }
+    static std::vector<std::string>& lines() {
+        static std::vector<std::string> v;
+        return v;
+    }
+};
+
+class RecoveryTest : public MachineTest {
+protected:
+    void SetUp() override {
+        stutter::recoveryState().resetForTests();
+        stutter::recoveryLog().resetForTests();
+        RecoveryLines::clear();
+        QTM_Stutter_SetLogCallback(&RecoveryLines::collect);
+        QTM_Stutter_SetMinLogLevel(0);
+    }
+    void TearDown() override {
+        QTM_Stutter_SetLogCallback(nullptr);
+        MachineTest::TearDown();
+    }
+    static std::vector<std::string> lines() { return RecoveryLines::all(); }
+    static int count(const std::string& line) { return RecoveryLines::count(line); }
+    double now() { return stutter::wallClockSeconds(); }
+};
+
+}  // namespace zk::test
