@@ -166,10 +166,15 @@ public:
     // An export of this library's own loaded module by name; nullptr when the module or
     // the export cannot be found.
     virtual void* findOwnExport(const char* name) = 0;
+    // Finds this library's own module "Zelkor.dll", loading it by that name when it is not
+    // loaded (it is never released); false when neither works.
+    virtual bool loadOwnModule() = 0;
 
     // --- text -----------------------------------------------------------------------
     // Wide to narrow in the system's ANSI code page (WideCharToMultiByte(CP_ACP)).
     virtual std::string wideToAnsi(std::u16string_view text) = 0;
+    // UTF-8 to UTF-16 (MultiByteToWideChar(CP_UTF8)); invalid sequences become U+FFFD.
+    virtual std::u16string utf8ToWide(std::string_view text) = 0;
 };
 
 // The platform the modules use. The Windows build installs the Win32 platform by

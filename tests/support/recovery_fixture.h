@@ -1,6 +1,6 @@
 #pragma once
 // Fixture for the recovery tests: fresh recovery state, every recovery log line captured
-// (debug included), and fake action exports that record their calls.
+// (debug included), and the fake action exports reset (a test installs them).
 
 #include <gtest/gtest.h>
 
@@ -8,8 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "stutter/action_binding.h"
 #include "stutter/recovery_log.h"
 #include "stutter/recovery_state.h"
+#include "support/fake_actions.h"
 #include "support/machine_fixture.h"
 #include "zelkor.h"
 
@@ -57,6 +59,8 @@ protected:
     void SetUp() override {
         stutter::recoveryState().resetForTests();
         stutter::recoveryLog().resetForTests();
+        stutter::actionBinding().resetForTests();
+        FakeActions::reset();
         RecoveryLines::clear();
         QTM_Stutter_SetLogCallback(&RecoveryLines::collect);
         QTM_Stutter_SetMinLogLevel(0);

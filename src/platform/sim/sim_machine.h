@@ -211,7 +211,9 @@ public:
     void writeStdOut(std::string_view text) override;
     bool startThread(std::thread& out, std::function<void()> fn) override;
     void* findOwnExport(const char* name) override;
+    bool loadOwnModule() override;
     std::string wideToAnsi(std::u16string_view text) override;
+    std::u16string utf8ToWide(std::string_view text) override;
 
 private:
     enum class Kind : std::uint8_t { Snapshot, Process, Token };

@@ -347,6 +347,18 @@ public:
         if (!self || !name) return nullptr;
         return reinterpret_cast<void*>(GetProcAddress(self, name));
     }
+    bool loadOwnModule() override {
+        return GetModuleHandleW(L"Zelkor.dll") != nullptr || LoadLibraryW(L"Zelkor.dll") != nullptr;
+    }
+    std::u16string utf8ToWide(std::string_view text) override {
+        if (text.empty() || text.size() > 0x7FFFFFFF) return {};
+        const int size = static_cast<int>(text.size());
+        const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
+        if (n <= 0) return {};
+        std::u16string out(static_cast<std::size_t>(n), u'\0');
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), size, reinterpret_cast<wchar_t*>(out.data()), n);
+        return out;
+    }
     std::string wideToAnsi(std::u16string_view text) override {
         if (text.empty()) return {};
         const auto* w = reinterpret_cast<const wchar_t*>(text.data());

@@ -1,0 +1,102 @@
+#pragma once
+// Fake recovery actions for the simulated machine's own-export table: each records its
+// calls in order and returns a result the test chooses.
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/sim/sim_machine.h"
+#include "stutter/action_binding.h"
+
+namespace zk::test {
+
+struct ThrottleCall {
+    std::uint32_t pid;
+    std::int32_t enableDebugPrivilege;
+    std::int32_t trim;
+    bool imageNull;
+    std::u16string image;
+    bool lastErrorNull;
+};
+
+struct MemoryCall {
+    std::uint32_t pid;
+    double ramPct;
+    std::intptr_t level;
+};
+
+struct IoCall {
+    std::uint32_t gamePid;
+    std::int32_t aggressive;
+};
+
+class FakeActions {
+public:
+    // Results the fakes return.
+    static inline std::int32_t throttleResult = 1;
+    static inline std::int32_t affinityResult = 1;
+    static inline std::int32_t ioResult = 7;
+    static inline double memoryResult = 512.5;
+
+    static inline std::vector<ThrottleCall> throttles;
+    static inline std::vector<std::int32_t> affinities;
+    static inline std::vector<IoCall> ios;
+    static inline std::vector<MemoryCall> memories;
+    // Every call by export name, in order.
+    static inline std::vector<std::string> order;
+
+    static void reset() {
+        throttleResult = 1;
+        affinityResult = 1;
+        ioResult = 7;
+        memoryResult = 512.5;
+        throttles.clear();
+        affinities.clear();
+        ios.clear();
+        memories.clear();
+        order.clear();
+    }
+
+    // Registers all four exports in the machine's own-export table.
+    static void install(sim::SimMachine& m) {
+        m.setOwnExport("Zelkor_Throttle_OffenderW", reinterpret_cast<void*>(&throttle));
+        m.setOwnExport("Zelkor_Affinity_ApplyInverseForOffenderPid", reinterpret_cast<void*>(&affinity));
+        m.setOwnExport("Zelkor_IOTuner_ApplyInverseIo", reinterpret_cast<void*>(&io));
+        m.setOwnExport("extreme_memory_clean", reinterpret_cast<void*>(&memory));
+    }
+
+    static std::int32_t ZK_CALL throttle(std::uint32_t pid, std::int32_t dbg, std::int32_t trim,
+                                         const zk_wchar* image, std::uint32_t* lastError) {
+        ThrottleCall c{pid, dbg, trim, image == nullptr, {}, lastError == nullptr};
+        if (image)
+            for (const zk_wchar* p = image; *p; ++p) c.image.push_back(static_cast<char16_t>(*p));
+        throttles.push_back(c);
+        order.emplace_back("throttle");
+        return throttleResult;
+    }
+    static std::int32_t ZK_CALL affinity(std::int32_t pid) {
+        affinities.push_back(pid);
+        order.emplace_back("affinity");
+        return affinityResult;
+    }
+    static std::int32_t ZK_CALL io(std::uint32_t gamePid, std::int32_t aggressive) {
+        ios.push_back({gamePid, aggressive});
+        order.emplace_back("io");
+        return ioResult;
+    }
+    static double ZK_CALL memory(std::uint32_t pid, double ramPct, std::intptr_t level) {
+        memories.push_back({pid, ramPct, level});
+        order.emplace_back("memory");
+        return memoryResult;
+    }
+};
+
+// Type checks: the fakes have exactly the shapes the binding calls.
+inline constexpr stutter::ThrottleOffenderFn kThrottleShape = &FakeActions::throttle;
+inline constexpr stutter::InverseAffinityFn kAffinityShape = &FakeActions::affinity;
+inline constexpr stutter::InverseIoFn kIoShape = &FakeActions::io;
+inline constexpr stutter::MemoryCleanFn kMemoryShape = &FakeActions::memory;
+
+}  // namespace zk::test
