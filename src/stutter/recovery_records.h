@@ -31,6 +31,10 @@ struct OffenderInfo {
     std::uint32_t faults = 0;
 };
 
+// The zero-terminated texts of an offender, bounded by their fields.
+std::string_view offenderName(const OffenderInfo& o);
+std::string_view offenderReason(const OffenderInfo& o);
+
 // The reason word of a profiler category: 1 cpu, 2 io, 3 ram, 4 faults, else unknown.
 std::string_view reasonWord(std::int32_t category);
 
