@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "stutter/action_binding.h"
+#include "stutter/recovery_engine.h"
 #include "stutter/recovery_log.h"
 #include "stutter/recovery_state.h"
 #include "support/fake_actions.h"
@@ -60,6 +61,7 @@ protected:
         stutter::recoveryState().resetForTests();
         stutter::recoveryLog().resetForTests();
         stutter::actionBinding().resetForTests();
+        stutter::recoveryEngine().resetForTests();
         FakeActions::reset();
         RecoveryLines::clear();
         QTM_Stutter_SetLogCallback(&RecoveryLines::collect);

@@ -1,0 +1,37 @@
+#pragma once
+// Decides, for one detected stutter, whether to act, softly or hard, and against what;
+// then acts through the surgical transaction and the bound action exports.
+
+#include <atomic>
+#include <cstdint>
+
+#include "stutter/recovery_records.h"
+#include "zelkor.h"
+
+namespace zk::stutter {
+
+// Non-finite figures count as 0; a load factor that is not finite or not above 0 as 1.0.
+StutterContext sanitise(const StutterContext& ctx);
+// Integer recovery points of a sanitised context.
+std::int32_t recoveryScore(const StutterContext& ctx);
+
+class RecoveryEngine {
+public:
+    // 0 nothing done, 1 soft recovery, 2 hard recovery. offender may be null.
+    std::int32_t recover(const StutterContext& ctx, const OffenderInfo* offender);
+
+    void resetForTests();
+
+private:
+    // Global cooldowns: check and stamp in one step, so that two concurrent stutters
+    // cannot both pass.
+    bool admitSoft(double now, const QtmRecoveryConfig& cfg);
+    bool admitHard(double now, const QtmRecoveryConfig& cfg);
+
+    std::atomic<double> lastSoft_{0.0};
+    std::atomic<double> lastHard_{0.0};
+};
+
+RecoveryEngine& recoveryEngine();
+
+}  // namespace zk::stutter
