@@ -112,7 +112,45 @@ ZK_API void ZK_CALL QTM_SetLogCallback(QtmLogCallback cb);
  * Offender profiler
  * ------------------------------------------------------------------------------- */
 
-/* (PF_ exports and PfRootCause) */
+/* The background process most likely to blame for a stutter. Packed on 4-byte
+ * boundaries: the doubles at 68, 76, 84 and 100 are not 8-byte aligned. */
+#pragma pack(push, 4)
+typedef struct PfRootCause {
+    uint32_t pid;    /* offender's process id */
+    char name[64];   /* executable name as listed, narrow, at most 63 characters + NUL */
+    double cpuPct;   /* CPU share of the whole machine since the previous walk, 0 to 100 */
+    double ioMBps;   /* disk read + write throughput since the previous walk, MB/s */
+    double ramMB;    /* working set, MB (1,048,576 bytes) */
+    uint32_t faults; /* page faults since the previous walk */
+    int32_t category; /* dominant cause: 1 CPU, 2 I/O, 3 RAM, 4 page faults */
+    double score;    /* total weighted score, at most 120 */
+} PfRootCause;
+#pragma pack(pop)
+
+ZK_STATIC_ASSERT(sizeof(PfRootCause) == 108, "PfRootCause is 108 bytes");
+ZK_STATIC_ASSERT(offsetof(PfRootCause, pid) == 0, "PfRootCause layout");
+ZK_STATIC_ASSERT(offsetof(PfRootCause, name) == 4, "PfRootCause layout");
+ZK_STATIC_ASSERT(offsetof(PfRootCause, cpuPct) == 68, "PfRootCause layout");
+ZK_STATIC_ASSERT(offsetof(PfRootCause, ioMBps) == 76, "PfRootCause layout");
+ZK_STATIC_ASSERT(offsetof(PfRootCause, ramMB) == 84, "PfRootCause layout");
+ZK_STATIC_ASSERT(offsetof(PfRootCause, faults) == 92, "PfRootCause layout");
+ZK_STATIC_ASSERT(offsetof(PfRootCause, category) == 96, "PfRootCause layout");
+ZK_STATIC_ASSERT(offsetof(PfRootCause, score) == 100, "PfRootCause layout");
+
+/* Receives one zero-terminated "[Profiler] ..." line on the caller's thread. */
+typedef void(ZK_CALL* PfLogCallback)(const char* line);
+
+/* Caches the logical processor count and logs "[Profiler] Init.". Optional. */
+ZK_API void ZK_CALL PF_Init(void);
+/* Forgets every process's history (the next walk measures working sets only). */
+ZK_API void ZK_CALL PF_Reset(void);
+/* Sets the profiler log callback (null silences it); a non-null callback is called at
+ * once with "[Profiler] Logging enabled.". */
+ZK_API void ZK_CALL PF_SetLogCallback(PfLogCallback cb);
+/* Walks all processes (at most once per 10 s) and fills *out with the worst background
+ * process. 1 found; 0 no stutter, too soon or none qualified; -1 out is null; -2 no
+ * process snapshot; -3 another walk is running. *out is zeroed unless the result is 1. */
+ZK_API int32_t ZK_CALL PF_GetRootCause(uint32_t gamePid, double risk, double p99Ms, PfRootCause* out);
 
 /* ---------------------------------------------------------------------------------
  * Recovery shared state, recovery engine and stutter root cause
