@@ -162,7 +162,33 @@ ZK_API int32_t ZK_CALL PF_GetRootCause(uint32_t gamePid, double risk, double p99
  * Offender throttle and restore
  * ------------------------------------------------------------------------------- */
 
-/* (Zelkor_Throttle_ exports) */
+/* Receives one narrow log line of a throttle or restore (no prefix, no line end). */
+typedef void(ZK_CALL* ThrottleLogFn)(const char* text);
+/* Receives one wide log line (no prefix, no line end). Called while the module's log
+ * lock is held: it must not call Zelkor_Throttle_SetLogCallbackW. */
+typedef void(ZK_CALL* ThrottleLogCallbackW)(const zk_wchar* text);
+
+/* Throttles one process: priority class idle, I/O priority very low, and with
+ * trimWorkingSet an emptied working set. When expectedImage is neither null nor empty the
+ * process's image path must contain it (case-sensitive). 1 when any action took; sets
+ * *lastError (if given) to 0, 87 (pid 0, 4 or this process), 5 (image mismatch) or the
+ * error of the failed open. Flags and result are one-byte booleans. */
+ZK_API uint8_t ZK_CALL ThrottleOffenderByPid(uint32_t pid, uint8_t enableDebugPrivilege, uint8_t trimWorkingSet,
+                                             const zk_wchar* expectedImage, uint32_t* lastError, ThrottleLogFn log);
+/* Restores one process to the normal priority class and normal I/O priority; checks and
+ * results as ThrottleOffenderByPid. */
+ZK_API uint8_t ZK_CALL RestoreOffenderByPid(uint32_t pid, uint8_t enableDebugPrivilege, const zk_wchar* expectedImage,
+                                            uint32_t* lastError, ThrottleLogFn log);
+/* Enables the debug privilege once for the process; returns 1 whether or not it could. */
+ZK_API int32_t ZK_CALL Zelkor_Throttle_Initialize(void);
+/* ThrottleOffenderByPid logging to the wide callback; 1 applied, 0 not. */
+ZK_API int32_t ZK_CALL Zelkor_Throttle_OffenderW(uint32_t pid, int32_t enableDebugPrivilege, int32_t trimWorkingSet,
+                                                 const zk_wchar* expectedImage, uint32_t* lastError);
+/* RestoreOffenderByPid logging to the wide callback; 1 restored, 0 not. */
+ZK_API int32_t ZK_CALL Zelkor_Restore_OffenderW(uint32_t pid, int32_t enableDebugPrivilege,
+                                                const zk_wchar* expectedImage, uint32_t* lastError);
+/* Sets the wide log callback (null stops logging); waits for a callback in progress. */
+ZK_API void ZK_CALL Zelkor_Throttle_SetLogCallbackW(ThrottleLogCallbackW cb);
 
 /* ---------------------------------------------------------------------------------
  * I/O tuner
