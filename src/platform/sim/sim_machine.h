@@ -62,6 +62,7 @@ enum class Op : std::uint8_t {
     NtPowerInformation,
     NtSetSystemInformation,
     StartThread,
+    AnsiToWide,
     Count
 };
 
@@ -214,6 +215,7 @@ public:
     bool loadOwnModule() override;
     std::string wideToAnsi(std::u16string_view text) override;
     std::u16string utf8ToWide(std::string_view text) override;
+    int ansiToWide(const char* text, int length, char16_t* out, int outChars) override;
 
 private:
     enum class Kind : std::uint8_t { Snapshot, Process, Token };

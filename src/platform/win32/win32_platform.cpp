@@ -368,6 +368,9 @@ public:
         WideCharToMultiByte(CP_ACP, 0, w, static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
         return out;
     }
+    int ansiToWide(const char* text, int length, char16_t* out, int outChars) override {
+        return MultiByteToWideChar(CP_ACP, 0, text, length, reinterpret_cast<wchar_t*>(out), outChars);
+    }
 };
 
 Platform& defaultPlatform() {
