@@ -206,6 +206,17 @@ ZK_API void ZK_CALL QTM_Stutter_SetLogCallback(QtmStutterLogCallback cb);
 /* Sets the lowest recovery log level shown, limited to 0 (debug) .. 3 (nothing); 1 at load. */
 ZK_API void ZK_CALL QTM_Stutter_SetMinLogLevel(int32_t level);
 
+/* Explains and answers a stutter: reads the sampled metrics, and when the risk or the p99
+ * reaches its threshold (at most once per 5 ms) asks the profiler for the worst background
+ * process and hands it, with the host's load figures, to the recovery engine.
+ * 1 offender found (recovery attempted); 0 no stutter, too soon or no offender; -1 out is
+ * null; -2 no metrics yet or no process snapshot; -3 a profiler scan is running.
+ * *outRecovery (optional) receives 0 nothing done, 1 soft, 2 hard recovery. */
+ZK_API int32_t ZK_CALL QTM_GetStutterRootCause(uint32_t gamePid, double riskThreshold, double p99ThresholdMs,
+                                               double ramPct, double cpuMaxPct, double headroomPct,
+                                               double saturationPct, double loadFactor, PfRootCause* out,
+                                               uint32_t* outRecovery);
+
 /* ---------------------------------------------------------------------------------
  * Offender throttle and restore
  * ------------------------------------------------------------------------------- */

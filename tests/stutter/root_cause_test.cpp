@@ -1,0 +1,253 @@
+// The stutter entry point: metrics gates, the 5 ms rate limit, the profiler's results
+// passed through, the records handed to the recovery engine, and outRecovery.
+
+#include <cstring>
+
+#include "stutter/profiler.h"
+#include "stutter/root_cause.h"
+#include "support/recovery_fixture.h"
+
+namespace {
+
+using zk::sim::Op;
+using zk::stutter::HostLoad;
+using zk::stutter::StutterRootCause;
+using zk::test::FakeActions;
+
+constexpr std::uint32_t kGame = 100;
+constexpr std::uint32_t kHog = 500;
+constexpr std::uint64_t MB = 1ull << 20;
+
+class RootCauseTest : public zk::test::RecoveryTest {
+protected:
+    void SetUp() override {
+        RecoveryTest::SetUp();
+        zk::stutter::profiler().resetForTests();
+        machine.setLogicalProcessorCount(8);
+        machine.addProcess(kGame, 1, "game.exe");
+        // Scores 10 on a first walk (RAM part only): enough when the risk is 0.9 or more.
+        machine.addProcess(kHog, 1, "hog.exe").memory.workingSetSize = 2000 * MB;
+        FakeActions::install(machine);
+        metrics.risk = 0.95;
+        metrics.p99Ms = 3.0;
+    }
+    void TearDown() override {
+        zk::stutter::profiler().resetForTests();
+        RecoveryTest::TearDown();
+    }
+    std::int32_t call(std::uint32_t* outRecovery, double riskThreshold = 0.5, double p99Threshold = 2.0) {
+        return rc.find(kGame, riskThreshold, p99Threshold, load, &out, outRecovery);
+    }
+    std::uint64_t walks() { return machine.callCount(Op::CreateProcessSnapshot); }
+
+    QtmMetrics metrics{};
+    double riskAgain = 0.0;
+    StutterRootCause rc{[this](QtmMetrics* m) { *m = metrics; }, [this] { return riskAgain; }};
+    HostLoad load{50.0, 60.0, 0.0, 0.0, 1.0};
+    PfRootCause out{};
+};
+
+TEST_F(RootCauseTest, NullOutIsRefusedAndOutRecoveryIsStillCleared) {
+    std::uint32_t rec = 9;
+    EXPECT_EQ(rc.find(kGame, 0.5, 2.0, load, nullptr, &rec), -1);
+    EXPECT_EQ(rec, 0u);
+    EXPECT_EQ(rc.find(kGame, 0.5, 2.0, load, nullptr, nullptr), -1);
+    EXPECT_EQ(walks(), 0u);
+}
+
+TEST_F(RootCauseTest, AllZeroMetricsWithZeroRiskMeanNoAnalysisYet) {
+    metrics = QtmMetrics{};
+    std::uint32_t rec = 9;
+    EXPECT_EQ(call(&rec), -2);
+    EXPECT_EQ(rec, 0u);
+    EXPECT_EQ(call(nullptr), -2);
+    EXPECT_EQ(walks(), 0u);
+}
+
+TEST_F(RootCauseTest, AllZeroMetricsTakeTheRiskReadAgain) {
+    metrics = QtmMetrics{};
+    riskAgain = 0.95;
+    std::uint32_t rec = 9;
+    EXPECT_EQ(call(&rec), 1);
+    EXPECT_EQ(rec, 2u);
+    EXPECT_EQ(zk::test::RecoveryLines::countContaining("HARD RECOVERY TRIGGERED → risk=0.95 | jitter=0 | p99=0 |"), 1);
+}
+
+TEST_F(RootCauseTest, AnyNonZeroFieldCountsAsPublished) {
+    metrics = QtmMetrics{};
+    metrics.p1Ms = 0.5;  // the risk read again is not consulted
+    riskAgain = 0.95;
+    std::uint32_t rec = 9;
+    EXPECT_EQ(call(&rec), 0);  // risk 0 and p99 0: below both thresholds
+    EXPECT_EQ(rec, 0u);
+    EXPECT_EQ(walks(), 0u);
+}
+
+TEST_F(RootCauseTest, EitherThresholdReachedIsAStutter) {
+    metrics.risk = 0.3;
+    metrics.p99Ms = 1.5;
+    std::uint32_t rec = 9;
+    EXPECT_EQ(call(&rec), 0);
+    EXPECT_EQ(rec, 0u);
+    EXPECT_EQ(walks(), 0u);
+
+    metrics.p99Ms = 2.5;  // the p99 alone suffices; the profiler walks (and finds no one at this risk)
+    EXPECT_EQ(call(&rec), 0);
+    EXPECT_EQ(walks(), 1u);
+
+    zk::stutter::profiler().resetForTests();
+    machine.advanceMs(5);
+    metrics.risk = 0.5;  // exactly at the risk threshold
+    metrics.p99Ms = 0.0;
+    EXPECT_EQ(call(&rec), 0);
+    EXPECT_EQ(walks(), 1u);  // passed the gate, then the profiler's own test (risk < 0.55, p99 < 2)
+    machine.advanceMs(1);
+    metrics.risk = 0.95;  // would walk, but the previous call passed the gate 1 ms ago
+    EXPECT_EQ(call(&rec), 0);
+    EXPECT_EQ(walks(), 1u);
+}
+
+TEST_F(RootCauseTest, FiveMillisecondRateLimitOnTheSimulatedClock) {
+    // The first call at clock 0 counts as a previous call.
+    EXPECT_EQ(call(nullptr), 1);
+    EXPECT_EQ(walks(), 1u);
+    zk::stutter::profiler().resetForTests();  // lift the profiler's own 10 s limit
+    machine.advanceMs(1);
+    std::uint32_t rec = 9;
+    EXPECT_EQ(call(&rec), 0);
+    EXPECT_EQ(rec, 0u);
+    EXPECT_EQ(walks(), 1u);
+    machine.advanceNs(3'999'999);
+    EXPECT_EQ(call(&rec), 0);
+    EXPECT_EQ(walks(), 1u);
+    machine.advanceNs(1);  // 5 ms after the first
+    EXPECT_EQ(call(&rec), 1);
+    EXPECT_EQ(walks(), 2u);
+}
+
+TEST_F(RootCauseTest, ProfilerFailuresPassThroughWithoutRecovery) {
+    std::uint32_t rec = 9;
+    machine.failOp(Op::CreateProcessSnapshot, zk::win::ERROR_NOT_ENOUGH_MEMORY, 1);
+    EXPECT_EQ(call(&rec), -2);
+    EXPECT_EQ(rec, 0u);
+
+    // A second stutter while the walk runs: the profiler refuses it with -3.
+    zk::stutter::profiler().resetForTests();
+    machine.advanceMs(10'000);
+    std::int32_t inner = 0;
+    std::uint32_t innerRec = 9;
+    machine.setHook(Op::CreateProcessSnapshot, [&] {
+        machine.setHook(Op::CreateProcessSnapshot, nullptr);
+        machine.advanceMs(10'000);
+        PfRootCause other{};
+        inner = rc.find(kGame, 0.5, 2.0, load, &other, &innerRec);
+    });
+    EXPECT_EQ(call(&rec), 1);
+    EXPECT_EQ(inner, -3);
+    EXPECT_EQ(innerRec, 0u);
+    EXPECT_EQ(rec, 2u);
+}
+
+TEST_F(RootCauseTest, NoQualifyingOffenderReturnsZeroWithoutRecovery) {
+    machine.process(kHog)->memory.workingSetSize = 1999 * MB;
+    std::uint32_t rec = 9;
+    EXPECT_EQ(call(&rec), 0);
+    EXPECT_EQ(rec, 0u);
+    EXPECT_EQ(walks(), 1u);
+    EXPECT_TRUE(lines().empty());
+}
+
+TEST_F(RootCauseTest, OffenderIsRecoveredWithTheHostsLoadFigures) {
+    load = HostLoad{93.0, 99.0, 80.0, 97.0, 1.7};
+    std::uint32_t rec = 9;
+    EXPECT_EQ(call(&rec), 1);
+    EXPECT_EQ(rec, 2u);
+    EXPECT_EQ(out.pid, kHog);
+    EXPECT_STREQ(out.name, "hog.exe");
+    EXPECT_EQ(out.category, 3);
+    EXPECT_EQ(count("[INFO] [StutterQTM] Profiler offender → pid=500 name=hog.exe reason=ram score=10"), 1);
+    // risk 7 + p99 2 + CPU 4 + RAM 2 + load factor 2
+    EXPECT_EQ(count("[INFO] [StutterQTM] HARD RECOVERY TRIGGERED → risk=0.95 | jitter=0 | p99=3 | CPUmax=99% | "
+                    "RAM=93% | spikes=0 | hardPF=0 | thermal=False | score=17"),
+              1);
+    EXPECT_EQ(count("[INFO] [StutterQTM] HARD offender (ram) → pid=500 (hog.exe) rss=2000MB faults=0"), 1);
+    ASSERT_EQ(FakeActions::memories.size(), 1u);
+    EXPECT_EQ(FakeActions::memories[0].ramPct, 93.0);
+    EXPECT_EQ(FakeActions::memories[0].level, 2);
+    EXPECT_EQ(FakeActions::throttles[0].image, u"hog.exe");
+}
+
+TEST_F(RootCauseTest, OutRecoveryCarriesTheEnginesResult) {
+    QtmRecoveryConfig soft{1, 100, 0, 0, 0, 0};
+    QTM_SetRecoveryConfig(&soft);
+    metrics.p99Ms = 2.0;  // soft: risk 0.9 with a p99 below 3
+    std::uint32_t rec = 9;
+    EXPECT_EQ(call(&rec), 1);
+    EXPECT_EQ(rec, 1u);
+
+    // A launcher offender: found, but nothing done.
+    zk::stutter::profiler().resetForTests();
+    machine.advanceMs(5);
+    machine.addProcess(kHog, 1, "Steam.exe").memory.workingSetSize = 2000 * MB;
+    EXPECT_EQ(call(&rec), 1);
+    EXPECT_EQ(rec, 0u);
+    EXPECT_STREQ(out.name, "Steam.exe");
+}
+
+TEST(RootCauseRecords, ContextAndOffenderAreBuiltAsHandedOver) {
+    QtmMetrics m{};
+    m.risk = 0.7;
+    m.jitterEmaMs = 1.1;
+    m.p99Ms = 2.2;
+    m.spikes = 6;
+    m.hardPF = 8;
+    m.thermal = 1;
+    const auto c = zk::stutter::stutterContext(42, m, HostLoad{1, 2, 3, 4, 5});
+    EXPECT_EQ(c.gamePid, 42u);
+    EXPECT_EQ(c.risk, 0.7);
+    EXPECT_EQ(c.jitterEmaMs, 1.1);
+    EXPECT_EQ(c.p99Ms, 2.2);
+    EXPECT_EQ(c.spikes, 6u);
+    EXPECT_EQ(c.hardPF, 8u);
+    EXPECT_EQ(c.thermal, 1);
+    EXPECT_EQ(c.ramPct, 1);
+    EXPECT_EQ(c.cpuMaxPct, 2);
+    EXPECT_EQ(c.headroomPct, 3);
+    EXPECT_EQ(c.saturationPct, 4);
+    EXPECT_EQ(c.loadFactor, 5);
+
+    PfRootCause r{};
+    r.pid = 77;
+    std::memset(r.name, 'x', sizeof r.name);  // no terminator at all
+    r.category = 7;
+    r.score = 33.5;
+    r.ramMB = 123.25;
+    r.faults = 9;
+    const auto o = zk::stutter::offenderInfo(r);
+    EXPECT_EQ(o.pid, 77u);
+    EXPECT_EQ(std::string(o.name), std::string(63, 'x'));
+    EXPECT_STREQ(o.reason, "unknown");
+    EXPECT_EQ(o.score, 33.5);
+    EXPECT_EQ(o.rssMB, 123.25);
+    EXPECT_EQ(o.faults, 9u);
+    for (int cat = 1; cat <= 4; ++cat) {
+        r.category = cat;
+        EXPECT_STREQ(zk::stutter::offenderInfo(r).reason, std::string(zk::stutter::reasonWord(cat)).c_str());
+    }
+}
+
+class RootCauseExportTest : public zk::test::RecoveryTest {};
+
+TEST_F(RootCauseExportTest, BeforeAnyAnalysisTheExportReportsNoMetrics) {
+    QTM_ResetMetrics();
+    PfRootCause out{};
+    std::uint32_t rec = 9;
+    EXPECT_EQ(QTM_GetStutterRootCause(kGame, 0.5, 2.0, 50, 50, 0, 0, 1, &out, &rec), -2);
+    EXPECT_EQ(rec, 0u);
+    EXPECT_EQ(QTM_GetStutterRootCause(kGame, 0.5, 2.0, 50, 50, 0, 0, 1, &out, nullptr), -2);
+    rec = 9;
+    EXPECT_EQ(QTM_GetStutterRootCause(kGame, 0.5, 2.0, 50, 50, 0, 0, 1, nullptr, &rec), -1);
+    EXPECT_EQ(rec, 0u);
+}
+
+}  // namespace
