@@ -1,0 +1,110 @@
+// The whole stutter chain over the simulated machine: a sampler publishes real metrics,
+// the profiler walks the simulated processes, the recovery engine runs the surgical
+// transaction and the library's real throttle export, bound by name.
+
+#include <type_traits>
+
+#include "platform/text_format.h"
+#include "stutter/profiler.h"
+#include "stutter/root_cause.h"
+#include "stutter/sampler.h"
+#include "support/recovery_fixture.h"
+
+namespace {
+
+using zk::stutter::StutterRootCause;
+namespace win = zk::win;
+
+static_assert(std::is_same_v<decltype(&Zelkor_Throttle_OffenderW), zk::stutter::ThrottleOffenderFn>,
+              "the binding calls the throttle export with its declared shape");
+
+constexpr std::uint32_t kGame = 100;
+constexpr std::uint32_t kGameChild = 101;
+constexpr std::uint32_t kHog = 500;
+constexpr std::uint64_t kTenSeconds = 10ull * 10'000'000;  // 100 ns units
+
+class StutterChainTest : public zk::test::RecoveryTest {
+protected:
+    void SetUp() override {
+        RecoveryTest::SetUp();
+        zk::stutter::profiler().resetForTests();
+        machine.setLogicalProcessorCount(8);
+        machine.addProcess(kGame, 1, "game.exe");
+        machine.addProcess(kGameChild, kGame, "shadercache.exe");
+        machine.addProcess(kHog, 1, "hog.exe");
+        machine.setOwnExport("Zelkor_Throttle_OffenderW", reinterpret_cast<void*>(&Zelkor_Throttle_OffenderW));
+
+        // Wake-ups alternately 1 ms and 9 ms late: a stutter by its p99.
+        sampler.beginRun();
+        for (int i = 0; i < 20; ++i) sampler.processSample(i % 2 ? 9.0 : 1.0);
+    }
+    void TearDown() override {
+        zk::stutter::profiler().resetForTests();
+        RecoveryTest::TearDown();
+    }
+    // Both the hog and the game's child burn every processor for the next 10 s.
+    void burnTenSeconds() {
+        machine.advanceMs(10'000);
+        machine.process(kHog)->times.user += 8 * kTenSeconds;
+        machine.process(kGameChild)->times.user += 8 * kTenSeconds;
+    }
+
+    zk::stutter::Sampler sampler;
+    StutterRootCause chain{[this](QtmMetrics* m) { sampler.getMetrics(m); }, [this] { return sampler.risk(); }};
+};
+
+TEST_F(StutterChainTest, CpuHogIsFoundAndRecoveredHard) {
+    QtmMetrics m{};
+    sampler.getMetrics(&m);
+    ASSERT_GE(m.p99Ms, 2.0);
+
+    PfRootCause out{};
+    std::uint32_t rec = 9;
+    const zk::stutter::HostLoad load{50.0, 70.0, 0.0, 0.0, 1.0};
+    // The first walk only learns the processes' times: nobody qualifies yet.
+    EXPECT_EQ(chain.find(kGame, 0.5, 2.0, load, &out, &rec), 0);
+    EXPECT_EQ(rec, 0u);
+
+    burnTenSeconds();
+    machine.clearChanges();
+    EXPECT_EQ(chain.find(kGame, 0.5, 2.0, load, &out, &rec), 1);
+    EXPECT_EQ(rec, 2u);
+    EXPECT_EQ(out.pid, kHog);  // the game's child burned as much, but is the game's
+    EXPECT_STREQ(out.name, "hog.exe");
+    EXPECT_EQ(out.category, 1);
+    const double cpuPct = out.cpuPct;  // packed: read it into an aligned double first
+    EXPECT_DOUBLE_EQ(cpuPct, 100.0);
+
+    // Surgical level 2, then the real throttle (idle, very low I/O priority, no trim).
+    const auto* hog = machine.process(kHog);
+    EXPECT_EQ(hog->affinity, 0x80u);
+    EXPECT_EQ(hog->priorityClass, win::IDLE_PRIORITY_CLASS);
+    EXPECT_EQ(hog->ioPriority, 0u);
+    for (const auto& change : machine.changes()) {
+        EXPECT_EQ(change.find(" 101"), std::string::npos) << change;
+        EXPECT_EQ(change.find("EmptyWorkingSet"), std::string::npos) << change;
+    }
+
+    const std::string figures = "risk=" + zk::text::formatDouble(m.risk) + " | jitter=" +
+                                zk::text::formatDouble(m.jitterEmaMs) + " | p99=" + zk::text::formatDouble(m.p99Ms);
+    EXPECT_EQ(zk::test::RecoveryLines::countContaining("[INFO] [StutterQTM] HARD RECOVERY TRIGGERED → " + figures), 1);
+    EXPECT_EQ(count("[INFO] [StutterQTM][Surgical] Surgical HARD complete → level=2 pid=500 cooldown armed."), 1);
+    EXPECT_EQ(count("[INFO] [StutterQTM] HARD native throttle applied → pid=500 (hog.exe) reason=cpu trim=False"), 1);
+    EXPECT_EQ(count("[WARN] Zelkor_Affinity_ApplyInverseForOffenderPid niet gevonden in Zelkor.dll"), 1);
+    EXPECT_EQ(count("[DEBUG] Affinity inverse niet beschikbaar (Zelkor.dll)."), 1);
+    EXPECT_EQ(count("[INFO] [StutterQTM] HARD recovery complete."), 1);
+
+    QtmRecoveryMetrics rm;
+    QTM_GetRecoveryMetrics(&rm);
+    EXPECT_EQ(rm.hardRecoveries, 1u);
+    EXPECT_EQ(rm.surgicalL2, 1u);
+    EXPECT_EQ(rm.surgicalFailures, 0u);
+
+    // The next stutter 10 s later names the same hog, which is now in cooldown.
+    burnTenSeconds();
+    EXPECT_EQ(chain.find(kGame, 0.5, 2.0, load, &out, &rec), 1);
+    EXPECT_EQ(rec, 0u);
+    EXPECT_EQ(count("[INFO] [StutterQTM] PID in cooldown → skip alle recovery-acties voor pid=500 (hog.exe)"), 1);
+}
+
+}  // namespace
