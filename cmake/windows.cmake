@@ -20,7 +20,7 @@ add_dependencies(zelkorctl Zelkor)
 # A tiny program that tests start under chosen names (as a game, a hog, a service).
 file(GLOB ZELKOR_HELPER_SOURCES CONFIGURE_DEPENDS tests/wine/helper/*.cpp)
 add_executable(zk_helper ${ZELKOR_HELPER_SOURCES})
-target_link_options(zk_helper PRIVATE -static)
+target_link_options(zk_helper PRIVATE -static -municode)
 
 file(GLOB ZELKOR_WINE_TEST_SOURCES CONFIGURE_DEPENDS tests/wine/*.cpp)
 add_executable(zelkor_wine_tests ${ZELKOR_WINE_TEST_SOURCES})
