@@ -69,21 +69,6 @@ UniqueHandle openTarget(OffenderThrottle& module, const OffenderRequest& r, std:
     return process;
 }
 
-bool setPriority(const OffenderRequest& r, platform::RawHandle process, std::uint32_t cls, const char* failure) {
-    auto& p = platform::api();
-    if (p.setPriorityClass(process, cls)) return true;
-    emitLinef(r.log, failure, static_cast<unsigned long>(p.lastError()));
-    return false;
-}
-
-bool setIoPriority(const OffenderRequest& r, platform::RawHandle process, std::uint32_t value, const char* failure) {
-    const std::int32_t status =
-        platform::api().ntSetInformationProcess(process, win::ProcessIoPriority, &value, sizeof value);
-    if (status >= 0) return true;
-    emitLinef(r.log, failure, static_cast<unsigned long>(static_cast<std::uint32_t>(status)));
-    return false;
-}
-
 }  // namespace
 
 bool OffenderThrottle::debugPrivilege() {
@@ -102,34 +87,66 @@ bool OffenderThrottle::ioPriorityRoutine() {
     return ioRoutine_.get([] { return platform::api().hasRoutine(platform::Routine::NtSetInformationProcess); });
 }
 
-bool OffenderThrottle::throttle(const OffenderRequest& r, bool trimWorkingSet) {
-    UniqueHandle process = openTarget(*this, r, kThrottleAccess, "ThrottleOffenderByHandle: process not active");
+// What distinguishes the throttle from the restore.
+struct OffenderOperation {
+    std::uint32_t access;
+    const char* notActive;
+    std::uint32_t priorityClass;
+    const char* priorityFailed;
+    std::uint32_t ioPriority;
+    const char* ioFailed;
+    const char* allFailed;
+};
+
+constexpr OffenderOperation kThrottle{
+    kThrottleAccess,
+    "ThrottleOffenderByHandle: process not active",
+    win::IDLE_PRIORITY_CLASS,
+    "SetPriorityClass(IDLE_PRIORITY_CLASS) failed: %lu",
+    kIoVeryLow,
+    "NtSetInformationProcess(IO VeryLow) failed: 0x%08lX",
+    "ThrottleOffenderByHandle: ALL actions failed"};
+
+constexpr OffenderOperation kRestore{
+    kRestoreAccess,
+    "RestoreOffenderByHandle: process not active",
+    win::NORMAL_PRIORITY_CLASS,
+    "SetPriorityClass(NORMAL_PRIORITY_CLASS) failed: %lu",
+    kIoNormal,
+    "NtSetInformationProcess(IO Normal) failed: 0x%08lX",
+    "RestoreOffenderByHandle: ALL actions failed"};
+
+// Each action is attempted whatever became of the ones before; one that takes is enough.
+bool OffenderThrottle::apply(const OffenderOperation& op, const OffenderRequest& r, bool trimWorkingSet) {
+    UniqueHandle process = openTarget(*this, r, op.access, op.notActive);
     if (!process) return false;
+    auto& p = platform::api();
     const auto h = process.get();
-    bool any = setPriority(r, h, win::IDLE_PRIORITY_CLASS, "SetPriorityClass(IDLE_PRIORITY_CLASS) failed: %lu");
-    if (ioPriorityRoutine())
-        any |= setIoPriority(r, h, kIoVeryLow, "NtSetInformationProcess(IO VeryLow) failed: 0x%08lX");
+    bool any = p.setPriorityClass(h, op.priorityClass);
+    if (!any) emitLinef(r.log, op.priorityFailed, static_cast<unsigned long>(p.lastError()));
+    if (ioPriorityRoutine()) {
+        std::uint32_t value = op.ioPriority;
+        const std::int32_t status = p.ntSetInformationProcess(h, win::ProcessIoPriority, &value, sizeof value);
+        if (status >= 0)
+            any = true;
+        else
+            emitLinef(r.log, op.ioFailed, static_cast<unsigned long>(static_cast<std::uint32_t>(status)));
+    }
     if (trimWorkingSet) {
-        auto& p = platform::api();
         if (p.emptyWorkingSet(h))
             any = true;
         else
             emitLinef(r.log, "EmptyWorkingSet failed: %lu", static_cast<unsigned long>(p.lastError()));
     }
-    if (!any) emitLine(r.log, "ThrottleOffenderByHandle: ALL actions failed");
+    if (!any) emitLine(r.log, op.allFailed);
     return any;
 }
 
-bool OffenderThrottle::restore(const OffenderRequest& r) {
-    UniqueHandle process = openTarget(*this, r, kRestoreAccess, "RestoreOffenderByHandle: process not active");
-    if (!process) return false;
-    const auto h = process.get();
-    bool any = setPriority(r, h, win::NORMAL_PRIORITY_CLASS, "SetPriorityClass(NORMAL_PRIORITY_CLASS) failed: %lu");
-    if (ioPriorityRoutine())
-        any |= setIoPriority(r, h, kIoNormal, "NtSetInformationProcess(IO Normal) failed: 0x%08lX");
-    if (!any) emitLine(r.log, "RestoreOffenderByHandle: ALL actions failed");
-    return any;
+bool OffenderThrottle::throttle(const OffenderRequest& r, bool trimWorkingSet) {
+    return apply(kThrottle, r, trimWorkingSet);
 }
+
+bool OffenderThrottle::restore(const OffenderRequest& r) { return apply(kRestore, r, false); }
 
 void OffenderThrottle::resetForTests() {
     debugPrivilege_.reset();

@@ -11,6 +11,8 @@
 
 namespace zk::iotuner {
 
+struct OffenderOperation;  // throttle or restore
+
 struct OffenderRequest {
     std::uint32_t pid = 0;
     bool enableDebugPrivilege = false;
@@ -60,6 +62,7 @@ public:
     void resetForTests();
 
 private:
+    bool apply(const OffenderOperation& op, const OffenderRequest& r, bool trimWorkingSet);
     bool ioPriorityRoutine();
 
     OnceBool debugPrivilege_;

@@ -21,6 +21,8 @@ namespace {
 using zk::sim::Op;
 using zk::sim::SimProcess;
 
+// PfRootCause's doubles are not 8-byte aligned: compare copies, not references.
+double v(double packed) { return packed; }
 constexpr std::uint64_t MB = 1048576;
 constexpr std::uint32_t kGame = 500;
 
@@ -69,8 +71,8 @@ TEST_F(ProfilerTest, WorkingSetAloneScoresOnTheFirstWalk) {
     ASSERT_EQ(walk(rc), 1);
     EXPECT_EQ(rc.pid, 600u);
     EXPECT_STREQ(rc.name, "hog.exe");
-    EXPECT_EQ(rc.score, 10.0);  // exactly the threshold
-    EXPECT_EQ(rc.ramMB, 2000.0);
+    EXPECT_EQ(v(rc.score), 10.0);  // exactly the threshold
+    EXPECT_EQ(v(rc.ramMB), 2000.0);
     EXPECT_EQ(rc.category, 3);
 
     PF_Reset();
@@ -91,7 +93,7 @@ TEST_F(ProfilerTest, FaultGrowthIsCappedAtFortyPoints) {
     p.memory.pageFaultCount = 1500;
     ASSERT_EQ(nextWalk(rc), 1);
     EXPECT_EQ(rc.faults, 500u);
-    EXPECT_EQ(rc.score, 40.0);
+    EXPECT_EQ(v(rc.score), 40.0);
     EXPECT_EQ(rc.category, 4);
 }
 
@@ -109,9 +111,9 @@ TEST_F(ProfilerTest, RatesBetweenWalksAndTheDominantCause) {
     cpu.io.writeTransfer += 50 * MB;
     ASSERT_EQ(nextWalk(rc), 1);
     EXPECT_EQ(rc.pid, 600u);
-    EXPECT_DOUBLE_EQ(rc.cpuPct, 30.0);
-    EXPECT_DOUBLE_EQ(rc.ioMBps, 20.0);
-    EXPECT_DOUBLE_EQ(rc.score, 24.0);
+    EXPECT_DOUBLE_EQ(v(rc.cpuPct), 30.0);
+    EXPECT_DOUBLE_EQ(v(rc.ioMBps), 20.0);
+    EXPECT_DOUBLE_EQ(v(rc.score), 24.0);
     EXPECT_EQ(rc.category, 1);
 
     // A bigger I/O part wins; the higher score is the offender.
@@ -120,12 +122,12 @@ TEST_F(ProfilerTest, RatesBetweenWalksAndTheDominantCause) {
     ASSERT_EQ(nextWalk(rc), 1);
     EXPECT_EQ(rc.pid, 601u);
     EXPECT_EQ(rc.category, 2);
-    EXPECT_DOUBLE_EQ(rc.score, 28.0);
+    EXPECT_DOUBLE_EQ(v(rc.score), 28.0);
 
     // CPU share is limited to 100 %.
     cpu.times.user += 800000000;
     ASSERT_EQ(nextWalk(rc), 1);
-    EXPECT_EQ(rc.cpuPct, 100.0);
+    EXPECT_EQ(v(rc.cpuPct), 100.0);
 }
 
 TEST_F(ProfilerTest, GameItsChildrenSystemAndCompanionsAreNeverBlamed) {
@@ -222,8 +224,8 @@ TEST_F(ProfilerTest, ReusedProcessIdStartsOver) {
     ASSERT_EQ(nextWalk(rc), 1);
     EXPECT_EQ(rc.pid, 600u);
     EXPECT_STREQ(rc.name, "fresh.exe");
-    EXPECT_DOUBLE_EQ(rc.cpuPct, 50.0);
-    EXPECT_EQ(rc.ioMBps, 0.0);
+    EXPECT_DOUBLE_EQ(v(rc.cpuPct), 50.0);
+    EXPECT_EQ(v(rc.ioMBps), 0.0);
 }
 
 TEST_F(ProfilerTest, UnreadableProcessesContributeNothing) {
@@ -237,7 +239,7 @@ TEST_F(ProfilerTest, UnreadableProcessesContributeNothing) {
     machine.failOp(Op::GetProcessIoCounters, 5);
     ASSERT_EQ(nextWalk(rc), 1);
     EXPECT_EQ(rc.pid, 601u);
-    EXPECT_EQ(rc.cpuPct, 0.0);
+    EXPECT_EQ(v(rc.cpuPct), 0.0);
 }
 
 TEST_F(ProfilerTest, ResultRecordAndBadInput) {
@@ -256,7 +258,7 @@ TEST_F(ProfilerTest, ResultRecordAndBadInput) {
     ASSERT_EQ(walk(rc), 1);
     EXPECT_EQ(rc.pid, 600u);  // equal scores: the first in walk order
     EXPECT_EQ(std::string(rc.name), "\xE9?" + std::string(61, 'x'));
-    EXPECT_EQ(rc.score, 10.0);
+    EXPECT_EQ(v(rc.score), 10.0);
 }
 
 TEST_F(ProfilerTest, LogLinesAndReset) {
