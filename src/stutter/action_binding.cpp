@@ -78,7 +78,7 @@ double ActionBinding::ramRelief(std::uint32_t gamePid, double ramPct, std::int32
         recoveryLog().debug("extreme_memory_clean niet beschikbaar (Zelkor.dll).");
         return 0.0;
     }
-    return memory_(gamePid, ramPct, static_cast<std::intptr_t>(level));
+    return memory_(gamePid, ramPct, reinterpret_cast<const void*>(static_cast<std::intptr_t>(level)));
 }
 
 std::int32_t ActionBinding::inverseIoAroundGame(std::uint32_t gamePid) {

@@ -18,7 +18,8 @@ using ThrottleOffenderFn = std::int32_t(ZK_CALL*)(std::uint32_t pid, std::int32_
                                                   std::uint32_t* lastError);
 using InverseAffinityFn = std::int32_t(ZK_CALL*)(std::int32_t pid);
 using InverseIoFn = std::int32_t(ZK_CALL*)(std::uint32_t gamePid, std::int32_t aggressive);
-using MemoryCleanFn = double(ZK_CALL*)(std::uint32_t pid, double memoryLoadPercent, std::intptr_t tag);
+// The memory export's pointer-sized tag carries the relief level as an integer.
+using MemoryCleanFn = double(ZK_CALL*)(std::uint32_t pid, double memoryLoadPercent, const void* tag);
 
 class ActionBinding {
 public:

@@ -2,6 +2,7 @@
 // the profiler walks the simulated processes, the recovery engine runs the surgical
 // transaction and the library's real throttle export, bound by name.
 
+#include <algorithm>
 #include <type_traits>
 
 #include "platform/text_format.h"
@@ -15,8 +16,9 @@ namespace {
 using zk::stutter::StutterRootCause;
 namespace win = zk::win;
 
-static_assert(std::is_same_v<decltype(&Zelkor_Throttle_OffenderW), zk::stutter::ThrottleOffenderFn>,
-              "the binding calls the throttle export with its declared shape");
+// The binding calls the action exports with their declared shapes.
+static_assert(std::is_same_v<decltype(&Zelkor_Throttle_OffenderW), zk::stutter::ThrottleOffenderFn>);
+static_assert(std::is_same_v<decltype(&extreme_memory_clean), zk::stutter::MemoryCleanFn>);
 
 constexpr std::uint32_t kGame = 100;
 constexpr std::uint32_t kGameChild = 101;
@@ -33,6 +35,7 @@ protected:
         machine.addProcess(kGameChild, kGame, "shadercache.exe");
         machine.addProcess(kHog, 1, "hog.exe");
         machine.setOwnExport("Zelkor_Throttle_OffenderW", reinterpret_cast<void*>(&Zelkor_Throttle_OffenderW));
+        machine.setOwnExport("extreme_memory_clean", reinterpret_cast<void*>(&extreme_memory_clean));
 
         // Wake-ups alternately 1 ms and 9 ms late: a stutter by its p99.
         sampler.beginRun();
@@ -91,6 +94,7 @@ TEST_F(StutterChainTest, CpuHogIsFoundAndRecoveredHard) {
     EXPECT_EQ(count("[INFO] [StutterQTM][Surgical] Surgical HARD complete → level=2 pid=500 cooldown armed."), 1);
     EXPECT_EQ(count("[INFO] [StutterQTM] HARD native throttle applied → pid=500 (hog.exe) reason=cpu trim=False"), 1);
     EXPECT_EQ(count("[WARN] Zelkor_Affinity_ApplyInverseForOffenderPid niet gevonden in Zelkor.dll"), 1);
+    EXPECT_EQ(zk::test::RecoveryLines::countContaining("niet gevonden"), 2);  // affinity and I/O
     EXPECT_EQ(count("[DEBUG] Affinity inverse niet beschikbaar (Zelkor.dll)."), 1);
     EXPECT_EQ(count("[INFO] [StutterQTM] HARD recovery complete."), 1);
 
@@ -105,6 +109,30 @@ TEST_F(StutterChainTest, CpuHogIsFoundAndRecoveredHard) {
     EXPECT_EQ(chain.find(kGame, 0.5, 2.0, load, &out, &rec), 1);
     EXPECT_EQ(rec, 0u);
     EXPECT_EQ(count("[INFO] [StutterQTM] PID in cooldown → skip alle recovery-acties voor pid=500 (hog.exe)"), 1);
+}
+
+TEST_F(StutterChainTest, PageFaultHogUnderMemoryPressureGetsTrimAndMemoryRelief) {
+    machine.process(kHog)->memory.pageFaultCount = 1000;
+    machine.process(kHog)->memory.workingSetSize = 400ull << 20;
+    PfRootCause out{};
+    std::uint32_t rec = 9;
+    const zk::stutter::HostLoad load{93.0, 70.0, 0.0, 0.0, 1.0};
+    EXPECT_EQ(chain.find(kGame, 0.5, 2.0, load, &out, &rec), 0);
+
+    machine.advanceMs(10'000);
+    machine.process(kHog)->memory.pageFaultCount = 1500;  // fault part 40
+    machine.clearChanges();
+    EXPECT_EQ(chain.find(kGame, 0.5, 2.0, load, &out, &rec), 1);
+    EXPECT_EQ(rec, 2u);
+    EXPECT_EQ(out.category, 4);
+    EXPECT_EQ(out.faults, 500u);
+
+    EXPECT_EQ(count("[INFO] [StutterQTM] HARD native throttle applied → pid=500 (hog.exe) reason=faults trim=True"), 1);
+    EXPECT_EQ(zk::test::RecoveryLines::countContaining("[INFO] [StutterQTM] RAM relief (2) → "), 1);
+    EXPECT_EQ(count("[INFO] [StutterQTM] HARD offender (faults) → pid=500 (hog.exe) rss=400MB faults=500"), 1);
+    const auto changes = machine.changes();
+    EXPECT_NE(std::find(changes.begin(), changes.end(), "EmptyWorkingSet 500"), changes.end());
+    EXPECT_NE(std::find(changes.begin(), changes.end(), "NtSetSystemInformation 80 4"), changes.end());
 }
 
 }  // namespace

@@ -86,8 +86,8 @@ public:
         order.emplace_back("io");
         return ioResult;
     }
-    static double ZK_CALL memory(std::uint32_t pid, double ramPct, std::intptr_t level) {
-        memories.push_back({pid, ramPct, level});
+    static double ZK_CALL memory(std::uint32_t pid, double ramPct, const void* tag) {
+        memories.push_back({pid, ramPct, reinterpret_cast<std::intptr_t>(tag)});
         order.emplace_back("memory");
         return memoryResult;
     }
