@@ -1,0 +1,83 @@
+// stutter GAME_PID [seconds]: the whole stutter chain for a running game. Samples, asks
+// QTM_GetStutterRootCause every 100 ms and prints every log channel. It acts for real on
+// the offenders it finds, as a host would.
+
+#include <windows.h>
+
+#include <cstdio>
+
+#include "command.h"
+#include "library.h"
+#include "zelkor.h"
+
+namespace {
+
+using RootCauseFn = int32_t(ZK_CALL*)(uint32_t, double, double, double, double, double, double, double,
+                                      PfRootCause*, uint32_t*);
+
+const char* recoveryWord(uint32_t r) { return r == 2 ? "hard" : r == 1 ? "soft" : "none"; }
+
+int runStutter(const zkctl::Args& args) {
+    unsigned long gamePid = 0, seconds = 30;
+    if (args.empty() || !zkctl::parseUnsigned(args[0], gamePid) ||
+        (args.size() > 1 && !zkctl::parseUnsigned(args[1], seconds))) {
+        std::fprintf(stderr, "stutter: GAME_PID [seconds], both whole numbers\n");
+        return 2;
+    }
+    auto setQtmLog = zkctl::fn<void(ZK_CALL*)(QtmLogCallback)>("QTM_SetLogCallback");
+    auto setPfLog = zkctl::fn<void(ZK_CALL*)(PfLogCallback)>("PF_SetLogCallback");
+    auto setRecoveryLog = zkctl::fn<void(ZK_CALL*)(QtmStutterLogCallback)>("QTM_Stutter_SetLogCallback");
+    auto setLevel = zkctl::fn<void(ZK_CALL*)(int32_t)>("QTM_Stutter_SetMinLogLevel");
+    auto setRecovery = zkctl::fn<void(ZK_CALL*)(const QtmRecoveryConfig*)>("QTM_SetRecoveryConfig");
+    auto recoveryMetrics = zkctl::fn<void(ZK_CALL*)(QtmRecoveryMetrics*)>("QTM_GetRecoveryMetrics");
+    auto start = zkctl::fn<int(ZK_CALL*)()>("QTM_Start");
+    auto stop = zkctl::fn<void(ZK_CALL*)()>("QTM_Stop");
+    auto rootCause = zkctl::fn<RootCauseFn>("QTM_GetStutterRootCause");
+    if (!setQtmLog || !setPfLog || !setRecoveryLog || !setLevel || !setRecovery || !recoveryMetrics || !start ||
+        !stop || !rootCause)
+        return 1;
+
+    setQtmLog(zkctl::printNarrowLine);
+    setPfLog(zkctl::printNarrowLine);
+    setRecoveryLog(zkctl::printNarrowLine);
+    setLevel(0);
+    // A host's usual settings: soft from 3 points, hard from 10, 30 s / 60 s apart.
+    const QtmRecoveryConfig cfg{3, 10, 10, 15, 30.0, 60.0};
+    setRecovery(&cfg);
+    if (start() != 1) {
+        std::fprintf(stderr, "stutter: the sampling worker could not start\n");
+        return 1;
+    }
+    for (unsigned long tick = 0; tick < seconds * 10; ++tick) {
+        Sleep(100);
+        MEMORYSTATUSEX ms{};
+        ms.dwLength = sizeof ms;
+        const double ramPct = GlobalMemoryStatusEx(&ms) ? ms.dwMemoryLoad : 0.0;
+        PfRootCause out{};
+        uint32_t rec = 0;
+        const int32_t r = rootCause(static_cast<uint32_t>(gamePid), 0.55, 2.0, ramPct, 0.0, 0.0, 0.0, 1.0, &out, &rec);
+        if (r == 1) {
+            const double score = out.score;
+            std::printf("offender pid %u %s category %d score %.1f, recovery %s\n", out.pid, out.name, out.category,
+                        score, recoveryWord(rec));
+        } else if (r < 0 && r != -2) {
+            std::printf("root cause: %d\n", r);
+        }
+        std::fflush(stdout);
+    }
+    stop();
+    QtmRecoveryMetrics m{};
+    recoveryMetrics(&m);
+    std::printf("recoveries soft %llu hard %llu; surgical L1 %llu L2 %llu L3 %llu failures %llu\n",
+                static_cast<unsigned long long>(m.softRecoveries), static_cast<unsigned long long>(m.hardRecoveries),
+                static_cast<unsigned long long>(m.surgicalL1), static_cast<unsigned long long>(m.surgicalL2),
+                static_cast<unsigned long long>(m.surgicalL3), static_cast<unsigned long long>(m.surgicalFailures));
+    setQtmLog(nullptr);
+    setPfLog(nullptr);
+    setRecoveryLog(nullptr);
+    return 0;
+}
+
+}  // namespace
+
+ZKCTL_COMMAND(stutter, "stutter GAME_PID [secs]   find and recover stutter offenders (acts on them)", runStutter);
