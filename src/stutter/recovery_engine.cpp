@@ -45,20 +45,32 @@ struct Target {
     const OffenderInfo* info = nullptr;
 };
 
+// The texts of the soft and hard inverse-affinity steps.
+struct AffinityStep {
+    std::string_view skipped;  // 4-core safety
+    std::string_view applied;  // followed by "pid=... (name)"
+    std::string_view failed;
+};
+
+void moveOffender(const Target& t, const AffinityStep& texts) {
+    auto& log = recoveryLog();
+    if (!recoveryState().fourCoreSafety())
+        log.info(texts.skipped);
+    else if (actionBinding().inverseAffinityForOffender(t.pid) != 0)
+        log.info(Message() << texts.applied << "pid=" << t.pid << " (" << t.name << ")");
+    else
+        log.debug(texts.failed);
+}
+
 std::int32_t softRecovery(const StutterContext& c, const Target& t, bool boundElsewhere, std::int32_t score) {
     auto& log = recoveryLog();
     auto& state = recoveryState();
     auto& actions = actionBinding();
     if (t.present) {
         const bool cpu = t.reason == "cpu";
-        if (cpu && !boundElsewhere) {
-            if (!state.fourCoreSafety())
-                log.info("[StutterQTM] Soft affinity skip (4-core safety active)");
-            else if (actions.inverseAffinityForOffender(t.pid) != 0)
-                log.info(Message() << "[StutterQTM] Soft CPU offender tweak → pid=" << t.pid << " (" << t.name << ")");
-            else
-                log.debug("[StutterQTM] Soft offender affinity tweak faalde.");
-        }
+        if (cpu && !boundElsewhere)
+            moveOffender(t, {"[StutterQTM] Soft affinity skip (4-core safety active)",
+                             "[StutterQTM] Soft CPU offender tweak → ", "[StutterQTM] Soft offender affinity tweak faalde."});
         if ((cpu || t.reason == "io") && !boundElsewhere && actions.throttleOffender(t.pid, false, t.name, c.gamePid)) {
             log.info(Message() << "[StutterQTM] Soft native throttle applied → pid=" << t.pid << " (" << t.name
                                << ") reason=" << t.reason);
@@ -114,12 +126,8 @@ std::int32_t hardRecovery(const StutterContext& c, const Target& t, bool boundEl
     }
 
     if (cpu && !boundElsewhere) {
-        if (!state.fourCoreSafety())
-            log.info("[StutterQTM] HARD affinity skip (4-core safety active)");
-        else if (actions.inverseAffinityForOffender(t.pid) != 0)
-            log.info(Message() << "[StutterQTM] HARD CPU offender inverse → pid=" << t.pid << " (" << t.name << ")");
-        else
-            log.debug("[StutterQTM] HARD offender affinity faalde.");
+        moveOffender(t, {"[StutterQTM] HARD affinity skip (4-core safety active)", "[StutterQTM] HARD CPU offender inverse → ",
+                         "[StutterQTM] HARD offender affinity faalde."});
     } else if (io) {
         const std::int32_t locked = actions.inverseIoAroundGame(c.gamePid);
         log.info(Message() << "[StutterQTM] HARD IO inverse rond game → locked=" << locked << " (game_pid=" << c.gamePid

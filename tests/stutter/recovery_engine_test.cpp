@@ -16,8 +16,6 @@ using zk::stutter::StutterContext;
 using zk::test::FakeActions;
 using Lines = std::vector<std::string>;
 
-constexpr std::uint32_t kGame = 100;
-constexpr std::uint32_t kHog = 500;
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
 const double kInf = std::numeric_limits<double>::infinity();
 
@@ -84,9 +82,7 @@ class RecoveryEngineTest : public zk::test::RecoveryTest {
 protected:
     void SetUp() override {
         RecoveryTest::SetUp();
-        machine.setLogicalProcessorCount(8);
-        machine.addProcess(kGame, 1, "game.exe");
-        machine.addProcess(kHog, 1, "hog.exe");
+        addGameAndHog();
         FakeActions::install(machine);
         ctx.gamePid = kGame;
         hog = offender(kHog, "hog.exe", "cpu", 350.0);

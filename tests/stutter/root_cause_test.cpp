@@ -14,8 +14,6 @@ using zk::stutter::HostLoad;
 using zk::stutter::StutterRootCause;
 using zk::test::FakeActions;
 
-constexpr std::uint32_t kGame = 100;
-constexpr std::uint32_t kHog = 500;
 constexpr std::uint64_t MB = 1ull << 20;
 
 class RootCauseTest : public zk::test::RecoveryTest {
@@ -23,10 +21,9 @@ protected:
     void SetUp() override {
         RecoveryTest::SetUp();
         zk::stutter::profiler().resetForTests();
-        machine.setLogicalProcessorCount(8);
-        machine.addProcess(kGame, 1, "game.exe");
+        addGameAndHog();
         // Scores 10 on a first walk (RAM part only): enough when the risk is 0.9 or more.
-        machine.addProcess(kHog, 1, "hog.exe").memory.workingSetSize = 2000 * MB;
+        machine.process(kHog)->memory.workingSetSize = 2000 * MB;
         FakeActions::install(machine);
         metrics.risk = 0.95;
         metrics.p99Ms = 3.0;

@@ -20,9 +20,7 @@ namespace win = zk::win;
 static_assert(std::is_same_v<decltype(&Zelkor_Throttle_OffenderW), zk::stutter::ThrottleOffenderFn>);
 static_assert(std::is_same_v<decltype(&extreme_memory_clean), zk::stutter::MemoryCleanFn>);
 
-constexpr std::uint32_t kGame = 100;
 constexpr std::uint32_t kGameChild = 101;
-constexpr std::uint32_t kHog = 500;
 constexpr std::uint64_t kTenSeconds = 10ull * 10'000'000;  // 100 ns units
 
 class StutterChainTest : public zk::test::RecoveryTest {
@@ -30,10 +28,8 @@ protected:
     void SetUp() override {
         RecoveryTest::SetUp();
         zk::stutter::profiler().resetForTests();
-        machine.setLogicalProcessorCount(8);
-        machine.addProcess(kGame, 1, "game.exe");
+        addGameAndHog();
         machine.addProcess(kGameChild, kGame, "shadercache.exe");
-        machine.addProcess(kHog, 1, "hog.exe");
         machine.setOwnExport("Zelkor_Throttle_OffenderW", reinterpret_cast<void*>(&Zelkor_Throttle_OffenderW));
         machine.setOwnExport("extreme_memory_clean", reinterpret_cast<void*>(&extreme_memory_clean));
 

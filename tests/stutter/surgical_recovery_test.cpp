@@ -12,16 +12,12 @@ using zk::stutter::recoveryState;
 using zk::stutter::surgicalHard;
 namespace win = zk::win;
 
-constexpr std::uint32_t kGame = 100;
-constexpr std::uint32_t kHog = 500;
 
 class SurgicalTest : public zk::test::RecoveryTest {
 protected:
     void SetUp() override {
         RecoveryTest::SetUp();
-        machine.setLogicalProcessorCount(8);
-        machine.addProcess(kGame, 1, "game.exe");
-        machine.addProcess(kHog, 1, "hog.exe");
+        addGameAndHog();
         ctx.gamePid = kGame;
         offender = makeOffender(kHog, "hog.exe", 150.0);
     }

@@ -71,6 +71,15 @@ protected:
         QTM_Stutter_SetLogCallback(nullptr);
         MachineTest::TearDown();
     }
+    static constexpr std::uint32_t kGame = 100;
+    static constexpr std::uint32_t kHog = 500;
+    // A game and a background hog on an 8-processor machine.
+    void addGameAndHog() {
+        machine.setLogicalProcessorCount(8);
+        machine.addProcess(kGame, 1, "game.exe");
+        machine.addProcess(kHog, 1, "hog.exe");
+    }
+
     static std::vector<std::string> lines() { return RecoveryLines::all(); }
     static int count(const std::string& line) { return RecoveryLines::count(line); }
     double now() { return stutter::wallClockSeconds(); }
