@@ -130,7 +130,14 @@ ZK_API void ZK_CALL QTM_SetLogCallback(QtmLogCallback cb);
  * I/O tuner
  * ------------------------------------------------------------------------------- */
 
-/* (process classification, inverse I/O and CPU priority, restore, hard quarantine) */
+/* Receives one zero-terminated log line of the I/O tuner (no line end); called while the
+ * tuner's log lock is held, so it must not call back into the I/O tuner. */
+typedef void(ZK_CALL* IOTunerLogCallback)(const char* line);
+
+/* Non-zero logs debug lines too; zero logs information, warnings and errors only. */
+ZK_API void ZK_CALL SetIOTunerDebug(int enabled);
+/* Sets the I/O tuner's log callback; null stops delivery to the host. */
+ZK_API void ZK_CALL SetIOTunerLogCallback(IOTunerLogCallback cb);
 
 /* ---------------------------------------------------------------------------------
  * Memory relief
