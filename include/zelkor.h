@@ -138,6 +138,17 @@ typedef void(ZK_CALL* IOTunerLogCallback)(const char* line);
 ZK_API void ZK_CALL SetIOTunerDebug(int enabled);
 /* Sets the I/O tuner's log callback; null stops delivery to the host. */
 ZK_API void ZK_CALL SetIOTunerLogCallback(IOTunerLogCallback cb);
+/* Lowers every unprotected background process to low I/O priority and the idle class,
+ * recording first-seen values; the number lowered, or -1 within 500 ms of the last pass
+ * for the same game. Same as the Ex form with streamingMode 0. */
+ZK_API int32_t ZK_CALL Zelkor_IOTuner_ApplyInverseIo(uint32_t gamePid, int aggressive);
+/* As Zelkor_IOTuner_ApplyInverseIo; non-zero streamingMode also spares streaming and
+ * voice-chat programs. */
+ZK_API int32_t ZK_CALL Zelkor_IOTuner_ApplyInverseIoEx(uint32_t gamePid, int aggressive, int streamingMode);
+/* Lowers one process, logging why when it is refused; 1 when lowered, 0 otherwise.
+ * enginePid 0 names no engine. */
+ZK_API int32_t ZK_CALL Zelkor_IOTuner_LowerSinglePid(uint32_t pid, uint32_t gamePid, uint32_t enginePid,
+                                                     int aggressive, int streamingMode);
 
 /* ---------------------------------------------------------------------------------
  * Memory relief

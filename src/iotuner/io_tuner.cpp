@@ -7,6 +7,12 @@ IoTuner& tuner() {
     return *t;
 }
 
-void IoTuner::resetForTests() {}
+void IoTuner::resetForTests() {
+    records.OriginalIoPriority.clear();
+    records.OriginalCpuPriority.clear();
+    rateLimit.clear();
+    routines.reset();
+    privileges.reset();
+}
 
 }  // namespace zk::iotuner

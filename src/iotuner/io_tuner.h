@@ -2,13 +2,21 @@
 // The I/O tuner's process-wide state: one object, created on first use and never
 // destroyed; each part keeps its own lock beside its data.
 
+#include "iotuner/game_rate_limit.h"
+#include "iotuner/priority_records.h"
 #include "iotuner/tuner_log.h"
+#include "iotuner/tuner_privileges.h"
+#include "iotuner/tuner_routines.h"
 
 namespace zk::iotuner {
 
 class IoTuner {
 public:
     TunerLogger log;
+    PriorityRecords records;
+    GameRateLimit rateLimit;
+    TunerRoutines routines;
+    TunerPrivileges privileges;
 
     // Tests only: forget everything learned since load (log settings stay).
     void resetForTests();
