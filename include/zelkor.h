@@ -149,6 +149,9 @@ ZK_API int32_t ZK_CALL Zelkor_IOTuner_ApplyInverseIoEx(uint32_t gamePid, int agg
  * enginePid 0 names no engine. */
 ZK_API int32_t ZK_CALL Zelkor_IOTuner_LowerSinglePid(uint32_t pid, uint32_t gamePid, uint32_t enginePid,
                                                      int aggressive, int streamingMode);
+/* Puts every lowered process back to the priority class and I/O priority recorded when
+ * the tuner first saw it (CPU first, then I/O) and empties the records. */
+ZK_API void ZK_CALL Zelkor_IOTuner_Restore(void);
 
 /* ---------------------------------------------------------------------------------
  * Memory relief

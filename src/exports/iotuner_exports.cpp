@@ -2,6 +2,7 @@
 
 #include "iotuner/inverse_priority.h"
 #include "iotuner/io_tuner.h"
+#include "iotuner/priority_restore.h"
 #include "zelkor.h"
 
 namespace it = zk::iotuner;
@@ -21,5 +22,7 @@ ZK_API int32_t ZK_CALL Zelkor_IOTuner_LowerSinglePid(uint32_t pid, uint32_t game
                                                      int aggressive, int streamingMode) {
     return it::LowerSinglePid(pid, gamePid, enginePid, aggressive != 0, streamingMode != 0);
 }
+
+ZK_API void ZK_CALL Zelkor_IOTuner_Restore(void) { it::RestorePriorities(); }
 
 }  // extern "C"

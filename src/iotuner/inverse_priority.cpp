@@ -12,7 +12,6 @@ namespace zk::iotuner {
 
 namespace {
 
-constexpr std::uint32_t kTunerAccess = win::PROCESS_QUERY_LIMITED_INFORMATION | win::PROCESS_SET_INFORMATION;
 constexpr std::uint32_t kTargetIoPriority = 1;  // low
 constexpr std::uint32_t kAssumedIoPriority = 2;  // normal, when it cannot be read
 

@@ -7,8 +7,12 @@
 #include "iotuner/tuner_log.h"
 #include "iotuner/tuner_privileges.h"
 #include "iotuner/tuner_routines.h"
+#include "platform/win_constants.h"
 
 namespace zk::iotuner {
+
+// The rights every process is opened with to lower or restore it.
+inline constexpr std::uint32_t kTunerAccess = win::PROCESS_QUERY_LIMITED_INFORMATION | win::PROCESS_SET_INFORMATION;
 
 class IoTuner {
 public:
