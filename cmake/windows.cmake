@@ -17,10 +17,10 @@ target_compile_definitions(zelkorctl PRIVATE UNICODE _UNICODE _WIN32_WINNT=0x0A0
 target_link_options(zelkorctl PRIVATE -static -municode)
 add_dependencies(zelkorctl Zelkor)
 
-# A tiny program that tests start under chosen names (as a game, a hog, a service).
-file(GLOB ZELKOR_HELPER_SOURCES CONFIGURE_DEPENDS tests/wine/helper/*.cpp)
+# A tiny program that tests and the demo start under chosen names (a game, a hog, a service).
+file(GLOB ZELKOR_HELPER_SOURCES CONFIGURE_DEPENDS tools/zk_helper/*.cpp)
 add_executable(zk_helper ${ZELKOR_HELPER_SOURCES})
-target_link_options(zk_helper PRIVATE -static)
+target_link_options(zk_helper PRIVATE -static -municode)
 
 file(GLOB ZELKOR_WINE_TEST_SOURCES CONFIGURE_DEPENDS tests/wine/*.cpp)
 add_executable(zelkor_wine_tests ${ZELKOR_WINE_TEST_SOURCES})

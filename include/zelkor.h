@@ -157,7 +157,41 @@ ZK_API void ZK_CALL Zelkor_IOTuner_Restore(void);
  * Memory relief
  * ------------------------------------------------------------------------------- */
 
-/* (MemoryStats and the memory exports) */
+/* Running statistics of the memory cleanings, returned by value. */
+typedef struct MemoryStats {
+    uint64_t calls;          /* recorded cleanings */
+    double totalFreedMb;     /* sum of the positive amounts freed, MiB */
+    int32_t lastCode;        /* result code of the last recorded cleaning */
+    int32_t codeCounts[100]; /* recorded cleanings per result code 0 to 99 (0 done, 2 excluded) */
+} MemoryStats;
+
+ZK_STATIC_ASSERT(sizeof(MemoryStats) == 424, "MemoryStats is 424 bytes");
+ZK_STATIC_ASSERT(offsetof(MemoryStats, calls) == 0, "MemoryStats layout");
+ZK_STATIC_ASSERT(offsetof(MemoryStats, totalFreedMb) == 8, "MemoryStats layout");
+ZK_STATIC_ASSERT(offsetof(MemoryStats, lastCode) == 16, "MemoryStats layout");
+ZK_STATIC_ASSERT(offsetof(MemoryStats, codeCounts) == 20, "MemoryStats layout");
+
+/* Purges the standby list when memoryLoadPercent is 75 or more (twice from 96 on) and
+ * returns the MiB that became available; 0.0 below 75 (nothing recorded), -2.0/-4.0 when
+ * the memory reading before/after failed, -3.0 when the purge failed (only from 96 on),
+ * -5.0 for an amount out of range. pid and tag are accepted and not used. Blocks for
+ * about 0.2 to 0.6 s. */
+ZK_API double ZK_CALL extreme_memory_clean(uint32_t pid, double memoryLoadPercent, const void* tag);
+/* Purges the standby list on behalf of pid (0: no exclusion test) and returns the MiB
+ * that became available; -1.0 (recorded with code 2) for a protected or system process,
+ * -2.0 to -5.0 as extreme_memory_clean. The process itself is not touched. */
+ZK_API double ZK_CALL trim_process_working_set(uint32_t pid);
+/* A copy of the statistics. */
+ZK_API MemoryStats ZK_CALL get_memory_stats(void);
+/* Sets every statistics field to zero. */
+ZK_API void ZK_CALL reset_memory_stats(void);
+/* Enables the purge privilege, takes one memory measurement and purges the standby
+ * list; 1 when all of it worked. */
+ZK_API int ZK_CALL self_test(void);
+/* Does nothing (kept for hosts that call it). */
+ZK_API void ZK_CALL ram_overseer_step(void);
+/* Does nothing; the same entry point as ram_overseer_step. */
+ZK_API void ZK_CALL clear_rights_cache(void);
 
 #ifdef __cplusplus
 }

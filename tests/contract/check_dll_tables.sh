@@ -9,7 +9,7 @@ dump=$("$objdump" -p "$dll")
 exported=$(printf '%s\n' "$dump" |
   sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' |
   sed -nE 's/^\s*\[\s*[0-9]+\]\s+([^ ]+)\s*$/\1/p' | sort)
-declared=$(grep -oE 'ZK_API[^(]*\(' "$header" | sed -E 's/.*[^A-Za-z0-9_]([A-Za-z_][A-Za-z0-9_]*)\s*\($/\1/' | sort)
+declared=$(grep -E '^\s*ZK_API' "$header" | grep -oE 'ZK_API[^(]*\(' | sed -E 's/.*[^A-Za-z0-9_]([A-Za-z_][A-Za-z0-9_]*)\s*\($/\1/' | sort)
 
 fail=0
 if [ -z "$declared" ]; then echo "no exports declared in $header"; fail=1; fi

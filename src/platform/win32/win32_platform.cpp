@@ -1,5 +1,9 @@
 // The Win32 platform: one Windows call per operation, no policy.
 
+// The seam's headers come first: <windows.h> defines the same names (PROCESS_TERMINATE,
+// ERROR_ACCESS_DENIED, ...) as macros, so below it this file uses the macros, not zk::win.
+#include "platform/platform.h"
+
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -10,8 +14,6 @@
 #include <cstdio>
 #include <cstring>
 #include <system_error>
-
-#include "platform/platform.h"
 
 namespace zk::platform {
 

@@ -1,0 +1,25 @@
+#include "memory/memory_stats.h"
+
+#include <iterator>
+
+namespace zk::memory {
+
+void StatsBook::record(int code, double amountMb) {
+    std::lock_guard lk(m_);
+    ++stats_.calls;
+    if (amountMb > 0.0) stats_.totalFreedMb += amountMb;
+    stats_.lastCode = code;
+    if (code >= 0 && code < static_cast<int>(std::size(stats_.codeCounts))) ++stats_.codeCounts[code];
+}
+
+MemoryStats StatsBook::snapshot() const {
+    std::lock_guard lk(m_);
+    return stats_;
+}
+
+void StatsBook::reset() {
+    std::lock_guard lk(m_);
+    stats_ = MemoryStats{};
+}
+
+}  // namespace zk::memory

@@ -1,0 +1,28 @@
+// A tiny program that tests start under chosen names.
+//   zk_helper sleep             idles until killed
+//   zk_helper spin              burns one core until killed
+//   zk_helper launch EXE MODE   starts EXE MODE and exits with the new process's id,
+//                               leaving it an orphan
+#include <windows.h>
+
+#include <cwchar>
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc >= 2 && std::wcscmp(argv[1], L"spin") == 0) {
+        volatile unsigned long long x = 0;
+        for (;;) x = x + 1;
+    }
+    if (argc >= 4 && std::wcscmp(argv[1], L"launch") == 0) {
+        wchar_t cmd[1024];
+        std::swprintf(cmd, 1024, L"\"%ls\" %ls", argv[2], argv[3]);
+        STARTUPINFOW si{};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi{};
+        if (!CreateProcessW(argv[2], cmd, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+            return 0;
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+        return static_cast<int>(pi.dwProcessId);
+    }
+    for (;;) Sleep(1000);
+}
