@@ -152,6 +152,11 @@ ZK_API int32_t ZK_CALL Zelkor_IOTuner_LowerSinglePid(uint32_t pid, uint32_t game
 /* Puts every lowered process back to the priority class and I/O priority recorded when
  * the tuner first saw it (CPU first, then I/O) and empties the records. */
 ZK_API void ZK_CALL Zelkor_IOTuner_Restore(void);
+/* Confines one offender to the first processor at below-normal class, lowers it with
+ * Zelkor_IOTuner_LowerSinglePid (aggressive) and runs one memory cleaning; 1 when done,
+ * 0 when refused (the game, a critical or protected process, one that cannot be opened),
+ * -1 for pid 0 or 4. Blocks for the memory cleaning. */
+ZK_API int32_t ZK_CALL Zelkor_HardQuarantine_Offender(int32_t pid, int32_t gamePid);
 
 /* ---------------------------------------------------------------------------------
  * Memory relief

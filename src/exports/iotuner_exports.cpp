@@ -1,5 +1,6 @@
 // The I/O tuner's exports.
 
+#include "iotuner/hard_quarantine.h"
 #include "iotuner/inverse_priority.h"
 #include "iotuner/io_tuner.h"
 #include "iotuner/priority_restore.h"
@@ -24,5 +25,9 @@ ZK_API int32_t ZK_CALL Zelkor_IOTuner_LowerSinglePid(uint32_t pid, uint32_t game
 }
 
 ZK_API void ZK_CALL Zelkor_IOTuner_Restore(void) { it::RestorePriorities(); }
+
+ZK_API int32_t ZK_CALL Zelkor_HardQuarantine_Offender(int32_t pid, int32_t gamePid) {
+    return it::HardQuarantine(pid, gamePid);
+}
 
 }  // extern "C"

@@ -130,10 +130,7 @@ int ApplyInverseIo(std::uint32_t gamePid, bool aggressive, bool streamingMode, T
     return lowered;
 }
 
-int LowerSinglePid(std::uint32_t pid, std::uint32_t gamePid, std::uint32_t enginePid, bool aggressive,
-                   bool streamingMode) {
-    tuner().privileges.ensure(TunerExport::LowerSinglePid);
-    const ProtectionRequest r{pid, gamePid, enginePid, aggressive, streamingMode};
+std::optional<std::string> ClearedForLowering(const ProtectionRequest& r) {
     Refusal refusal = CheckIds(r);
     const ProcessEntry* entry = nullptr;
     ProcessSnapshot snapshot;
@@ -142,10 +139,17 @@ int LowerSinglePid(std::uint32_t pid, std::uint32_t gamePid, std::uint32_t engin
         refusal = CheckInSnapshot(r, snapshot, &entry);
     }
     if (refusal != Refusal::None) {
-        logPid("[IO]", pid, RefusalText(refusal, entry ? entry->name : std::string_view()));
-        return 0;
+        logPid("[IO]", r.pid, RefusalText(refusal, entry ? entry->name : std::string_view()));
+        return std::nullopt;
     }
-    return LowerProcess(pid, entry->name) ? 1 : 0;
+    return entry->name;
+}
+
+int LowerSinglePid(std::uint32_t pid, std::uint32_t gamePid, std::uint32_t enginePid, bool aggressive,
+                   bool streamingMode) {
+    tuner().privileges.ensure(TunerExport::LowerSinglePid);
+    const auto name = ClearedForLowering({pid, gamePid, enginePid, aggressive, streamingMode});
+    return name && LowerProcess(pid, *name) ? 1 : 0;
 }
 
 }  // namespace zk::iotuner

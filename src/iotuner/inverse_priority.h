@@ -3,7 +3,11 @@
 // with each process's first-seen values recorded for the restore.
 
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <string_view>
+
+#include "iotuner/protection_order.h"
 
 #include "iotuner/tuner_privileges.h"
 #include "platform/unique_handle.h"
@@ -20,6 +24,10 @@ bool LowerIoPriority(std::uint32_t pid, std::string_view name, const OpenedProce
 bool LowerCpuPriority(std::uint32_t pid, std::string_view name, const OpenedProcess& process);
 // Both steps, I/O first; true when either lowered something.
 bool LowerProcess(std::uint32_t pid, std::string_view name);
+
+// The protection order for one pid over a snapshot of its own, logging a refusal; the
+// pid's normalised name when it may be lowered.
+std::optional<std::string> ClearedForLowering(const ProtectionRequest& r);
 
 // The bulk pass for a game: the number of processes lowered, or -1 when rate-limited.
 int ApplyInverseIo(std::uint32_t gamePid, bool aggressive, bool streamingMode, TunerExport caller);
