@@ -27,7 +27,9 @@ protected:
     // A refused quarantine opens nothing for a change and cleans no memory.
     void expectUntouched(std::uint32_t pid) {
         for (const auto& o : machine.opens()) {
-            if (o.pid == pid) EXPECT_EQ(o.access, win::PROCESS_QUERY_LIMITED_INFORMATION);
+            if (o.pid == pid) {
+                EXPECT_EQ(o.access, win::PROCESS_QUERY_LIMITED_INFORMATION);
+            }
         }
         EXPECT_TRUE(machine.changes().empty());
         EXPECT_EQ(get_memory_stats().calls, 0u);
