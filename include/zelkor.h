@@ -112,7 +112,45 @@ ZK_API void ZK_CALL QTM_SetLogCallback(QtmLogCallback cb);
  * Offender profiler
  * ------------------------------------------------------------------------------- */
 
-/* (PF_ exports and PfRootCause) */
+/* The background process most likely to blame for a stutter. Packed on 4-byte
+ * boundaries: the doubles at 68, 76, 84 and 100 are not 8-byte aligned. */
+#pragma pack(push, 4)
+typedef struct PfRootCause {
+    uint32_t pid;    /* offender's process id */
+    char name[64];   /* executable name as listed, narrow, at most 63 characters + NUL */
+    double cpuPct;   /* CPU share of the whole machine since the previous walk, 0 to 100 */
+    double ioMBps;   /* disk read + write throughput since the previous walk, MB/s */
+    double ramMB;    /* working set, MB (1,048,576 bytes) */
+    uint32_t faults; /* page faults since the previous walk */
+    int32_t category; /* dominant cause: 1 CPU, 2 I/O, 3 RAM, 4 page faults */
+    double score;    /* total weighted score, at most 120 */
+} PfRootCause;
+#pragma pack(pop)
+
+ZK_STATIC_ASSERT(sizeof(PfRootCause) == 108, "PfRootCause is 108 bytes");
+ZK_STATIC_ASSERT(offsetof(PfRootCause, pid) == 0, "PfRootCause layout");
+ZK_STATIC_ASSERT(offsetof(PfRootCause, name) == 4, "PfRootCause layout");
+ZK_STATIC_ASSERT(offsetof(PfRootCause, cpuPct) == 68, "PfRootCause layout");
+ZK_STATIC_ASSERT(offsetof(PfRootCause, ioMBps) == 76, "PfRootCause layout");
+ZK_STATIC_ASSERT(offsetof(PfRootCause, ramMB) == 84, "PfRootCause layout");
+ZK_STATIC_ASSERT(offsetof(PfRootCause, faults) == 92, "PfRootCause layout");
+ZK_STATIC_ASSERT(offsetof(PfRootCause, category) == 96, "PfRootCause layout");
+ZK_STATIC_ASSERT(offsetof(PfRootCause, score) == 100, "PfRootCause layout");
+
+/* Receives one zero-terminated "[Profiler] ..." line on the caller's thread. */
+typedef void(ZK_CALL* PfLogCallback)(const char* line);
+
+/* Caches the logical processor count and logs "[Profiler] Init.". Optional. */
+ZK_API void ZK_CALL PF_Init(void);
+/* Forgets every process's history (the next walk measures working sets only). */
+ZK_API void ZK_CALL PF_Reset(void);
+/* Sets the profiler log callback (null silences it); a non-null callback is called at
+ * once with "[Profiler] Logging enabled.". */
+ZK_API void ZK_CALL PF_SetLogCallback(PfLogCallback cb);
+/* Walks all processes (at most once per 10 s) and fills *out with the worst background
+ * process. 1 found; 0 no stutter, too soon or none qualified; -1 out is null; -2 no
+ * process snapshot; -3 another walk is running. *out is zeroed unless the result is 1. */
+ZK_API int32_t ZK_CALL PF_GetRootCause(uint32_t gamePid, double risk, double p99Ms, PfRootCause* out);
 
 /* ---------------------------------------------------------------------------------
  * Recovery shared state, recovery engine and stutter root cause
@@ -124,7 +162,33 @@ ZK_API void ZK_CALL QTM_SetLogCallback(QtmLogCallback cb);
  * Offender throttle and restore
  * ------------------------------------------------------------------------------- */
 
-/* (Zelkor_Throttle_ exports) */
+/* Receives one narrow log line of a throttle or restore (no prefix, no line end). */
+typedef void(ZK_CALL* ThrottleLogFn)(const char* text);
+/* Receives one wide log line (no prefix, no line end). Called while the module's log
+ * lock is held: it must not call Zelkor_Throttle_SetLogCallbackW. */
+typedef void(ZK_CALL* ThrottleLogCallbackW)(const zk_wchar* text);
+
+/* Throttles one process: priority class idle, I/O priority very low, and with
+ * trimWorkingSet an emptied working set. When expectedImage is neither null nor empty the
+ * process's image path must contain it (case-sensitive). 1 when any action took; sets
+ * *lastError (if given) to 0, 87 (pid 0, 4 or this process), 5 (image mismatch) or the
+ * error of the failed open. Flags and result are one-byte booleans. */
+ZK_API uint8_t ZK_CALL ThrottleOffenderByPid(uint32_t pid, uint8_t enableDebugPrivilege, uint8_t trimWorkingSet,
+                                             const zk_wchar* expectedImage, uint32_t* lastError, ThrottleLogFn log);
+/* Restores one process to the normal priority class and normal I/O priority; checks and
+ * results as ThrottleOffenderByPid. */
+ZK_API uint8_t ZK_CALL RestoreOffenderByPid(uint32_t pid, uint8_t enableDebugPrivilege, const zk_wchar* expectedImage,
+                                            uint32_t* lastError, ThrottleLogFn log);
+/* Enables the debug privilege once for the process; returns 1 whether or not it could. */
+ZK_API int32_t ZK_CALL Zelkor_Throttle_Initialize(void);
+/* ThrottleOffenderByPid logging to the wide callback; 1 applied, 0 not. */
+ZK_API int32_t ZK_CALL Zelkor_Throttle_OffenderW(uint32_t pid, int32_t enableDebugPrivilege, int32_t trimWorkingSet,
+                                                 const zk_wchar* expectedImage, uint32_t* lastError);
+/* RestoreOffenderByPid logging to the wide callback; 1 restored, 0 not. */
+ZK_API int32_t ZK_CALL Zelkor_Restore_OffenderW(uint32_t pid, int32_t enableDebugPrivilege,
+                                                const zk_wchar* expectedImage, uint32_t* lastError);
+/* Sets the wide log callback (null stops logging); waits for a callback in progress. */
+ZK_API void ZK_CALL Zelkor_Throttle_SetLogCallbackW(ThrottleLogCallbackW cb);
 
 /* ---------------------------------------------------------------------------------
  * I/O tuner

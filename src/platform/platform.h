@@ -170,6 +170,9 @@ public:
     // --- text -----------------------------------------------------------------------
     // Wide to narrow in the system's ANSI code page (WideCharToMultiByte(CP_ACP)).
     virtual std::string wideToAnsi(std::u16string_view text) = 0;
+    // MultiByteToWideChar(CP_ACP, 0, ...): length -1 converts through the terminator;
+    // outChars 0 asks for the size. Characters written (or needed), 0 on failure.
+    virtual int ansiToWide(const char* text, int length, char16_t* out, int outChars) = 0;
 };
 
 // The platform the modules use. The Windows build installs the Win32 platform by

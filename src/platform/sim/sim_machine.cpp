@@ -841,6 +841,27 @@ std::string SimMachine::wideToAnsi(std::u16string_view text) {
     return out;
 }
 
+int SimMachine::ansiToWide(const char* text, int length, char16_t* out, int outChars) {
+    ZK_SIM_ENTER(Op::AnsiToWide, 0);
+    // Latin-1, like wideToAnsi: one wide character per byte.
+    if (!text || length < -1 || outChars < 0 || (outChars > 0 && !out)) {
+        t_lastError = win::ERROR_INVALID_PARAMETER;
+        return 0;
+    }
+    const std::size_t n = length == -1 ? std::strlen(text) + 1 : static_cast<std::size_t>(length);
+    if (n == 0) {
+        t_lastError = win::ERROR_INVALID_PARAMETER;
+        return 0;
+    }
+    if (outChars == 0) return static_cast<int>(n);
+    if (static_cast<std::size_t>(outChars) < n) {
+        t_lastError = win::ERROR_INSUFFICIENT_BUFFER;
+        return 0;
+    }
+    for (std::size_t i = 0; i < n; ++i) out[i] = static_cast<unsigned char>(text[i]);
+    return static_cast<int>(n);
+}
+
 }  // namespace zk::sim
 
 namespace zk::platform {

@@ -62,6 +62,7 @@ enum class Op : std::uint8_t {
     NtPowerInformation,
     NtSetSystemInformation,
     StartThread,
+    AnsiToWide,
     Count
 };
 
@@ -212,6 +213,7 @@ public:
     bool startThread(std::thread& out, std::function<void()> fn) override;
     void* findOwnExport(const char* name) override;
     std::string wideToAnsi(std::u16string_view text) override;
+    int ansiToWide(const char* text, int length, char16_t* out, int outChars) override;
 
 private:
     enum class Kind : std::uint8_t { Snapshot, Process, Token };

@@ -3,6 +3,7 @@
 // The seam's headers come first: <windows.h> defines the same names (PROCESS_TERMINATE,
 // ERROR_ACCESS_DENIED, ...) as macros, so below it this file uses the macros, not zk::win.
 #include "platform/platform.h"
+#include "platform/win32/wine_process_times.h"
 
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -153,6 +154,13 @@ public:
         out.exit = fileTime(e);
         out.kernel = fileTime(k);
         out.user = fileTime(u);
+        // Wine compatibility shim: there, another process's CPU times come from the
+        // system process list (wine_process_times.cpp).
+        if (win32::runningUnderWine()) {
+            const DWORD pid = GetProcessId(toHandle(process));
+            if (pid != 0 && pid != GetCurrentProcessId())
+                return win32::systemListProcessTimes(pid, out.kernel, out.user);
+        }
         return true;
     }
     bool getProcessIoCounters(RawHandle process, IoCounters& out) override {
@@ -355,6 +363,9 @@ public:
         std::string out(static_cast<std::size_t>(n), '\0');
         WideCharToMultiByte(CP_ACP, 0, w, static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
         return out;
+    }
+    int ansiToWide(const char* text, int length, char16_t* out, int outChars) override {
+        return MultiByteToWideChar(CP_ACP, 0, text, length, reinterpret_cast<wchar_t*>(out), outChars);
     }
 };
 

@@ -1,0 +1,80 @@
+#pragma once
+// The one-shot offender throttle (priority class idle, I/O priority very low, optional
+// working-set trim) and its restore (normal class, normal I/O priority). Nothing is
+// remembered about what was throttled: restore always sets the normal values.
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+
+#include "zelkor.h"
+
+namespace zk::iotuner {
+
+struct OffenderOperation;  // throttle or restore
+
+struct OffenderRequest {
+    std::uint32_t pid = 0;
+    bool enableDebugPrivilege = false;
+    const char16_t* expectedImage = nullptr;  // null or empty: any image
+    std::uint32_t* lastError = nullptr;
+    ThrottleLogFn log = nullptr;
+};
+
+// A value computed once per process by its first caller; concurrent first callers wait
+// for that one, as with the system's one-time initialisation.
+class OnceBool {
+public:
+    template <typename Compute>
+    bool get(Compute&& compute) {
+        if (done_.load(std::memory_order_acquire)) return value_;
+        std::lock_guard lk(m_);
+        if (!done_.load(std::memory_order_relaxed)) {
+            value_ = compute();
+            done_.store(true, std::memory_order_release);
+        }
+        return value_;
+    }
+    void reset() {
+        std::lock_guard lk(m_);
+        value_ = false;
+        done_.store(false);
+    }
+
+private:
+    std::mutex m_;
+    std::atomic<bool> done_{false};
+    bool value_ = false;
+};
+
+class OffenderThrottle {
+public:
+    bool throttle(const OffenderRequest& r, bool trimWorkingSet);
+    bool restore(const OffenderRequest& r);
+    // Once per process; true when the debug privilege is enabled.
+    bool debugPrivilege();
+
+    // The wide log channel (offender_throttle_log.cpp).
+    void setLogCallback(ThrottleLogCallbackW cb);
+    void logWide(const char16_t* text);
+
+    // Test-only: forget the once-only values and the callback.
+    void resetForTests();
+
+private:
+    bool apply(const OffenderOperation& op, const OffenderRequest& r, bool trimWorkingSet);
+    bool ioPriorityRoutine();
+
+    OnceBool debugPrivilege_;
+    OnceBool ioRoutine_;
+
+    // Held while the callback runs, so that lines never interleave and a new callback
+    // waits for one in progress.
+    std::mutex logMutex_;
+    ThrottleLogCallbackW logCallback_ = nullptr;
+};
+
+// The process-wide throttle module.
+OffenderThrottle& offenderThrottle();
+
+}  // namespace zk::iotuner

@@ -1,0 +1,55 @@
+#include "iotuner/offender_throttle_log.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <memory>
+#include <new>
+
+#include "iotuner/offender_throttle.h"
+#include "platform/platform.h"
+
+namespace zk::iotuner {
+
+namespace {
+constexpr int kLocalWideChars = 512;
+}
+
+void emitLine(ThrottleLogFn log, const char* text) {
+    if (log) log(text);
+}
+
+void emitLinef(ThrottleLogFn log, const char* format, unsigned long value) {
+    if (!log) return;
+    char line[kThrottleLineBytes];
+    std::snprintf(line, sizeof line, format, value);
+    log(line);
+}
+
+void ZK_CALL wideLogAdapter(const char* text) {
+    if (!text) return;
+    auto& p = platform::api();
+    const int needed = p.ansiToWide(text, -1, nullptr, 0);  // with the terminator
+    if (needed <= 0) return;
+    char16_t local[kLocalWideChars];
+    std::unique_ptr<char16_t[]> heap;
+    char16_t* wide = local;
+    if (needed > kLocalWideChars) {
+        heap.reset(new (std::nothrow) char16_t[static_cast<std::size_t>(needed)]);
+        if (!heap) return;
+        wide = heap.get();
+    }
+    if (p.ansiToWide(text, -1, wide, needed) <= 0) return;
+    offenderThrottle().logWide(wide);
+}
+
+void OffenderThrottle::setLogCallback(ThrottleLogCallbackW cb) {
+    std::lock_guard lk(logMutex_);
+    logCallback_ = cb;
+}
+
+void OffenderThrottle::logWide(const char16_t* text) {
+    std::lock_guard lk(logMutex_);
+    if (logCallback_) logCallback_(reinterpret_cast<const zk_wchar*>(text));
+}
+
+}  // namespace zk::iotuner
