@@ -30,14 +30,17 @@ target_link_libraries(zelkor_wine_tests PRIVATE GTest::gtest_main)
 target_link_options(zelkor_wine_tests PRIVATE -static)
 add_dependencies(zelkor_wine_tests Zelkor zk_helper zelkorctl)
 
-# Wine keeps a server per prefix; starting it once up front saves every test a wait.
-add_test(NAME wine_prefix_up COMMAND sh -c "wineserver -p >/dev/null 2>&1; WINEDEBUG=-all wine wineboot </dev/null >/dev/null 2>&1; exit 0")
-set_tests_properties(wine_prefix_up PROPERTIES FIXTURES_SETUP wine TIMEOUT 300)
+# Each build tree runs Wine in a prefix of its own, so that its tests (which lower and
+# kill processes) never meet another run's processes. Wine keeps a server per prefix;
+# starting it once up front saves every test a wait.
+set(ZELKOR_WINE_ENV "WINEPREFIX=${CMAKE_BINARY_DIR}/wine-prefix" "WINEDEBUG=-all")
+add_test(NAME wine_prefix_up COMMAND sh -c "wineserver -p >/dev/null 2>&1; wine wineboot </dev/null >/dev/null 2>&1; exit 0")
+set_tests_properties(wine_prefix_up PROPERTIES FIXTURES_SETUP wine TIMEOUT 300 ENVIRONMENT "${ZELKOR_WINE_ENV}")
 add_test(NAME wine_suite COMMAND zelkor_wine_tests)
 set_tests_properties(wine_suite PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 900
-  WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+  WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin ENVIRONMENT "${ZELKOR_WINE_ENV}")
 add_test(NAME wine_prefix_down COMMAND sh -c "wineserver -k >/dev/null 2>&1; exit 0")
-set_tests_properties(wine_prefix_down PROPERTIES FIXTURES_CLEANUP wine)
+set_tests_properties(wine_prefix_down PROPERTIES FIXTURES_CLEANUP wine ENVIRONMENT "${ZELKOR_WINE_ENV}")
 
 find_program(ZELKOR_OBJDUMP NAMES x86_64-w64-mingw32-objdump REQUIRED)
 add_test(NAME dll_tables COMMAND bash ${CMAKE_SOURCE_DIR}/tests/contract/check_dll_tables.sh

@@ -253,7 +253,33 @@ ZK_API void ZK_CALL Zelkor_Throttle_SetLogCallbackW(ThrottleLogCallbackW cb);
  * I/O tuner
  * ------------------------------------------------------------------------------- */
 
-/* (process classification, inverse I/O and CPU priority, restore, hard quarantine) */
+/* Receives one zero-terminated log line of the I/O tuner (no line end); called while the
+ * tuner's log lock is held, so it must not call back into the I/O tuner. */
+typedef void(ZK_CALL* IOTunerLogCallback)(const char* line);
+
+/* Non-zero logs debug lines too; zero logs information, warnings and errors only. */
+ZK_API void ZK_CALL SetIOTunerDebug(int enabled);
+/* Sets the I/O tuner's log callback; null stops delivery to the host. */
+ZK_API void ZK_CALL SetIOTunerLogCallback(IOTunerLogCallback cb);
+/* Lowers every unprotected background process to low I/O priority and the idle class,
+ * recording first-seen values; the number lowered, or -1 within 500 ms of the last pass
+ * for the same game. Same as the Ex form with streamingMode 0. */
+ZK_API int32_t ZK_CALL Zelkor_IOTuner_ApplyInverseIo(uint32_t gamePid, int aggressive);
+/* As Zelkor_IOTuner_ApplyInverseIo; non-zero streamingMode also spares streaming and
+ * voice-chat programs. */
+ZK_API int32_t ZK_CALL Zelkor_IOTuner_ApplyInverseIoEx(uint32_t gamePid, int aggressive, int streamingMode);
+/* Lowers one process, logging why when it is refused; 1 when lowered, 0 otherwise.
+ * enginePid 0 names no engine. */
+ZK_API int32_t ZK_CALL Zelkor_IOTuner_LowerSinglePid(uint32_t pid, uint32_t gamePid, uint32_t enginePid,
+                                                     int aggressive, int streamingMode);
+/* Puts every lowered process back to the priority class and I/O priority recorded when
+ * the tuner first saw it (CPU first, then I/O) and empties the records. */
+ZK_API void ZK_CALL Zelkor_IOTuner_Restore(void);
+/* Confines one offender to the first processor at below-normal class, lowers it with
+ * Zelkor_IOTuner_LowerSinglePid (aggressive) and runs one memory cleaning; 1 when done,
+ * 0 when refused (the game, a critical or protected process, one that cannot be opened),
+ * -1 for pid 0 or 4. Blocks for the memory cleaning. */
+ZK_API int32_t ZK_CALL Zelkor_HardQuarantine_Offender(int32_t pid, int32_t gamePid);
 
 /* ---------------------------------------------------------------------------------
  * Memory relief

@@ -1,0 +1,33 @@
+// The I/O tuner's exports.
+
+#include "iotuner/hard_quarantine.h"
+#include "iotuner/inverse_priority.h"
+#include "iotuner/io_tuner.h"
+#include "iotuner/priority_restore.h"
+#include "zelkor.h"
+
+namespace it = zk::iotuner;
+
+extern "C" {
+
+ZK_API void ZK_CALL SetIOTunerDebug(int enabled) { it::tuner().log.setDebug(enabled != 0); }
+ZK_API void ZK_CALL SetIOTunerLogCallback(IOTunerLogCallback cb) { it::tuner().log.setCallback(cb); }
+
+ZK_API int32_t ZK_CALL Zelkor_IOTuner_ApplyInverseIo(uint32_t gamePid, int aggressive) {
+    return it::ApplyInverseIo(gamePid, aggressive != 0, false, it::TunerExport::ApplyInverseIo);
+}
+ZK_API int32_t ZK_CALL Zelkor_IOTuner_ApplyInverseIoEx(uint32_t gamePid, int aggressive, int streamingMode) {
+    return it::ApplyInverseIo(gamePid, aggressive != 0, streamingMode != 0, it::TunerExport::ApplyInverseIoEx);
+}
+ZK_API int32_t ZK_CALL Zelkor_IOTuner_LowerSinglePid(uint32_t pid, uint32_t gamePid, uint32_t enginePid,
+                                                     int aggressive, int streamingMode) {
+    return it::LowerSinglePid(pid, gamePid, enginePid, aggressive != 0, streamingMode != 0);
+}
+
+ZK_API void ZK_CALL Zelkor_IOTuner_Restore(void) { it::RestorePriorities(); }
+
+ZK_API int32_t ZK_CALL Zelkor_HardQuarantine_Offender(int32_t pid, int32_t gamePid) {
+    return it::HardQuarantine(pid, gamePid);
+}
+
+}  // extern "C"

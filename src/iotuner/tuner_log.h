@@ -1,0 +1,31 @@
+#pragma once
+// The I/O tuner's log channel: timestamped, tagged lines to the debugger output, standard
+// error and the host's callback, one whole line at a time.
+
+#include <atomic>
+#include <mutex>
+#include <string_view>
+
+#include "zelkor.h"
+
+namespace zk::iotuner {
+
+enum LogLevel : int { kDebug = 0, kInfo = 1, kWarning = 2, kError = 3 };
+
+class TunerLogger {
+public:
+    void log(int level, std::string_view text);
+    void setDebug(bool enabled) { minLevel_.store(enabled ? kDebug : kInfo); }
+    void setCallback(IOTunerLogCallback cb) { callback_.store(cb); }
+
+private:
+    std::atomic<int> minLevel_{kInfo};
+    std::atomic<IOTunerLogCallback> callback_{nullptr};
+    // Held while writing and calling back, so that lines never interleave.
+    std::mutex mutex_;
+};
+
+// The module's logger (the host's callback must not log through this module).
+void TunerLog(int level, std::string_view text);
+
+}  // namespace zk::iotuner
