@@ -5,6 +5,9 @@
 #include <algorithm>
 #include <type_traits>
 
+#include "iotuner/io_tuner.h"
+#include "iotuner/offender_throttle.h"
+#include "memory/memory_relief.h"
 #include "platform/text_format.h"
 #include "stutter/profiler.h"
 #include "stutter/root_cause.h"
@@ -19,6 +22,7 @@ namespace win = zk::win;
 // The binding calls the action exports with their declared shapes.
 static_assert(std::is_same_v<decltype(&Zelkor_Throttle_OffenderW), zk::stutter::ThrottleOffenderFn>);
 static_assert(std::is_same_v<decltype(&extreme_memory_clean), zk::stutter::MemoryCleanFn>);
+static_assert(std::is_same_v<decltype(&Zelkor_IOTuner_ApplyInverseIo), zk::stutter::InverseIoFn>);
 
 constexpr std::uint32_t kGameChild = 101;
 constexpr std::uint64_t kTenSeconds = 10ull * 10'000'000;  // 100 ns units
@@ -27,19 +31,26 @@ class StutterChainTest : public zk::test::RecoveryTest {
 protected:
     void SetUp() override {
         RecoveryTest::SetUp();
-        zk::stutter::profiler().resetForTests();
+        resetActionModules();
         addGameAndHog();
         machine.addProcess(kGameChild, kGame, "shadercache.exe");
         machine.setOwnExport("Zelkor_Throttle_OffenderW", reinterpret_cast<void*>(&Zelkor_Throttle_OffenderW));
         machine.setOwnExport("extreme_memory_clean", reinterpret_cast<void*>(&extreme_memory_clean));
+        machine.setOwnExport("Zelkor_IOTuner_ApplyInverseIo", reinterpret_cast<void*>(&Zelkor_IOTuner_ApplyInverseIo));
 
         // Wake-ups alternately 1 ms and 9 ms late: a stutter by its p99.
         sampler.beginRun();
         for (int i = 0; i < 20; ++i) sampler.processSample(i % 2 ? 9.0 : 1.0);
     }
     void TearDown() override {
-        zk::stutter::profiler().resetForTests();
+        resetActionModules();
         RecoveryTest::TearDown();
+    }
+    static void resetActionModules() {
+        zk::stutter::profiler().resetForTests();
+        zk::iotuner::offenderThrottle().resetForTests();
+        zk::iotuner::tuner().resetForTests();
+        zk::memory::memoryRelief().resetForTests();
     }
     // Both the hog and the game's child burn every processor for the next 10 s.
     void burnTenSeconds() {
@@ -90,7 +101,7 @@ TEST_F(StutterChainTest, CpuHogIsFoundAndRecoveredHard) {
     EXPECT_EQ(count("[INFO] [StutterQTM][Surgical] Surgical HARD complete → level=2 pid=500 cooldown armed."), 1);
     EXPECT_EQ(count("[INFO] [StutterQTM] HARD native throttle applied → pid=500 (hog.exe) reason=cpu trim=False"), 1);
     EXPECT_EQ(count("[WARN] Zelkor_Affinity_ApplyInverseForOffenderPid niet gevonden in Zelkor.dll"), 1);
-    EXPECT_EQ(zk::test::RecoveryLines::countContaining("niet gevonden"), 2);  // affinity and I/O
+    EXPECT_EQ(zk::test::RecoveryLines::countContaining("niet gevonden"), 1);
     EXPECT_EQ(count("[DEBUG] Affinity inverse niet beschikbaar (Zelkor.dll)."), 1);
     EXPECT_EQ(count("[INFO] [StutterQTM] HARD recovery complete."), 1);
 
@@ -129,6 +140,29 @@ TEST_F(StutterChainTest, PageFaultHogUnderMemoryPressureGetsTrimAndMemoryRelief)
     const auto changes = machine.changes();
     EXPECT_NE(std::find(changes.begin(), changes.end(), "EmptyWorkingSet 500"), changes.end());
     EXPECT_NE(std::find(changes.begin(), changes.end(), "NtSetSystemInformation 80 4"), changes.end());
+}
+
+TEST_F(StutterChainTest, DiskHogLowersTheIoAroundTheGame) {
+    machine.addProcess(600, 1, "indexer.exe");
+    PfRootCause out{};
+    std::uint32_t rec = 9;
+    const zk::stutter::HostLoad load{50.0, 70.0, 0.0, 0.0, 1.0};
+    EXPECT_EQ(chain.find(kGame, 0.5, 2.0, load, &out, &rec), 0);
+
+    machine.advanceMs(10'000);
+    machine.process(kHog)->io.readTransfer += 500ull << 20;  // 50 MB/s: I/O part 30
+    EXPECT_EQ(chain.find(kGame, 0.5, 2.0, load, &out, &rec), 1);
+    EXPECT_EQ(rec, 2u);
+    EXPECT_EQ(out.category, 2);
+    int ioLines = 0;
+    for (const auto& l : lines()) {
+        if (l.rfind("[INFO] [StutterQTM] HARD IO inverse rond game → locked=", 0) != 0) continue;
+        ++ioLines;
+        EXPECT_NE(l.find(" (game_pid=100)"), std::string::npos) << l;
+    }
+    EXPECT_EQ(ioLines, 1);
+    EXPECT_EQ(machine.process(600)->ioPriority, 1u) << "the I/O tuner lowered the bystander";
+    EXPECT_EQ(machine.process(kGame)->ioPriority, 2u);
 }
 
 }  // namespace
