@@ -71,13 +71,6 @@ TEST_F(RecoveryStateTest, CooldownExpiresOnTheClock) {
     EXPECT_FALSE(recoveryState().inCooldown(11, now()));
 }
 
-TEST_F(RecoveryStateTest, LockRefusesWhileCoolingAndLocksOtherwise) {
-    EXPECT_TRUE(recoveryState().lockUnlessCooling(20, now(), 5.0));
-    EXPECT_FALSE(recoveryState().lockUnlessCooling(20, now(), 5.0));
-    machine.advanceMs(5000);
-    EXPECT_TRUE(recoveryState().lockUnlessCooling(20, now(), 5.0));
-}
-
 TEST_F(RecoveryStateTest, FourCoreSafetyLogsOnEveryCallAtFourProcessors) {
     machine.setLogicalProcessorCount(4);
     EXPECT_FALSE(recoveryState().fourCoreSafety());
@@ -127,12 +120,6 @@ TEST_F(RecoveryStateTest, WithoutCallbackLinesGoToTheDebuggerWithASeparateNewlin
     QTM_Stutter_SetLogCallback(nullptr);
     zk::stutter::recoveryLog().info("hello");
     EXPECT_EQ(machine.debugOutput(), (std::vector<std::string>{"[INFO] hello", "\n"}));
-}
-
-TEST_F(RecoveryStateTest, SettingTheCallbackLogsNothing) {
-    QTM_Stutter_SetLogCallback(&zk::test::RecoveryLines::collect);
-    EXPECT_TRUE(lines().empty());
-    EXPECT_TRUE(machine.debugOutput().empty());
 }
 
 TEST(RecoveryText, DoublesAreWrittenAsAStreamWritesThem) {

@@ -200,14 +200,6 @@ TEST_F(SurgicalTest, SecondAttemptDuringTheTransactionIsLockedOut) {
     EXPECT_EQ(metrics().surgicalL2, 1u);
 }
 
-TEST_F(SurgicalTest, ArmedCooldownRefusesTheNextAttemptUntilItEnds) {
-    EXPECT_EQ(runAtLevel(2), 2);
-    machine.advanceMs(119'000);
-    EXPECT_EQ(runAtLevel(2), 0);
-    machine.advanceMs(1'000);
-    EXPECT_EQ(runAtLevel(2), 2);
-}
-
 TEST_F(SurgicalTest, HugeProcessorCountsUseTheLastMaskBit) {
     machine.setLogicalProcessorCount(70);
     EXPECT_EQ(runAtLevel(1), 2);
