@@ -11,8 +11,9 @@ target_link_options(Zelkor PRIVATE -static -static-libgcc -static-libstdc++)
 target_link_libraries(Zelkor PRIVATE advapi32)
 
 file(GLOB ZELKORCTL_SOURCES CONFIGURE_DEPENDS tools/zelkorctl/*.cpp)
-add_executable(zelkorctl ${ZELKORCTL_SOURCES})
-target_include_directories(zelkorctl PRIVATE ${CMAKE_SOURCE_DIR}/include ${CMAKE_SOURCE_DIR}/tools/zelkorctl)
+add_executable(zelkorctl ${ZELKORCTL_SOURCES} tools/common/helper_launch.cpp)
+target_include_directories(zelkorctl PRIVATE ${CMAKE_SOURCE_DIR}/include ${CMAKE_SOURCE_DIR}/tools/zelkorctl
+  ${CMAKE_SOURCE_DIR}/tools/common)
 target_compile_definitions(zelkorctl PRIVATE UNICODE _UNICODE _WIN32_WINNT=0x0A00)
 target_link_options(zelkorctl PRIVATE -static -municode)
 add_dependencies(zelkorctl Zelkor)
@@ -23,8 +24,9 @@ add_executable(zk_helper ${ZELKOR_HELPER_SOURCES})
 target_link_options(zk_helper PRIVATE -static -municode)
 
 file(GLOB ZELKOR_WINE_TEST_SOURCES CONFIGURE_DEPENDS tests/wine/*.cpp)
-add_executable(zelkor_wine_tests ${ZELKOR_WINE_TEST_SOURCES})
-target_include_directories(zelkor_wine_tests PRIVATE ${CMAKE_SOURCE_DIR}/include ${CMAKE_SOURCE_DIR}/tests/wine)
+add_executable(zelkor_wine_tests ${ZELKOR_WINE_TEST_SOURCES} tools/common/helper_launch.cpp)
+target_include_directories(zelkor_wine_tests PRIVATE ${CMAKE_SOURCE_DIR}/include ${CMAKE_SOURCE_DIR}/tests/wine
+  ${CMAKE_SOURCE_DIR}/tools/common)
 target_compile_definitions(zelkor_wine_tests PRIVATE UNICODE _UNICODE _WIN32_WINNT=0x0A00)
 target_link_libraries(zelkor_wine_tests PRIVATE GTest::gtest_main)
 target_link_options(zelkor_wine_tests PRIVATE -static)

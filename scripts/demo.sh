@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds Zelkor.dll and zelkorctl.exe and runs zelkorctl's main job: under Wine on Linux,
 # natively on Windows (Git Bash or MSYS2 with the build already done).
-#   scripts/demo.sh [zelkorctl arguments]     default: demo, falling back to monitor 5
+#   scripts/demo.sh [zelkorctl arguments]     default: demo
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -21,8 +21,6 @@ fi
 cd build/windows/bin
 if [ $# -gt 0 ]; then
   run ./zelkorctl.exe "$@"
-elif run ./zelkorctl.exe 2>/dev/null | grep -q '^  demo'; then
-  run ./zelkorctl.exe demo
 else
-  run ./zelkorctl.exe monitor 5
+  run ./zelkorctl.exe demo
 fi

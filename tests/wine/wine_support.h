@@ -9,6 +9,8 @@
 #include <memory>
 #include <string>
 
+#include "helper_launch.h"
+
 namespace zkw {
 
 // Zelkor.dll, loaded once by name from the tests' own folder.
@@ -24,23 +26,16 @@ F fn(const char* name) {
 // True when running under Wine (ntdll exports wine_get_version).
 bool isWine();
 
-// A helper process; killed and its handle closed on destruction.
-struct Child {
-    DWORD pid = 0;
-    HANDLE process = nullptr;
-    Child() = default;
-    Child(const Child&) = delete;
-    Child& operator=(const Child&) = delete;
-    ~Child();
-};
-
-// Starts a copy of zk_helper.exe named exeName (e.g. L"svchost.exe") in a folder of its
-// own, in mode L"sleep" or L"spin"; the process is this test program's child.
-std::unique_ptr<Child> startHelper(const std::wstring& exeName, const std::wstring& mode);
-// The same, started through an intermediate process that exits: nobody's descendant.
-std::unique_ptr<Child> startOrphanHelper(const std::wstring& exeName, const std::wstring& mode);
-
-// The folder of the test program (where Zelkor.dll, zk_helper.exe and zelkorctl.exe are).
-std::wstring binDir();
+// Helper processes: copies of zk_helper.exe under chosen names (see helper_launch.h).
+using Child = zkhelper::Child;
+using zkhelper::binDir;
+// A helper that is this test program's child.
+inline std::unique_ptr<Child> startHelper(const std::wstring& exeName, const std::wstring& mode) {
+    return zkhelper::start(exeName, mode, false);
+}
+// A helper started through an intermediate process that exits: nobody's descendant.
+inline std::unique_ptr<Child> startOrphanHelper(const std::wstring& exeName, const std::wstring& mode) {
+    return zkhelper::start(exeName, mode, true);
+}
 
 }  // namespace zkw

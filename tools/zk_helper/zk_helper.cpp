@@ -1,16 +1,29 @@
 // A tiny program that tests start under chosen names.
 //   zk_helper sleep             idles until killed
 //   zk_helper spin              burns one core until killed
+//   zk_helper burn              burns every logical processor until killed
 //   zk_helper launch EXE MODE   starts EXE MODE and exits with the new process's id,
 //                               leaving it an orphan
 #include <windows.h>
 
 #include <cwchar>
 
+namespace {
+
+DWORD WINAPI spin(void*) {
+    volatile unsigned long long x = 0;
+    for (;;) x = x + 1;
+}
+
+}  // namespace
+
 int wmain(int argc, wchar_t** argv) {
-    if (argc >= 2 && std::wcscmp(argv[1], L"spin") == 0) {
-        volatile unsigned long long x = 0;
-        for (;;) x = x + 1;
+    if (argc >= 2 && std::wcscmp(argv[1], L"spin") == 0) spin(nullptr);
+    if (argc >= 2 && std::wcscmp(argv[1], L"burn") == 0) {
+        SYSTEM_INFO si{};
+        GetSystemInfo(&si);
+        for (DWORD i = 1; i < si.dwNumberOfProcessors; ++i) CloseHandle(CreateThread(nullptr, 0, spin, nullptr, 0, nullptr));
+        spin(nullptr);
     }
     if (argc >= 4 && std::wcscmp(argv[1], L"launch") == 0) {
         wchar_t cmd[1024];
