@@ -28,7 +28,7 @@ bool logged(const std::string& line) {
 
 TEST(StutterChainUnderWine, RootCauseNamesARealHogAndTheHardRecoveryIdlesIt) {
     auto game = zkw::startHelper(L"game.exe", L"sleep");
-    auto hog = zkw::startOrphanHelper(L"hog.exe", L"burn");
+    auto hog = zkw::startOrphanHelper(L"hog.exe", L"hog");
     ASSERT_TRUE(game && hog);
     ASSERT_EQ(GetPriorityClass(hog->process), static_cast<DWORD>(NORMAL_PRIORITY_CLASS));
 
@@ -57,6 +57,7 @@ TEST(StutterChainUnderWine, RootCauseNamesARealHogAndTheHardRecoveryIdlesIt) {
     PfRootCause out{};
     uint32_t rec = 0;
     int32_t r = 0;
+    std::string seen;  // what the walks named instead, for the failure message
     const ULONGLONG deadline = GetTickCount64() + 45000;
     while (GetTickCount64() < deadline) {
         Sleep(250);
@@ -68,12 +69,17 @@ TEST(StutterChainUnderWine, RootCauseNamesARealHogAndTheHardRecoveryIdlesIt) {
             rec = mode;
             break;
         }
+        if (r != 0) {
+            const double score = found.score;
+            seen += " [r=" + std::to_string(r) + " pid=" + std::to_string(found.pid) + " " + found.name +
+                    " score=" + std::to_string(score) + "]";
+        }
     }
     stop();
     setLog(nullptr);
     setConfig(&original);
 
-    ASSERT_EQ(r, 1) << "the hog was not named within 45 s";
+    ASSERT_EQ(r, 1) << "the hog was not named within 45 s;" << seen;
     EXPECT_EQ(out.pid, hog->pid);
     EXPECT_STREQ(out.name, "hog.exe");
     EXPECT_EQ(out.category, 1);

@@ -23,9 +23,10 @@ struct Child {
 std::wstring binDir();
 
 // Starts a copy of zk_helper.exe named exeName in a folder of its own, in mode L"sleep"
-// (idles), L"spin" (burns one core) or L"burn" (burns every processor). With orphan, it is started through an
-// intermediate process that exits, so that it is nobody's descendant, like a background
-// program; otherwise it is the caller's child. Null when it could not be started.
+// (idles), L"spin" (burns one core), L"burn" (burns every processor) or L"hog" (burns
+// every processor and holds 1 GiB). With orphan, it is started through an intermediate
+// process that exits, so that it is nobody's descendant, like a background program;
+// otherwise it is the caller's child. Null when it could not be started.
 std::unique_ptr<Child> start(const std::wstring& exeName, const std::wstring& mode, bool orphan);
 
 }  // namespace zkhelper

@@ -75,9 +75,10 @@ int runDemo(const zkctl::Args& args) {
     std::printf("Zelkor demo: a synthetic game (game.exe) and a background CPU hog (hog.exe).\n"
                 "The library samples stutter, asks the profiler who is to blame, and recovers.\n\n");
     auto game = zkhelper::start(L"game.exe", L"sleep", false);
-    // The hog is nobody's child, like any background program, and keeps every processor
-    // busy: a background process needs well over one core's share before it is blamed.
-    auto hog = zkhelper::start(L"hog.exe", L"burn", true);
+    // The hog is nobody's child, like any background program; it keeps every processor
+    // busy and holds 1 GiB, as a real hog would (a background process needs well over
+    // one core's share before it alone is blamed).
+    auto hog = zkhelper::start(L"hog.exe", L"hog", true);
     if (!game || !hog) {
         std::fprintf(stderr, "demo: could not start the helper processes (is zk_helper.exe beside zelkorctl?)\n");
         return 1;
