@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -27,9 +28,24 @@ const std::vector<Command>& commands() { return registry(); }
 
 namespace {
 
+// A usage text is "synopsis   description"; the synopses are aligned in one column.
 void usage() {
+    struct Line {
+        std::string synopsis, description;
+    };
+    std::vector<Line> lines;
+    std::size_t width = 0;
+    for (const auto& c : zkctl::commands()) {
+        const std::string u = c.usage;
+        const std::size_t gap = u.find("  ");
+        Line l{u.substr(0, gap), gap == std::string::npos ? "" : u.substr(u.find_first_not_of(' ', gap))};
+        width = std::max(width, l.synopsis.size());
+        lines.push_back(std::move(l));
+    }
+    std::sort(lines.begin(), lines.end(), [](const Line& a, const Line& b) { return a.synopsis < b.synopsis; });
     std::printf("usage: zelkorctl COMMAND [ARGS]\n\ncommands:\n");
-    for (const auto& c : zkctl::commands()) std::printf("  %s\n", c.usage);
+    for (const auto& l : lines)
+        std::printf("  %-*s  %s\n", static_cast<int>(width), l.synopsis.c_str(), l.description.c_str());
 }
 
 }  // namespace
