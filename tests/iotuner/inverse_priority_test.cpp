@@ -278,6 +278,20 @@ TEST_F(BulkPassTest, RateLimitPerGameOnTheSteadyClock) {
     EXPECT_EQ(Zelkor_IOTuner_ApplyInverseIo(kGame, 0), -1);
 }
 
+TEST_F(InverseIoTest, RateLimitTableKeepsEveryGameStillWithinItsInterval) {
+    iotuner::GameRateLimit limit;
+    for (std::uint32_t g = 1; g <= 300; ++g) ASSERT_TRUE(limit.allow(g)) << g;  // past the pruning size
+    EXPECT_FALSE(limit.allow(1));
+    EXPECT_FALSE(limit.allow(300));
+    machine.advanceMs(499);
+    EXPECT_TRUE(limit.allow(301));  // prunes, but every game so far is still within 500 ms
+    EXPECT_FALSE(limit.allow(2));
+    machine.advanceMs(1);
+    EXPECT_TRUE(limit.allow(302));  // prunes games 1 to 300
+    EXPECT_FALSE(limit.allow(301));
+    EXPECT_TRUE(limit.allow(3));
+}
+
 TEST_F(BulkPassTest, EmptySnapshotLowersNothingWithoutASummary) {
     machine.failOp(sim::Op::ProcessFirst, win::ERROR_NO_MORE_FILES, 1);
     clearLog();
