@@ -231,6 +231,8 @@ protected:
         settled.ioPriority = 1;
         machine.addProcess(4, 0, "System");
         markProtected(305);
+        markProtected(kSelf);  // the engine itself
+        markProtected(4);
         machine.resetCallCounts();
     }
     std::vector<std::uint32_t> lowered() {
