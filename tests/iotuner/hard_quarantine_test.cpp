@@ -44,6 +44,8 @@ TEST_F(QuarantineTest, ConfinesLowersAndCleansOnce) {
     EXPECT_EQ(proc(500).ioPriority, 1u);
     EXPECT_EQ(get_memory_stats().calls, 1u);
     EXPECT_EQ(machine.callCount(sim::Op::NtSetSystemInformation), 1u);  // one purge at load 95
+    // The call blocks for the cleaning: two steady measurements (80 ms each) and 75 ms after the purge.
+    EXPECT_EQ(machine.nowNs(), 235'000'000u);
     EXPECT_TRUE(hasMessage("[INFO] [CPU] pid=500 SUCCESS (PriorityClass -> IDLE, name=hog)"));
     const auto opens = machine.opens();
     ASSERT_EQ(opens.size(), 3u);

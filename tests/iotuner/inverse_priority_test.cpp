@@ -231,6 +231,8 @@ protected:
         settled.ioPriority = 1;
         machine.addProcess(4, 0, "System");
         markProtected(305);
+        markProtected(kSelf);  // the engine itself
+        markProtected(4);
         machine.resetCallCounts();
     }
     std::vector<std::uint32_t> lowered() {
@@ -276,6 +278,20 @@ TEST_F(BulkPassTest, RateLimitPerGameOnTheSteadyClock) {
     EXPECT_GE(Zelkor_IOTuner_ApplyInverseIo(kGame, 0), 0);
     machine.advanceMs(499);
     EXPECT_EQ(Zelkor_IOTuner_ApplyInverseIo(kGame, 0), -1);
+}
+
+TEST_F(InverseIoTest, RateLimitTableKeepsEveryGameStillWithinItsInterval) {
+    iotuner::GameRateLimit limit;
+    for (std::uint32_t g = 1; g <= 300; ++g) ASSERT_TRUE(limit.allow(g)) << g;  // past the pruning size
+    EXPECT_FALSE(limit.allow(1));
+    EXPECT_FALSE(limit.allow(300));
+    machine.advanceMs(499);
+    EXPECT_TRUE(limit.allow(301));  // prunes, but every game so far is still within 500 ms
+    EXPECT_FALSE(limit.allow(2));
+    machine.advanceMs(1);
+    EXPECT_TRUE(limit.allow(302));  // prunes games 1 to 300
+    EXPECT_FALSE(limit.allow(301));
+    EXPECT_TRUE(limit.allow(3));
 }
 
 TEST_F(BulkPassTest, EmptySnapshotLowersNothingWithoutASummary) {

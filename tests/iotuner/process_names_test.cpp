@@ -56,13 +56,23 @@ TEST(AntiCheatName, TokensAnywhereButNoLookAlikes) {
     for (const char* n : {"vgc", "battle", "eos", "easyanti", ""}) EXPECT_FALSE(IsAntiCheatName(n)) << n;
 }
 
-TEST(NameSets, SizesAndTheOnlyMemberTheAggressiveFlagCanFree) {
+TEST(NameSets, ExactMembersAndTheOnlyOneTheAggressiveFlagCanFree) {
     using namespace zk::iotuner;
-    EXPECT_EQ(TunerSystemCritical().size(), 12u);
-    EXPECT_EQ(TunerWhitelist().size(), 26u);
-    EXPECT_EQ(TunerStreamers().size(), 7u);
-    EXPECT_EQ(TunerVoiceChat().size(), 3u);
-    EXPECT_EQ(TunerUserImportant().size(), 7u);
+    // Hosts rely on exactly these processes being spared; a misspelt member would quietly
+    // lower a process that must be left alone.
+    EXPECT_EQ(TunerSystemCritical(), (NameSet{"csrss", "smss", "winlogon", "wininit", "services", "lsass", "svchost",
+                                              "dwm", "explorer", "windefend", "msmpeng", "system"}));
+    EXPECT_EQ(TunerWhitelist(),
+              (NameSet{"lsaiso", "fontdrvhost", "sihost", "taskhostw", "dllhost", "ctfmon", "textinputhost",
+                       "smartscreen", "searchhost", "shellexperiencehost", "startmenuexperiencehost", "searchindexer",
+                       "widgetboard", "widgetservice", "useroobebroker", "securityhealthsystray", "wmiprvse", "audiodg",
+                       "amdfendrsr", "atiesrxx", "atieclxx", "amdrsserv", "amdow", "zelkorperformanceengine",
+                       "zelkor_performance_engine", "zelkor"}));
+    EXPECT_EQ(TunerStreamers(),
+              (NameSet{"obs64", "obs32", "streamlabs", "streamlabsobs", "xsplitcore", "xsplit", "twitchstudio"}));
+    EXPECT_EQ(TunerVoiceChat(), (NameSet{"discord", "teamspeak", "ts3client_win64"}));
+    EXPECT_EQ(TunerUserImportant(), (NameSet{"audiodg", "searchindexer", "searchhost", "shellexperiencehost",
+                                             "startmenuexperiencehost", "textinputhost", "runtimebroker"}));
     for (const auto& n : TunerUserImportant())
         EXPECT_EQ(TunerWhitelist().count(n) == 0, n == "runtimebroker") << n;
     // Every member is already in normalised form, so a lookup by normalised name finds it.

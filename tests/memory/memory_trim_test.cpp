@@ -57,6 +57,13 @@ TEST_F(TrimTest, ExcludedByPattern) {
 
 TEST(TrimExclusions, WholeNamesMatchExactlyPatternsAnywhere) {
     using memory::isExcludedName;
+    for (std::u16string_view n :
+         {u"explorer.exe", u"wininit.exe", u"winlogon.exe", u"csrss.exe", u"services.exe", u"smss.exe", u"lsass.exe",
+          u"svchost.exe", u"dwm.exe", u"spoolsv.exe", u"audiodg.exe", u"ctfmon.exe", u"taskmgr.exe",
+          u"runtimebroker.exe", u"sihost.exe", u"nvcontainer.exe", u"steam.exe", u"steamservice.exe",
+          u"steamwebhelper.exe", u"lghub.exe", u"lghub_agent.exe", u"icue.exe", u"vgc", u"vgk", u"battleye",
+          u"easyanticheat", u"faceit", u"bedaisy"})
+        EXPECT_TRUE(isExcludedName(n)) << std::string(n.begin(), n.end());
     EXPECT_TRUE(isExcludedName(u"runtimebroker.exe"));
     EXPECT_TRUE(isExcludedName(u"x-vgk-y"));
     // A pattern longer than the name never matches; whole names need the whole name.
