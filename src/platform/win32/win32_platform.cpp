@@ -198,10 +198,14 @@ public:
         return TerminateProcess(toHandle(process), exitCode) != FALSE;
     }
     bool queryFullProcessImageName(RawHandle process, std::u16string& path) override {
-        wchar_t buf[32768];
-        DWORD size = 32768;
-        if (!QueryFullProcessImageNameW(toHandle(process), 0, buf, &size)) return false;
-        path.assign(reinterpret_cast<const char16_t*>(buf), size);
+        // The longest path Windows allows, in the caller's string rather than on the stack.
+        path.resize(32768);
+        DWORD size = static_cast<DWORD>(path.size());
+        if (!QueryFullProcessImageNameW(toHandle(process), 0, reinterpret_cast<wchar_t*>(path.data()), &size)) {
+            path.clear();
+            return false;
+        }
+        path.resize(size);
         return true;
     }
     bool emptyWorkingSet(RawHandle process) override { return K32EmptyWorkingSet(toHandle(process)) != FALSE; }
