@@ -59,7 +59,9 @@ StutterRootCause::StutterRootCause(ReadMetrics metrics, ReadRisk risk)
 bool StutterRootCause::admit(std::uint64_t nowNs) {
     std::uint64_t last = lastPassNs_.load();
     do {
-        if (last != kNever && nowNs - last < kMinGapNs) return false;
+        // A caller that read the clock before another one stamped it is less than 5 ms
+        // after that stamp (by a negative amount), not 584 years after it.
+        if (last != kNever && (nowNs < last || nowNs - last < kMinGapNs)) return false;
     } while (!lastPassNs_.compare_exchange_weak(last, nowNs));
     return true;
 }

@@ -39,12 +39,14 @@ public:
     std::int32_t find(std::uint32_t gamePid, double riskThreshold, double p99ThresholdMs, const HostLoad& load,
                       PfRootCause* out, std::uint32_t* outRecovery);
 
+    // Admits at most one call per 5 ms; the check and the stamp are one atomic step.
+    // Public so that tests can hand it the clock readings of racing callers.
+    bool admit(std::uint64_t nowNs);
+
     void resetForTests() { lastPassNs_.store(kNever); }
 
 private:
     static constexpr std::uint64_t kNever = std::numeric_limits<std::uint64_t>::max();
-    // Admits at most one call per 5 ms; the check and the stamp are one atomic step.
-    bool admit(std::uint64_t nowNs);
 
     ReadMetrics readMetrics_;
     ReadRisk readRisk_;

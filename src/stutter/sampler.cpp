@@ -15,6 +15,9 @@ constexpr std::size_t kMinAnalysed = 10;
 constexpr std::size_t kMaxReserve = 1u << 16;
 constexpr std::uint32_t kPowerBufferBytes = 1536;  // 64 entries of six 32-bit fields
 
+// The sampler whose worker runs on this thread, if any.
+thread_local const Sampler* t_workerOf = nullptr;
+
 }  // namespace
 
 QtmConfig defaultQtmConfig() { return QtmConfig{1000, 200, 0.25, 3.0, 2.5, 0.85}; }
@@ -58,8 +61,10 @@ void Sampler::stop() {
     }
     // Joined outside the lifecycle lock: the worker's log callback may call start or stop.
     if (!worker.joinable()) return;
-    if (worker.get_id() == std::this_thread::get_id())
-        worker.detach();  // called from the worker itself: it ends after this tick
+    // Called on a worker's own thread it cannot wait: not for itself, and not for a newer
+    // worker, which waits for this thread to end first. Either ends after its tick.
+    if (worker.get_id() == std::this_thread::get_id() || t_workerOf == this)
+        worker.detach();
     else
         worker.join();
 }
@@ -76,6 +81,7 @@ void Sampler::run(std::uint64_t generation) {
         aliveCv_.wait(lk, [&] { return !workerAlive_; });
         workerAlive_ = true;
     }
+    t_workerOf = this;
     runGeneration_ = generation;
     beginRun();
     log("[QTM] Sampling started.");

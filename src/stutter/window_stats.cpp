@@ -22,8 +22,10 @@ WindowStats analyseSorted(const double* sorted, std::size_t n, double spikeFacto
     }
     s.jitterMs = std::sqrt(sq / static_cast<double>(n));
     const double threshold = std::max(spikeFactor * s.meanMs, spikeFloorMs);
-    // Sorted ascending: the spikes are the tail from the first sample >= threshold.
-    s.spikes = static_cast<std::uint32_t>(sorted + n - std::lower_bound(sorted, sorted + n, threshold));
+    // Sorted ascending: the spikes are the tail from the first sample >= threshold. Tested
+    // as "x >= threshold" so that a NaN threshold (a host's NaN spikeFactor) counts none.
+    const double* first = std::partition_point(sorted, sorted + n, [&](double x) { return !(x >= threshold); });
+    s.spikes = static_cast<std::uint32_t>(sorted + n - first);
     s.p99Ms = sorted[percentileIndex(n, 0.99)];
     s.p1Ms = sorted[percentileIndex(n, 0.01)];
     return s;

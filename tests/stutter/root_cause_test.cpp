@@ -122,6 +122,14 @@ TEST_F(RootCauseTest, FiveMillisecondRateLimitOnTheSimulatedClock) {
     EXPECT_EQ(walks(), 2u);
 }
 
+TEST_F(RootCauseTest, ReadingOlderThanTheLastPassIsTooSoon) {
+    // Two racing callers: the one that read the clock first stamps second.
+    EXPECT_TRUE(rc.admit(20'000'000));
+    EXPECT_FALSE(rc.admit(19'000'000));
+    EXPECT_FALSE(rc.admit(24'999'999));
+    EXPECT_TRUE(rc.admit(25'000'000));
+}
+
 TEST_F(RootCauseTest, ProfilerFailuresPassThroughWithoutRecovery) {
     std::uint32_t rec = 9;
     machine.failOp(Op::CreateProcessSnapshot, zk::win::ERROR_NOT_ENOUGH_MEMORY, 1);

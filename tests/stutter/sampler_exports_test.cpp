@@ -142,6 +142,30 @@ TEST_F(SamplerExportsTest, StopFromTheWorkerThreadDoesNotDeadlock) {
     EXPECT_EQ(count("[QTM] Sampling stopped."), 2);
 }
 
+// A callback that stops, restarts and stops again on the worker's thread: the second
+// stop must not wait for the new worker, which itself waits for this thread to end.
+std::atomic<int> g_restarts{0};
+void ZK_CALL restartFromCallback(const char* line) {
+    collect(line);
+    if (std::string(line) == "[QTM] Sampling started." && g_restarts.fetch_add(1) == 0) {
+        QTM_Stop();
+        QTM_Start();
+        QTM_Stop();
+    }
+}
+
+TEST_F(SamplerExportsTest, StopFromAWorkerNeverWaitsForANewerWorker) {
+    QTM_SetLogCallback(restartFromCallback);
+    g_restarts = 0;
+    ASSERT_EQ(QTM_Start(), 1);
+    ASSERT_TRUE(waitFor([] { return count("[QTM] Sampling stopped.") == 2; }));
+    EXPECT_EQ(count("[QTM] Sampling started."), 2);
+    QTM_SetLogCallback(collect);
+    ASSERT_EQ(QTM_Start(), 1);
+    QTM_Stop();
+    EXPECT_EQ(count("[QTM] Sampling stopped."), 3);
+}
+
 TEST_F(SamplerExportsTest, ResetAndConfigWhileRunning) {
     ASSERT_EQ(QTM_Start(), 1);
     QtmMetrics m{};

@@ -53,6 +53,14 @@ TEST(AnalyseSorted, FactorThresholdWinsOverFloorWhenHigher) {
     EXPECT_EQ(s.spikes, 1u);
 }
 
+TEST(AnalyseSorted, NaNSpikeFactorCountsNoSpikes) {
+    // max(NaN x mean, floor) is NaN, and no sample is >= NaN.
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    std::vector<double> w = {1, 1, 1, 1, 1, 1, 1, 1, 5, 9};
+    EXPECT_EQ(analyseSorted(w.data(), w.size(), nan, 3.0).spikes, 0u);
+    EXPECT_EQ(analyseSorted(w.data(), w.size(), 2.5, nan).spikes, 1u);  // 2.5 x 2.2 = 5.5
+}
+
 TEST(StutterRisk, EachTermAndItsClamp) {
     EXPECT_DOUBLE_EQ(stutterRisk(1.0, 0.2, 0, 0, false), 0.0);
     EXPECT_DOUBLE_EQ(stutterRisk(2.5, 0.2, 0, 0, false), 0.30 * 0.5);
