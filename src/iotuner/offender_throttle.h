@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <mutex>
 
+#include "platform/once_bool.h"
 #include "zelkor.h"
 
 namespace zk::iotuner {
@@ -19,32 +20,6 @@ struct OffenderRequest {
     const char16_t* expectedImage = nullptr;  // null or empty: any image
     std::uint32_t* lastError = nullptr;
     ThrottleLogFn log = nullptr;
-};
-
-// A value computed once per process by its first caller; concurrent first callers wait
-// for that one, as with the system's one-time initialisation.
-class OnceBool {
-public:
-    template <typename Compute>
-    bool get(Compute&& compute) {
-        if (done_.load(std::memory_order_acquire)) return value_;
-        std::lock_guard lk(m_);
-        if (!done_.load(std::memory_order_relaxed)) {
-            value_ = compute();
-            done_.store(true, std::memory_order_release);
-        }
-        return value_;
-    }
-    void reset() {
-        std::lock_guard lk(m_);
-        value_ = false;
-        done_.store(false);
-    }
-
-private:
-    std::mutex m_;
-    std::atomic<bool> done_{false};
-    bool value_ = false;
 };
 
 class OffenderThrottle {
@@ -65,8 +40,8 @@ private:
     bool apply(const OffenderOperation& op, const OffenderRequest& r, bool trimWorkingSet);
     bool ioPriorityRoutine();
 
-    OnceBool debugPrivilege_;
-    OnceBool ioRoutine_;
+    platform::OnceBool debugPrivilege_;
+    platform::OnceBool ioRoutine_;
 
     // Held while the callback runs, so that lines never interleave and a new callback
     // waits for one in progress.

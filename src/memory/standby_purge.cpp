@@ -25,21 +25,17 @@ bool enableProfilePrivilege() {
     return os.lastError() == win::ERROR_SUCCESS;
 }
 
-StandbyPurge::StandbyPurge() : setup_(std::make_unique<Setup>()) {}
-StandbyPurge::~StandbyPurge() = default;
-
 bool StandbyPurge::purge() {
-    Setup& s = *setup_;
-    std::call_once(s.once, [&s] {
-        s.privilege = enableProfilePrivilege();
-        s.routine = platform::api().hasRoutine(platform::Routine::NtSetSystemInformation);
+    const bool ready = ready_.get([] {
+        const bool privilege = enableProfilePrivilege();
+        return platform::api().hasRoutine(platform::Routine::NtSetSystemInformation) && privilege;
     });
-    if (!s.privilege || !s.routine) return false;
+    if (!ready) return false;
     const std::uint32_t command = kPurgeStandbyList;
     return platform::api().ntSetSystemInformation(win::SystemMemoryListInformation, &command,
                                                   sizeof command) >= 0;
 }
 
-void StandbyPurge::resetForTests() { setup_ = std::make_unique<Setup>(); }
+void StandbyPurge::resetForTests() { ready_.reset(); }
 
 }  // namespace zk::memory

@@ -2,8 +2,7 @@
 // Purging the system's standby list, with the privilege and routine it needs set up once
 // per process.
 
-#include <memory>
-#include <mutex>
+#include "platform/once_bool.h"
 
 namespace zk::memory {
 
@@ -13,11 +12,6 @@ bool enableProfilePrivilege();
 
 class StandbyPurge {
 public:
-    StandbyPurge();
-    ~StandbyPurge();
-    StandbyPurge(const StandbyPurge&) = delete;
-    StandbyPurge& operator=(const StandbyPurge&) = delete;
-
     // The first call enables the privilege and looks the routine up, both kept for good
     // (concurrent first callers wait for it); without either nothing is asked of the
     // system. True when the system accepted the purge.
@@ -27,12 +21,7 @@ public:
     void resetForTests();
 
 private:
-    struct Setup {
-        std::once_flag once;
-        bool privilege = false;
-        bool routine = false;
-    };
-    std::unique_ptr<Setup> setup_;
+    platform::OnceBool ready_;  // privilege enabled and routine present
 };
 
 }  // namespace zk::memory
