@@ -15,7 +15,7 @@ constexpr std::size_t kPruneAbove = 256;
 
 bool GameRateLimit::allow(std::uint32_t gamePid) {
     std::lock_guard lk(mutex_);
-    const auto now = static_cast<std::int64_t>(platform::api().steadyNs());
+    const auto now = static_cast<std::int64_t>(platform::clocks().steadyNs());
     if (auto it = lastNs_.find(gamePid); it != lastNs_.end() && now - it->second < kIntervalNs) {
         TunerLog(kWarning, "[IOTuner] Rate limit for game pid=" + std::to_string(gamePid));
         return false;

@@ -30,7 +30,7 @@ std::string named(std::string_view head, std::string_view name) {
 }  // namespace
 
 bool LowerIoPriority(std::uint32_t pid, std::string_view name, const OpenedProcess& process) {
-    auto& p = platform::api();
+    auto& p = platform::processes();
     const RoutineSet routines = tuner().routines.resolve();
     if (!routines.ntSetInformationProcess) {
         logPid("[IO]", pid, " SKIPPED (NtSetInformationProcess unavailable)");
@@ -43,7 +43,7 @@ bool LowerIoPriority(std::uint32_t pid, std::string_view name, const OpenedProce
                    : " SKIPPED (OpenProcess error=" + std::to_string(process.openError) + ")");
         return false;
     }
-    const platform::RawHandle h = process.handle.get();
+    const platform::ProcessHandle& h = process.handle;
     if (RunsUnderWow64(routines, h)) {
         logPid("[IO]", pid, " SKIPPED (WOW64 process, 64-bit tuner)");
         return false;
@@ -78,12 +78,12 @@ bool LowerIoPriority(std::uint32_t pid, std::string_view name, const OpenedProce
 }
 
 bool LowerCpuPriority(std::uint32_t pid, std::string_view name, const OpenedProcess& process) {
-    auto& p = platform::api();
+    auto& p = platform::processes();
     if (!process.handle) {
         logPid("[CPU]", pid, " SKIPPED (OpenProcess error=" + std::to_string(process.openError) + ")");
         return false;
     }
-    const std::uint32_t cls = p.getPriorityClass(process.handle.get());
+    const std::uint32_t cls = p.getPriorityClass(process.handle);
     if (cls == 0) {
         logPid("[CPU]", pid, " SKIPPED (GetPriorityClass failed)");
         return false;
@@ -93,8 +93,8 @@ bool LowerCpuPriority(std::uint32_t pid, std::string_view name, const OpenedProc
         logPid("[CPU]", pid, named(" ALREADY IDLE (name=", name));
         return false;
     }
-    if (!p.setPriorityClass(process.handle.get(), win::IDLE_PRIORITY_CLASS)) {
-        logPid("[CPU]", pid, " SKIPPED (SetPriorityClass failed, err=" + std::to_string(p.lastError()) + ")");
+    if (!p.setPriorityClass(process.handle, win::IDLE_PRIORITY_CLASS)) {
+        logPid("[CPU]", pid, " SKIPPED (SetPriorityClass failed, err=" + std::to_string(platform::lastError()) + ")");
         return false;
     }
     logPid("[CPU]", pid, named(" SUCCESS (PriorityClass -> IDLE, name=", name));
@@ -102,10 +102,9 @@ bool LowerCpuPriority(std::uint32_t pid, std::string_view name, const OpenedProc
 }
 
 bool LowerProcess(std::uint32_t pid, std::string_view name) {
-    auto& p = platform::api();
     // One handle serves both steps; the open's error is kept before logging can change it.
-    OpenedProcess process{p.openProcess(kTunerAccess, false, pid), 0};
-    if (!process.handle) process.openError = p.lastError();
+    OpenedProcess process{platform::processes().openProcess(kTunerAccess, false, pid), 0};
+    if (!process.handle) process.openError = platform::lastError();
     const bool io = LowerIoPriority(pid, name, process);
     const bool cpu = LowerCpuPriority(pid, name, process);
     return io || cpu;
@@ -117,7 +116,7 @@ int ApplyInverseIo(std::uint32_t gamePid, bool aggressive, bool streamingMode, T
     if (!t.rateLimit.allow(gamePid)) return -1;
     const ProcessSnapshot snapshot = TakeProcessSnapshot();
     if (snapshot.empty()) return 0;
-    ProtectionRequest r{0, gamePid, platform::api().currentProcessId(), aggressive, streamingMode};
+    ProtectionRequest r{0, gamePid, platform::processes().currentProcessId(), aggressive, streamingMode};
     int lowered = 0;
     for (const ProcessEntry& e : snapshot.entries()) {
         r.pid = e.pid;

@@ -10,13 +10,13 @@
 #include "iotuner/protection_order.h"
 
 #include "iotuner/tuner_privileges.h"
-#include "platform/unique_handle.h"
+#include "platform/handles.h"
 
 namespace zk::iotuner {
 
 // A process opened once for both lowering steps, with the error of a failed open.
 struct OpenedProcess {
-    platform::UniqueHandle handle;
+    platform::ProcessHandle handle;
     std::uint32_t openError = 0;
 };
 

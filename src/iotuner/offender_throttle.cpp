@@ -6,14 +6,14 @@
 
 #include "iotuner/offender_throttle_log.h"
 #include "platform/platform.h"
+#include "platform/privilege.h"
 
 namespace zk::iotuner {
 
 namespace {
 
-using platform::UniqueHandle;
+using platform::ProcessHandle;
 
-constexpr std::uint32_t kSystemPid = 4;
 constexpr std::uint32_t kThrottleAccess =
     win::PROCESS_SET_QUOTA | win::PROCESS_SET_INFORMATION | win::PROCESS_QUERY_INFORMATION;  // 0x0700
 constexpr std::uint32_t kRestoreAccess = win::PROCESS_SET_INFORMATION | win::PROCESS_QUERY_INFORMATION;  // 0x0600
@@ -28,11 +28,11 @@ void setError(const OffenderRequest& r, std::uint32_t code) {
 // The image path is read with QueryFullProcessImageNameW, which needs only the
 // query-information right both operations open with; reading the main module's name
 // through the loader data would also need VM read, which they do not ask for.
-bool imageMatches(platform::RawHandle process, const char16_t* expected) {
+bool imageMatches(const ProcessHandle& process, const char16_t* expected) {
     if (!expected || expected[0] == 0) return true;
     try {
         std::u16string path;
-        if (!platform::api().queryFullProcessImageName(process, path)) return false;
+        if (!platform::processes().queryFullProcessImageName(process, path)) return false;
         if (path.empty() || path.size() >= kImagePathChars) return false;
         return path.find(std::u16string_view(expected)) != std::u16string::npos;
     } catch (const std::bad_alloc&) {
@@ -41,28 +41,28 @@ bool imageMatches(platform::RawHandle process, const char16_t* expected) {
 }
 
 // The checks both operations share. An empty handle means: stop, result false.
-UniqueHandle openTarget(OffenderThrottle& module, const OffenderRequest& r, std::uint32_t access,
-                        const char* notActive) {
-    auto& p = platform::api();
+ProcessHandle openTarget(OffenderThrottle& module, const OffenderRequest& r, std::uint32_t access,
+                         const char* notActive) {
+    auto& p = platform::processes();
     setError(r, win::ERROR_SUCCESS);
-    if (r.pid == 0 || r.pid == kSystemPid || r.pid == p.currentProcessId()) {
+    if (r.pid == 0 || r.pid == win::kSystemPid || r.pid == p.currentProcessId()) {
         setError(r, win::ERROR_INVALID_PARAMETER);
         emitLine(r.log, "Invalid or protected PID");
         return {};
     }
     if (r.enableDebugPrivilege) module.debugPrivilege();
-    UniqueHandle process = p.openProcess(access, false, r.pid);
+    ProcessHandle process = p.openProcess(access, false, r.pid);
     if (!process) {
-        setError(r, p.lastError());
+        setError(r, platform::lastError());
         return {};
     }
-    if (!imageMatches(process.get(), r.expectedImage)) {
+    if (!imageMatches(process, r.expectedImage)) {
         setError(r, win::ERROR_ACCESS_DENIED);
         emitLine(r.log, "ValidateProcessImage failed / mismatch");
         return {};
     }
     std::uint32_t code = 0;
-    if (!p.getExitCodeProcess(process.get(), code) || code != win::STILL_ACTIVE) {
+    if (!p.getExitCodeProcess(process, code) || code != win::STILL_ACTIVE) {
         emitLine(r.log, notActive);
         return {};
     }
@@ -72,19 +72,13 @@ UniqueHandle openTarget(OffenderThrottle& module, const OffenderRequest& r, std:
 }  // namespace
 
 bool OffenderThrottle::debugPrivilege() {
-    return debugPrivilege_.get([] {
-        auto& p = platform::api();
-        UniqueHandle token = p.openProcessToken(win::TOKEN_ADJUST_PRIVILEGES | win::TOKEN_QUERY);
-        if (!token) return false;
-        std::uint64_t luid = 0;
-        if (!p.lookupPrivilegeValue("SeDebugPrivilege", luid)) return false;
-        // Success leaves ERROR_NOT_ALL_ASSIGNED behind when the token lacks the privilege.
-        return p.adjustTokenPrivilege(token.get(), luid, true) && p.lastError() == win::ERROR_SUCCESS;
-    });
+    // Only a privilege really granted counts, not an adjustment that left
+    // ERROR_NOT_ALL_ASSIGNED behind.
+    return debugPrivilege_.get([] { return platform::enablePrivilege("SeDebugPrivilege").enabled(); });
 }
 
 bool OffenderThrottle::ioPriorityRoutine() {
-    return ioRoutine_.get([] { return platform::api().hasRoutine(platform::Routine::NtSetInformationProcess); });
+    return ioRoutine_.get([] { return platform::modules().hasRoutine(platform::Routine::NtSetInformationProcess); });
 }
 
 // What distinguishes the throttle from the restore.
@@ -118,16 +112,16 @@ constexpr OffenderOperation kRestore{
 
 // Each action is attempted whatever became of the ones before; one that takes is enough.
 bool OffenderThrottle::apply(const OffenderOperation& op, const OffenderRequest& r, bool trimWorkingSet) {
-    UniqueHandle process = openTarget(*this, r, op.access, op.notActive);
+    const ProcessHandle process = openTarget(*this, r, op.access, op.notActive);
     if (!process) return false;
-    auto& p = platform::api();
-    const auto h = process.get();
+    auto& p = platform::processes();
+    const ProcessHandle& h = process;
     bool any = p.setPriorityClass(h, op.priorityClass);
-    if (!any) emitLinef(r.log, op.priorityFailed, static_cast<unsigned long>(p.lastError()));
+    if (!any) emitLinef(r.log, op.priorityFailed, static_cast<unsigned long>(platform::lastError()));
     if (ioPriorityRoutine()) {
         std::uint32_t value = op.ioPriority;
         const std::int32_t status = p.ntSetInformationProcess(h, win::ProcessIoPriority, &value, sizeof value);
-        if (status >= 0)
+        if (win::ntSuccess(status))
             any = true;
         else
             emitLinef(r.log, op.ioFailed, static_cast<unsigned long>(static_cast<std::uint32_t>(status)));
@@ -136,7 +130,7 @@ bool OffenderThrottle::apply(const OffenderOperation& op, const OffenderRequest&
         if (p.emptyWorkingSet(h))
             any = true;
         else
-            emitLinef(r.log, "EmptyWorkingSet failed: %lu", static_cast<unsigned long>(p.lastError()));
+            emitLinef(r.log, "EmptyWorkingSet failed: %lu", static_cast<unsigned long>(platform::lastError()));
     }
     if (!any) emitLine(r.log, op.allFailed);
     return any;

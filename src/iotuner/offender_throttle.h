@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <mutex>
 
-#include "platform/once_bool.h"
+#include "common/once_bool.h"
 #include "zelkor.h"
 
 namespace zk::iotuner {
@@ -40,8 +40,8 @@ private:
     bool apply(const OffenderOperation& op, const OffenderRequest& r, bool trimWorkingSet);
     bool ioPriorityRoutine();
 
-    platform::OnceBool debugPrivilege_;
-    platform::OnceBool ioRoutine_;
+    common::OnceBool debugPrivilege_;
+    common::OnceBool ioRoutine_;
 
     // Held while the callback runs, so that lines never interleave and a new callback
     // waits for one in progress.

@@ -27,7 +27,7 @@ void emitLinef(ThrottleLogFn log, const char* format, unsigned long value) {
 
 void ZK_CALL wideLogAdapter(const char* text) {
     if (!text) return;
-    auto& p = platform::api();
+    auto& p = platform::system();
     const int needed = p.ansiToWide(text, -1, nullptr, 0);  // with the terminator
     if (needed <= 0) return;
     char16_t local[kLocalWideChars];

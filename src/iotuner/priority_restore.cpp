@@ -14,17 +14,17 @@ namespace {
 std::string pidText(std::string_view head, std::uint32_t pid) { return std::string(head) + std::to_string(pid); }
 
 void restoreCpu(FirstSeenMap& records) {
-    auto& p = platform::api();
+    auto& p = platform::processes();
     TunerLog(kInfo, "[IOTuner] Restoring original CPU priorities...");
     std::vector<std::uint32_t> done;
     for (const auto& [pid, cls] : records.copy()) {
         done.push_back(pid);  // a process that is gone leaves without a line
-        platform::UniqueHandle h = p.openProcess(kTunerAccess, false, pid);
+        const platform::ProcessHandle h = p.openProcess(kTunerAccess, false, pid);
         if (!h) continue;
-        if (p.setPriorityClass(h.get(), cls)) {
+        if (p.setPriorityClass(h, cls)) {
             TunerLog(kInfo, pidText("[IOTuner] Restored CPU priority for pid=", pid) + " -> " + std::to_string(cls));
         } else {
-            const std::uint32_t err = p.lastError();
+            const std::uint32_t err = platform::lastError();
             TunerLog(kWarning, pidText("[IOTuner] Failed to restore CPU priority for pid=", pid) +
                                    ", err=" + std::to_string(err));
         }
@@ -34,7 +34,7 @@ void restoreCpu(FirstSeenMap& records) {
 }
 
 void restoreIo(FirstSeenMap& records, TunerRoutines& routines) {
-    auto& p = platform::api();
+    auto& p = platform::processes();
     TunerLog(kInfo, "[IOTuner] Restoring original IO priorities...");
     const RoutineSet set = routines.resolve();
     if (!set.ntSetInformationProcess) {
@@ -44,13 +44,13 @@ void restoreIo(FirstSeenMap& records, TunerRoutines& routines) {
     std::vector<std::uint32_t> done;
     for (const auto& [pid, level] : records.copy()) {
         done.push_back(pid);
-        platform::UniqueHandle h = p.openProcess(kTunerAccess, false, pid);
+        const platform::ProcessHandle h = p.openProcess(kTunerAccess, false, pid);
         if (!h) continue;
-        if (RunsUnderWow64(set, h.get())) {
+        if (RunsUnderWow64(set, h)) {
             TunerLog(kInfo, pidText("[IOTuner] Restore SKIPPED (WOW64 process, 64-bit tuner) pid=", pid));
             continue;
         }
-        const std::int32_t status = p.ntSetInformationProcess(h.get(), win::ProcessIoPriority, &level, sizeof level);
+        const std::int32_t status = p.ntSetInformationProcess(h, win::ProcessIoPriority, &level, sizeof level);
         if (status == win::STATUS_SUCCESS)
             TunerLog(kInfo, pidText("[IOTuner] Restored IO priority for pid=", pid) + " -> " + std::to_string(level));
         else

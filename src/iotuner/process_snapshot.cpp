@@ -4,8 +4,8 @@
 
 #include "iotuner/process_names.h"
 #include "iotuner/tuner_log.h"
-#include "platform/platform.h"
-#include "platform/utf16_to_utf8.h"
+#include "platform/process_walk.h"
+#include "common/utf16_to_utf8.h"
 
 namespace zk::iotuner {
 
@@ -31,24 +31,15 @@ const ProcessEntry* ProcessSnapshot::find(std::uint32_t pid) const {
 }
 
 ProcessSnapshot TakeProcessSnapshot() {
-    auto& p = platform::api();
     ProcessSnapshot out;
-    platform::UniqueHandle snap = p.createProcessSnapshot();
-    if (!snap) {
-        TunerLog(kError, "[IOTuner] CreateToolhelp32Snapshot failed.");
-        return out;
-    }
-    platform::ProcessEntry row;
-    if (!p.processFirst(snap.get(), row)) {
-        TunerLog(kError, "[IOTuner] Process32FirstW failed.");
-        return out;
-    }
     char utf8[kNameBufferBytes];
-    do {
-        const std::size_t n = platform::Utf16ToUtf8(exeName(row), utf8, sizeof utf8);
-        if (n == platform::kUtf8DoesNotFit) continue;
+    const auto walked = platform::forEachProcess([&](const platform::ProcessEntry& row) {
+        const std::size_t n = common::Utf16ToUtf8(exeName(row), utf8, sizeof utf8);
+        if (n == common::kUtf8DoesNotFit) return;
         out.add(ProcessEntry{row.pid, row.parentPid, NormalizeProcessName({utf8, n})});
-    } while (p.processNext(snap.get(), row));
+    });
+    if (walked == platform::WalkResult::SnapshotFailed) TunerLog(kError, "[IOTuner] CreateToolhelp32Snapshot failed.");
+    if (walked == platform::WalkResult::FirstFailed) TunerLog(kError, "[IOTuner] Process32FirstW failed.");
     return out;
 }
 

@@ -1,11 +1,12 @@
 #include "iotuner/protection_order.h"
 
 #include "iotuner/process_names.h"
+#include "platform/win_constants.h"
 
 namespace zk::iotuner {
 
 Refusal CheckIds(const ProtectionRequest& r) {
-    if (r.pid == 0 || r.pid == 4) return Refusal::SystemPid;
+    if (r.pid == 0 || r.pid == win::kSystemPid) return Refusal::SystemPid;
     if (r.pid == r.gamePid) return Refusal::GamePid;
     if (r.pid == r.enginePid) return Refusal::ZelkorPid;
     return Refusal::None;

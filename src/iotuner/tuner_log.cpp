@@ -27,9 +27,8 @@ thread_local bool t_inCallback = false;
 
 void TunerLogger::log(int level, std::string_view text) {
     if (level < minLevel_.load() || t_inCallback) return;
-    auto& p = platform::api();
     std::lock_guard lk(mutex_);
-    const platform::LocalTime t = p.localTime();
+    const platform::LocalTime t = platform::clocks().localTime();
     char stamp[48];
     std::snprintf(stamp, sizeof stamp, "%04u-%02u-%02u %02u:%02u:%02u", unsigned{t.year}, unsigned{t.month},
                   unsigned{t.day}, unsigned{t.hour}, unsigned{t.minute}, unsigned{t.second});
@@ -37,8 +36,8 @@ void TunerLogger::log(int level, std::string_view text) {
     line.reserve(48 + text.size());
     line.append("[ZELKOR.IOTUNER.INVERSE] [").append(stamp).append("] ").append(levelTag(level)).append(text);
     line.push_back('\n');
-    p.outputDebugString(line.c_str());
-    p.writeStdErr(line);
+    platform::system().outputDebugString(line.c_str());
+    platform::system().writeStdErr(line);
     line.pop_back();
     if (IOTunerLogCallback cb = callback_.load()) {
         t_inCallback = true;

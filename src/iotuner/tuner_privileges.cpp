@@ -1,7 +1,7 @@
 #include "iotuner/tuner_privileges.h"
 
 #include "iotuner/tuner_log.h"
-#include "platform/platform.h"
+#include "platform/privilege.h"
 
 namespace zk::iotuner {
 
@@ -10,22 +10,15 @@ namespace {
 // A nonzero AdjustTokenPrivileges counts as success; a token without the privilege
 // (ERROR_NOT_ALL_ASSIGNED) is not told apart here.
 bool enableDebugPrivilege() {
-    auto& p = platform::api();
-    platform::UniqueHandle token = p.openProcessToken(win::TOKEN_ADJUST_PRIVILEGES | win::TOKEN_QUERY);
-    if (!token) {
-        TunerLog(kWarning, "[IOTuner] OpenProcessToken FAILED.");
-        return false;
+    using Step = platform::PrivilegeResult::Step;
+    const platform::PrivilegeResult r = platform::enablePrivilege("SeDebugPrivilege");
+    switch (r.failed) {
+        case Step::OpenToken: TunerLog(kWarning, "[IOTuner] OpenProcessToken FAILED."); break;
+        case Step::Lookup: TunerLog(kWarning, "[IOTuner] LookupPrivilegeValue FAILED."); break;
+        case Step::Adjust: TunerLog(kWarning, "[IOTuner] AdjustTokenPrivileges FAILED."); break;
+        case Step::None: break;
     }
-    std::uint64_t luid = 0;
-    if (!p.lookupPrivilegeValue("SeDebugPrivilege", luid)) {
-        TunerLog(kWarning, "[IOTuner] LookupPrivilegeValue FAILED.");
-        return false;
-    }
-    if (!p.adjustTokenPrivilege(token.get(), luid, true)) {
-        TunerLog(kWarning, "[IOTuner] AdjustTokenPrivileges FAILED.");
-        return false;
-    }
-    return true;
+    return r.adjusted();
 }
 
 }  // namespace

@@ -11,7 +11,7 @@ RoutineSet TunerRoutines::resolve() {
     {
         std::lock_guard lk(mutex_);
         if (!resolved_) {
-            auto& p = platform::api();
+            auto& p = platform::modules();
             set_.ntSetInformationProcess = p.hasRoutine(platform::Routine::NtSetInformationProcess);
             set_.ntQueryInformationProcess = p.hasRoutine(platform::Routine::NtQueryInformationProcess);
             set_.isWow64Process = p.hasRoutine(platform::Routine::IsWow64Process);
@@ -31,10 +31,10 @@ void TunerRoutines::reset() {
     set_ = {};
 }
 
-bool RunsUnderWow64(const RoutineSet& routines, platform::RawHandle process) {
+bool RunsUnderWow64(const RoutineSet& routines, const platform::ProcessHandle& process) {
     if (!routines.isWow64Process) return false;
     bool wow64 = false;
-    return platform::api().isWow64Process(process, wow64) && wow64;
+    return platform::processes().isWow64Process(process, wow64) && wow64;
 }
 
 }  // namespace zk::iotuner

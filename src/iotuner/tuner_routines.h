@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <mutex>
 
-#include "platform/unique_handle.h"
+#include "platform/handles.h"
 
 namespace zk::iotuner {
 
@@ -29,6 +29,6 @@ private:
 
 // True only when IsWow64Process exists, succeeds and says so; otherwise the process
 // counts as native.
-bool RunsUnderWow64(const RoutineSet& routines, platform::RawHandle process);
+bool RunsUnderWow64(const RoutineSet& routines, const platform::ProcessHandle& process);
 
 }  // namespace zk::iotuner

@@ -17,13 +17,14 @@ constexpr double kBytesToMb = 0x1p-20;
 }  // namespace
 
 std::optional<std::uint64_t> sampleAvailableMemory() {
-    auto& os = platform::api();
+    auto& os = platform::system();
+    auto& clock = platform::clocks();
     std::array<std::uint64_t, 5> readings{};
     for (std::size_t i = 0; i < readings.size(); ++i) {
         if (i == 1) {
-            os.sleepMs(kFirstPauseMs);
+            clock.sleepMs(kFirstPauseMs);
         } else if (i > 1) {
-            os.sleepMs(readings[i - 1] == readings[i - 2] ? kSteadyPauseMs : kMovingPauseMs);
+            clock.sleepMs(readings[i - 1] == readings[i - 2] ? kSteadyPauseMs : kMovingPauseMs);
         }
         platform::MemoryStatus status;
         if (!os.globalMemoryStatus(status) || status.availPhys > kMaxReadingBytes) return std::nullopt;

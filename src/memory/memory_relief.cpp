@@ -35,11 +35,11 @@ double MemoryRelief::extremeClean(double memoryLoadPercent) {
     const bool first = purge_.purge();
     bool second = true;  // below heavy load one attempt is enough, failed or not
     if (heavy) {
-        platform::api().sleepMs(kBetweenPurgesMs);
+        platform::clocks().sleepMs(kBetweenPurgesMs);
         second = purge_.purge();
     }
     if (!first && !second) return kPurgeFailed;
-    platform::api().sleepMs(heavy ? kHeavySettleMs : kSettleMs);
+    platform::clocks().sleepMs(heavy ? kHeavySettleMs : kSettleMs);
     return finish(*before);
 }
 
@@ -51,13 +51,13 @@ double MemoryRelief::trimForProcess(std::uint32_t pid) {
     const auto before = sampleAvailableMemory();
     if (!before) return kBeforeFailed;
     if (!purge_.purge()) return kPurgeFailed;
-    platform::api().sleepMs(kTrimSettleMs);
+    platform::clocks().sleepMs(kTrimSettleMs);
     return finish(*before);
 }
 
 bool MemoryRelief::selfTest() {
     if (!enableProfilePrivilege()) return false;
-    if (!platform::api().hasRoutine(platform::Routine::NtSetSystemInformation)) return false;
+    if (!platform::modules().hasRoutine(platform::Routine::NtSetSystemInformation)) return false;
     if (!sampleAvailableMemory()) return false;
     return purge_.purge();
 }

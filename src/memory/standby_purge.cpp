@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "platform/platform.h"
+#include "platform/privilege.h"
 
 namespace zk::memory {
 
@@ -14,26 +15,20 @@ constexpr std::uint32_t kPurgeStandbyList = 4;  // MemoryPurgeStandbyList comman
 }  // namespace
 
 bool enableProfilePrivilege() {
-    auto& os = platform::api();
-    platform::UniqueHandle token = os.openProcessToken(win::TOKEN_ADJUST_PRIVILEGES | win::TOKEN_QUERY);
-    if (!token) return false;
-    std::uint64_t luid = 0;
-    if (!os.lookupPrivilegeValue(kProfilePrivilege, luid)) return false;
     // AdjustTokenPrivileges succeeds for a token that lacks the privilege; only the last
     // error (ERROR_NOT_ALL_ASSIGNED) tells.
-    if (!os.adjustTokenPrivilege(token.get(), luid, true)) return false;
-    return os.lastError() == win::ERROR_SUCCESS;
+    return platform::enablePrivilege(kProfilePrivilege).enabled();
 }
 
 bool StandbyPurge::purge() {
     const bool ready = ready_.get([] {
         const bool privilege = enableProfilePrivilege();
-        return platform::api().hasRoutine(platform::Routine::NtSetSystemInformation) && privilege;
+        return platform::modules().hasRoutine(platform::Routine::NtSetSystemInformation) && privilege;
     });
     if (!ready) return false;
     const std::uint32_t command = kPurgeStandbyList;
-    return platform::api().ntSetSystemInformation(win::SystemMemoryListInformation, &command,
-                                                  sizeof command) >= 0;
+    return win::ntSuccess(
+        platform::system().ntSetSystemInformation(win::SystemMemoryListInformation, &command, sizeof command));
 }
 
 void StandbyPurge::resetForTests() { ready_.reset(); }

@@ -2,7 +2,7 @@
 // Purging the system's standby list, with the privilege and routine it needs set up once
 // per process.
 
-#include "platform/once_bool.h"
+#include "common/once_bool.h"
 
 namespace zk::memory {
 
@@ -21,7 +21,7 @@ public:
     void resetForTests();
 
 private:
-    platform::OnceBool ready_;  // privilege enabled and routine present
+    common::OnceBool ready_;  // privilege enabled and routine present
 };
 
 }  // namespace zk::memory

@@ -42,11 +42,11 @@ bool isExcludedName(std::u16string_view lowerName) {
 }
 
 bool isExcludedProcess(std::uint32_t pid) {
-    auto& os = platform::api();
-    platform::UniqueHandle process = os.openProcess(win::PROCESS_QUERY_LIMITED_INFORMATION, false, pid);
+    auto& os = platform::processes();
+    const platform::ProcessHandle process = os.openProcess(win::PROCESS_QUERY_LIMITED_INFORMATION, false, pid);
     if (!process) return false;
     std::u16string path;
-    if (!os.queryFullProcessImageName(process.get(), path)) return false;
+    if (!os.queryFullProcessImageName(process, path)) return false;
     return isExcludedName(lowerFileName(path));
 }
 

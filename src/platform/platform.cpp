@@ -15,10 +15,6 @@ Platform& api() {
 
 Platform* install(Platform* p) { return g_installed.exchange(p, std::memory_order_acq_rel); }
 
-void UniqueHandle::reset() noexcept {
-    if (h_ != kNullHandle && owner_) owner_->closeHandle(h_);
-    h_ = kNullHandle;
-    owner_ = nullptr;
-}
+void closeOwned(Platform* owner, HandleKind k, RawHandle h) noexcept { owner->closeHandle(k, h); }
 
 }  // namespace zk::platform

@@ -12,6 +12,7 @@ inline constexpr std::uint32_t PROCESS_SET_QUOTA = 0x0100;
 inline constexpr std::uint32_t PROCESS_SET_INFORMATION = 0x0200;
 inline constexpr std::uint32_t PROCESS_QUERY_INFORMATION = 0x0400;
 inline constexpr std::uint32_t PROCESS_QUERY_LIMITED_INFORMATION = 0x1000;
+inline constexpr std::uint32_t PROCESS_ALL_ACCESS = 0x001FFFFF;
 inline constexpr std::uint32_t SYNCHRONIZE = 0x00100000;
 
 // Token access rights.
@@ -40,6 +41,8 @@ inline constexpr std::uint32_t ERROR_NO_MORE_FILES = 18;
 inline constexpr std::uint32_t ERROR_INVALID_PARAMETER = 87;
 inline constexpr std::uint32_t ERROR_INSUFFICIENT_BUFFER = 122;
 inline constexpr std::uint32_t ERROR_PROC_NOT_FOUND = 127;
+inline constexpr std::uint32_t ERROR_PROCESS_MODE_ALREADY_BACKGROUND = 402;
+inline constexpr std::uint32_t ERROR_PROCESS_MODE_NOT_BACKGROUND = 403;
 inline constexpr std::uint32_t ERROR_NOT_ALL_ASSIGNED = 1300;
 inline constexpr std::uint32_t ERROR_NO_SUCH_PRIVILEGE = 1313;
 
@@ -47,11 +50,19 @@ inline constexpr std::uint32_t ERROR_NO_SUCH_PRIVILEGE = 1313;
 inline constexpr std::int32_t STATUS_SUCCESS = 0;
 inline constexpr std::int32_t STATUS_NOT_IMPLEMENTED = static_cast<std::int32_t>(0xC0000002);
 inline constexpr std::int32_t STATUS_INVALID_INFO_CLASS = static_cast<std::int32_t>(0xC0000003);
+inline constexpr std::int32_t STATUS_INFO_LENGTH_MISMATCH = static_cast<std::int32_t>(0xC0000004);
+inline constexpr std::int32_t STATUS_INVALID_HANDLE = static_cast<std::int32_t>(0xC0000008);
 inline constexpr std::int32_t STATUS_ACCESS_DENIED = static_cast<std::int32_t>(0xC0000022);
 inline constexpr std::int32_t STATUS_BUFFER_TOO_SMALL = static_cast<std::int32_t>(0xC0000023);
 inline constexpr std::int32_t STATUS_PRIVILEGE_NOT_HELD = static_cast<std::int32_t>(0xC0000061);
 inline constexpr std::int32_t STATUS_INVALID_PARAMETER = static_cast<std::int32_t>(0xC000000D);
 inline constexpr std::int32_t STATUS_PROCEDURE_NOT_FOUND = static_cast<std::int32_t>(0xC000007A);
+
+// NT_SUCCESS: success and informational statuses.
+constexpr bool ntSuccess(std::int32_t status) { return status >= 0; }
+
+// The System process, which no module ever changes.
+inline constexpr std::uint32_t kSystemPid = 4;
 
 // Information classes.
 inline constexpr std::uint32_t ProcessBreakOnTermination = 29;

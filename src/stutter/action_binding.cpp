@@ -17,7 +17,7 @@ constexpr const char* kMemoryName = "extreme_memory_clean";
 
 template <typename Fn>
 Fn lookUp(const char* name, std::vector<std::string>& warnings) {
-    void* fn = platform::api().findOwnExport(name);
+    void* fn = platform::modules().findOwnExport(name);
     if (!fn) warnings.push_back(std::string(name) + " niet gevonden in Zelkor.dll");
     return reinterpret_cast<Fn>(fn);
 }
@@ -37,7 +37,7 @@ void ActionBinding::ensureBinding() {
     {
         std::lock_guard lk(bindMutex_);
         if (bound_.load(std::memory_order_relaxed)) return;
-        if (!platform::api().loadOwnModule()) {
+        if (!platform::modules().loadOwnModule()) {
             warnings.emplace_back("Zelkor.dll kon niet geladen worden – native acties beperkt.");
         } else {
             throttle_ = lookUp<ThrottleOffenderFn>(kThrottleName, warnings);
@@ -52,14 +52,14 @@ void ActionBinding::ensureBinding() {
 }
 
 bool ActionBinding::throttleOffender(std::uint32_t pid, bool trim, std::string_view name, std::uint32_t gamePid) {
-    if (static_cast<std::int32_t>(pid) < 1 || pid == 4 || pid == gamePid) return false;
+    if (static_cast<std::int32_t>(pid) < 1 || pid == win::kSystemPid || pid == gamePid) return false;
     ensureBinding();
     if (!throttle_) {
         recoveryLog().debug("Zelkor_Throttle_OffenderW niet beschikbaar (Zelkor.dll).");
         return false;
     }
     const std::string_view trimmed = trimBlanks(name);
-    const std::u16string image = trimmed.empty() ? std::u16string() : platform::api().utf8ToWide(trimmed);
+    const std::u16string image = trimmed.empty() ? std::u16string() : platform::system().utf8ToWide(trimmed);
     return throttle_(pid, 1, trim ? 1 : 0, reinterpret_cast<const zk_wchar*>(image.c_str()), nullptr) != 0;
 }
 

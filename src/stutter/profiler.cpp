@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/process_walk.h"
 #include "stutter/profiler_exclusions.h"
 
 namespace zk::stutter {
@@ -30,7 +31,7 @@ private:
 void copyName(const char16_t* exe, char (&name)[64]) {
     std::size_t n = 0;
     while (n < kExeChars && exe[n] != 0) ++n;
-    const std::string narrow = platform::api().wideToAnsi(std::u16string_view(exe, n));
+    const std::string narrow = platform::system().wideToAnsi(std::u16string_view(exe, n));
     const std::size_t len = std::min<std::size_t>(narrow.size(), sizeof name - 1);
     std::memcpy(name, narrow.data(), len);
     name[len] = 0;
@@ -39,7 +40,7 @@ void copyName(const char16_t* exe, char (&name)[64]) {
 }  // namespace
 
 void Profiler::init() {
-    const std::uint32_t n = platform::api().logicalProcessorCount();
+    const std::uint32_t n = platform::system().logicalProcessorCount();
     processors_.store(n ? static_cast<double>(n) : 1.0);
     log("[Profiler] Init.");
 }
@@ -64,7 +65,7 @@ void Profiler::log(const char* line) const {
 double Profiler::processorCount() {
     double n = processors_.load();
     if (n == 0.0) {
-        const std::uint32_t c = platform::api().logicalProcessorCount();
+        const std::uint32_t c = platform::system().logicalProcessorCount();
         n = c ? static_cast<double>(c) : 1.0;
         processors_.store(n);
     }
@@ -77,8 +78,7 @@ std::int32_t Profiler::getRootCause(std::uint32_t gamePid, double risk, double p
     // Written so that NaN figures read as "no stutter" rather than as one.
     if (!(risk >= 0.55 || p99Ms >= 2.0)) return 0;
 
-    auto& p = platform::api();
-    const std::uint64_t tick = p.tickCount64();
+    const std::uint64_t tick = platform::clocks().tickCount64();
     const std::int64_t last = lastWalkTick_.load();
     if (last >= 0 && tick >= static_cast<std::uint64_t>(last) &&
         tick - static_cast<std::uint64_t>(last) < kMinWalkIntervalMs)
@@ -91,20 +91,16 @@ std::int32_t Profiler::getRootCause(std::uint32_t gamePid, double risk, double p
 
     std::lock_guard lk(lock_);
     ScanFlag flag(scanning_);  // cleared before the lock is released
-    platform::UniqueHandle snapshot = p.createProcessSnapshot();
-    if (!snapshot) return -2;
-
     const double threshold = candidateThreshold(risk);
     bool found = false;
     PfRootCause best{};
-    platform::ProcessEntry e;
-    for (bool ok = p.processFirst(snapshot.get(), e); ok; ok = p.processNext(snapshot.get(), e)) {
-        if (e.pid == 0 || e.pid == gamePid || e.parentPid == gamePid) continue;
-        if (profilerExcludes(e.exeFile, kExeChars)) continue;
-        platform::UniqueHandle process = p.openProcess(kOpenAccess, false, e.pid);
-        if (!process) continue;
+    const auto walked = platform::forEachProcess([&](const platform::ProcessEntry& e) {
+        if (e.pid == 0 || e.pid == gamePid || e.parentPid == gamePid) return;
+        if (profilerExcludes(e.exeFile, kExeChars)) return;
+        const platform::ProcessHandle process = platform::processes().openProcess(kOpenAccess, false, e.pid);
+        if (!process) return;
 
-        const PfMeasures m = measure(history_[e.pid], process.get(), tick);
+        const PfMeasures m = measure(history_[e.pid], process, tick);
         const PfScore s = scoreProcess(m);
         // Keeping only the best one (the first in walk order among equal scores) gives
         // what sorting the candidates would, without a list.
@@ -119,15 +115,16 @@ std::int32_t Profiler::getRootCause(std::uint32_t gamePid, double risk, double p
             best.category = s.category;
             best.score = s.score;
         }
-    }
+    });
+    if (walked == platform::WalkResult::SnapshotFailed) return -2;
     if (!found) return 0;
     std::memcpy(out, &best, sizeof best);
     return 1;
 }
 
-PfMeasures Profiler::measure(History& h, platform::RawHandle process, std::uint64_t walkTick) {
-    auto& p = platform::api();
-    const std::uint64_t wall = p.systemTimeAsFileTime();
+PfMeasures Profiler::measure(History& h, const platform::ProcessHandle& process, std::uint64_t walkTick) {
+    auto& p = platform::processes();
+    const std::uint64_t wall = platform::clocks().systemTimeAsFileTime();
     platform::ProcessTimes times;
     const bool timesRead = p.getProcessTimes(process, times);
     platform::MemoryCounters memory;

@@ -38,7 +38,7 @@ private:
         std::uint32_t pageFaults = 0;  // 0: never
     };
 
-    PfMeasures measure(History& h, platform::RawHandle process, std::uint64_t walkTick);
+    PfMeasures measure(History& h, const platform::ProcessHandle& process, std::uint64_t walkTick);
     double processorCount();
     void log(const char* line) const;
 

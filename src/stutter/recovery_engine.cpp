@@ -3,7 +3,8 @@
 #include <cmath>
 #include <string_view>
 
-#include "platform/text_format.h"
+#include "common/text_format.h"
+#include "platform/win_constants.h"
 #include "stutter/action_binding.h"
 #include "stutter/launcher_guard.h"
 #include "stutter/recovery_log.h"
@@ -215,7 +216,7 @@ std::int32_t RecoveryEngine::recover(const StutterContext& ctx, const OffenderIn
     }
 
     Target t;
-    if (offender && static_cast<std::int32_t>(offender->pid) > 0 && offender->pid != 4 && offender->pid != c.gamePid) {
+    if (offender && static_cast<std::int32_t>(offender->pid) > 0 && offender->pid != win::kSystemPid && offender->pid != c.gamePid) {
         t.present = true;
         t.pid = offender->pid;
         t.name = offenderName(*offender);

@@ -26,7 +26,7 @@ void RecoveryLog::write(LogLevel level, std::string_view message) const {
         cb(line.c_str());
         return;
     }
-    auto& p = platform::api();
+    auto& p = platform::system();
     p.outputDebugString(line.c_str());
     p.outputDebugString("\n");
 }

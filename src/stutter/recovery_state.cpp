@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "platform/platform.h"
-#include "platform/text_format.h"
+#include "common/text_format.h"
 #include "stutter/recovery_log.h"
 
 namespace zk::stutter {
@@ -22,7 +22,7 @@ double cooldownSeconds(std::int32_t level, std::uint64_t rssMB) {
 }  // namespace
 
 double wallClockSeconds() {
-    const std::uint64_t ft = platform::api().systemTimeAsFileTime();
+    const std::uint64_t ft = platform::clocks().systemTimeAsFileTime();
     return static_cast<double>(static_cast<std::int64_t>(ft - kFileTimeAt1970)) / 1e7;
 }
 
@@ -82,7 +82,7 @@ double RecoveryState::cooldownUntil(std::uint32_t pid) const {
 std::uint32_t RecoveryState::processorCount() {
     std::uint32_t n = processors_.load();
     if (n == 0) {
-        n = platform::api().logicalProcessorCount();
+        n = platform::system().logicalProcessorCount();
         if (n == 0) n = 1;
         processors_.store(n);
     }

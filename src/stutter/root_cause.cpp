@@ -80,7 +80,7 @@ std::int32_t StutterRootCause::find(std::uint32_t gamePid, double riskThreshold,
         m.risk = risk;
     }
     if (riskThreshold > m.risk && p99ThresholdMs > m.p99Ms) return 0;
-    if (!admit(platform::api().steadyNs())) return 0;
+    if (!admit(platform::clocks().steadyNs())) return 0;
 
     const std::int32_t found = PF_GetRootCause(gamePid, m.risk, m.p99Ms, out);
     if (found <= 0) return found;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/platform.h"
+#include "platform/process_walk.h"
 #include "stutter/window_stats.h"
 
 namespace zk::stutter {
@@ -44,7 +45,7 @@ int Sampler::start() {
         generation = ++generation_;
     }
     running_.store(true);
-    if (!platform::api().startThread(worker_, [this, generation] { run(generation); })) {
+    if (!platform::processes().startThread(worker_, [this, generation] { run(generation); })) {
         running_.store(false);
         return 0;
     }
@@ -150,7 +151,7 @@ void Sampler::log(const char* line) const {
 // --- the worker's steps ---------------------------------------------------------------
 
 void Sampler::beginRun() {
-    auto& p = platform::api();
+    auto& p = platform::clocks();
     frequency_ = p.queryPerformanceFrequency();
     if (frequency_ <= 0) frequency_ = 1;
     previousCounter_ = p.queryPerformanceCounter();
@@ -161,7 +162,7 @@ void Sampler::beginRun() {
 }
 
 void Sampler::tick() {
-    auto& p = platform::api();
+    auto& p = platform::clocks();
     const int intervalUs = config().sampleIntervalUs;
     p.sleepMs(static_cast<std::uint32_t>(std::max(intervalUs / 1000, 1)));
     const std::int64_t now = p.queryPerformanceCounter();
@@ -212,24 +213,20 @@ void Sampler::processSample(double sampleMs) {
 }
 
 std::uint64_t Sampler::pageFaultSum() {
-    auto& p = platform::api();
+    auto& p = platform::processes();
     std::uint64_t sum = 0;
-    platform::UniqueHandle snapshot = p.createProcessSnapshot();
-    if (!snapshot) return 0;
-    platform::ProcessEntry entry;
     platform::MemoryCounters counters;
-    for (bool ok = p.processFirst(snapshot.get(), entry); ok; ok = p.processNext(snapshot.get(), entry)) {
-        platform::UniqueHandle process = p.openProcess(win::PROCESS_QUERY_LIMITED_INFORMATION, false, entry.pid);
-        if (process && p.getProcessMemoryInfo(process.get(), counters)) sum += counters.pageFaultCount;
-    }
+    platform::forEachProcess([&](const platform::ProcessEntry& entry) {
+        const platform::ProcessHandle process = p.openProcess(win::PROCESS_QUERY_LIMITED_INFORMATION, false, entry.pid);
+        if (process && p.getProcessMemoryInfo(process, counters)) sum += counters.pageFaultCount;
+    });
     return sum;
 }
 
 bool Sampler::throttled(double ratio) {
-    auto& p = platform::api();
-    if (!p.hasRoutine(platform::Routine::NtPowerInformation)) return false;
+    if (!platform::modules().hasRoutine(platform::Routine::NtPowerInformation)) return false;
     std::uint32_t buffer[kPowerBufferBytes / sizeof(std::uint32_t)] = {};
-    if (p.ntPowerInformation(win::ProcessorInformation, nullptr, 0, buffer, kPowerBufferBytes) != 0)
+    if (platform::power().ntPowerInformation(win::ProcessorInformation, nullptr, 0, buffer, kPowerBufferBytes) != 0)
         return false;
     const std::uint32_t maxMhz = buffer[1];
     const std::uint32_t currentMhz = buffer[2];

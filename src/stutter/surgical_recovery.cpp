@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "platform/platform.h"
-#include "platform/text_format.h"
+#include "common/text_format.h"
 #include "stutter/launcher_guard.h"
 #include "stutter/recovery_log.h"
 #include "stutter/recovery_state.h"
@@ -18,7 +18,7 @@ constexpr std::uint32_t kAccess =
     win::PROCESS_QUERY_LIMITED_INFORMATION | win::PROCESS_SET_INFORMATION | win::PROCESS_SET_QUOTA;
 
 struct Transaction {
-    platform::UniqueHandle process;
+    platform::ProcessHandle process;
     std::uint64_t savedAffinity = 0;
     std::uint32_t savedPriority = 0;
     bool haveAffinity = false;
@@ -44,12 +44,12 @@ std::int32_t surgicalHard(const StutterContext& ctx, const OffenderInfo& offende
                           double ramPct, const QtmRecoveryConfig& config) {
     auto& log = recoveryLog();
     auto& state = recoveryState();
-    auto& p = platform::api();
+    auto& p = platform::processes();
     const std::uint32_t pid = offender.pid;
     const std::string_view name = offenderName(offender);
     using text::Message;
 
-    if (static_cast<std::int32_t>(pid) <= 0 || pid == 4 || pid == ctx.gamePid) {
+    if (static_cast<std::int32_t>(pid) <= 0 || pid == win::kSystemPid || pid == ctx.gamePid) {
         log.debug("[StutterQTM][Surgical] Offender PID not allowed → skip.");
         return 0;
     }
@@ -71,7 +71,7 @@ std::int32_t surgicalHard(const StutterContext& ctx, const OffenderInfo& offende
         state.count(RecoveryCounter::SurgicalFailures);
         return 0;
     }
-    const platform::RawHandle h = tx.process.get();
+    const platform::ProcessHandle& h = tx.process;
 
     // An affinity mask has 64 bits; a larger count still means the last of them.
     const std::uint32_t processors = std::min<std::uint32_t>(state.processorCount(), 64);

@@ -34,7 +34,7 @@ protected:
             if (!(o.access & kChangeRights)) continue;
             EXPECT_FALSE(protectedPids_.count(o.pid)) << "protected pid " << o.pid << " opened for writing";
             if (sim::SimProcess* p = machine.process(o.pid)) {
-                const std::string name = iotuner::NormalizeProcessName(machine.wideToAnsi(p->exeName));
+                const std::string name = iotuner::NormalizeProcessName(machine.system().wideToAnsi(p->exeName));
                 EXPECT_FALSE(iotuner::TunerSystemCritical().count(name) || iotuner::TunerWhitelist().count(name) ||
                              iotuner::IsAntiCheatName(name))
                     << name << " opened for writing";

@@ -4,7 +4,7 @@
 #include <limits>
 #include <sstream>
 
-#include "platform/text_format.h"
+#include "common/text_format.h"
 #include "stutter/recovery_records.h"
 #include "support/recovery_fixture.h"
 

@@ -8,7 +8,7 @@
 #include "iotuner/io_tuner.h"
 #include "iotuner/offender_throttle.h"
 #include "memory/memory_relief.h"
-#include "platform/text_format.h"
+#include "common/text_format.h"
 #include "stutter/profiler.h"
 #include "stutter/root_cause.h"
 #include "stutter/sampler.h"

@@ -200,8 +200,13 @@ TEST_F(SurgicalTest, SecondAttemptDuringTheTransactionIsLockedOut) {
     EXPECT_EQ(metrics().surgicalL2, 1u);
 }
 
-TEST_F(SurgicalTest, HugeProcessorCountsUseTheLastMaskBit) {
-    machine.setLogicalProcessorCount(70);
+TEST_F(SurgicalTest, ProcessorGroupsGiveTheLastCoreOfTheProcessGroup) {
+    machine.setLogicalProcessorCount(70);  // two groups of 35
+    EXPECT_EQ(runAtLevel(1), 2);
+    EXPECT_EQ(machine.changes(), std::vector<std::string>{"SetProcessAffinityMask 500 0x400000000"});
+    machine.clearChanges();
+    recoveryState().resetForTests();
+    machine.setProcessorGroups({64, 8});
     EXPECT_EQ(runAtLevel(1), 2);
     EXPECT_EQ(machine.changes(), std::vector<std::string>{"SetProcessAffinityMask 500 0x8000000000000000"});
 }

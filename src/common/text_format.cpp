@@ -1,4 +1,4 @@
-#include "platform/text_format.h"
+#include "common/text_format.h"
 
 #include <charconv>
 #include <system_error>

@@ -5,7 +5,7 @@
 #include <atomic>
 #include <mutex>
 
-namespace zk::platform {
+namespace zk::common {
 
 class OnceBool {
 public:
@@ -31,4 +31,4 @@ private:
     bool value_ = false;
 };
 
-}  // namespace zk::platform
+}  // namespace zk::common

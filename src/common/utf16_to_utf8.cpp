@@ -1,6 +1,6 @@
-#include "platform/utf16_to_utf8.h"
+#include "common/utf16_to_utf8.h"
 
-namespace zk::platform {
+namespace zk::common {
 
 std::size_t Utf16ToUtf8(std::u16string_view text, char* out, std::size_t capacity) {
     std::size_t n = 0;
@@ -36,4 +36,4 @@ std::size_t Utf16ToUtf8(std::u16string_view text, char* out, std::size_t capacit
     return n;
 }
 
-}  // namespace zk::platform
+}  // namespace zk::common

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <string_view>
 
-namespace zk::platform {
+namespace zk::common {
 
 inline constexpr std::size_t kUtf8DoesNotFit = static_cast<std::size_t>(-1);
 
@@ -14,4 +14,4 @@ inline constexpr std::size_t kUtf8DoesNotFit = static_cast<std::size_t>(-1);
 // bytes before the NUL, or kUtf8DoesNotFit (out then holds no usable text).
 std::size_t Utf16ToUtf8(std::u16string_view text, char* out, std::size_t capacity);
 
-}  // namespace zk::platform
+}  // namespace zk::common

@@ -1,0 +1,89 @@
+#include "platform/sim/sim_system.h"
+
+#include <cstring>
+#include <stdexcept>
+
+namespace zk::sim {
+
+SimSystem::SimSystem(SimCore& core) : core_(core), groups_{8} {
+    MemoryStatus ms;
+    ms.memoryLoad = 40;
+    ms.totalPhys = 16ull << 30;
+    ms.availPhys = ms.totalPhys * 60 / 100;
+    ms.totalPageFile = ms.totalVirtual = 32ull << 30;
+    ms.availPageFile = ms.availVirtual = 20ull << 30;
+    memory.push_back(ms);
+}
+
+void SimSystem::setLogicalProcessors(std::uint32_t total) {
+    const std::uint32_t count = total == 0 ? 1 : (total + 63) / 64;
+    std::vector<std::uint32_t> sizes(count, total / count);
+    for (std::uint32_t i = 0; i < total % count; ++i) ++sizes[i];
+    setGroups(std::move(sizes));
+}
+
+void SimSystem::setGroups(std::vector<std::uint32_t> sizes) {
+    for (std::uint32_t n : sizes)
+        if (n > 64) throw std::invalid_argument("a processor group holds at most 64 logical processors");
+    groups_ = std::move(sizes);
+}
+
+std::uint32_t SimSystem::logicalProcessorCount() {
+    std::lock_guard lk(core_.m);
+    return currentGroupSize();
+}
+
+std::uint16_t SimSystem::activeProcessorGroupCount() {
+    std::lock_guard lk(core_.m);
+    return static_cast<std::uint16_t>(groups_.size());
+}
+
+std::uint32_t SimSystem::activeProcessorCount(std::uint16_t group) {
+    std::lock_guard lk(core_.m);
+    if (group == platform::kAllProcessorGroups) {
+        std::uint32_t total = 0;
+        for (std::uint32_t n : groups_) total += n;
+        return total;
+    }
+    if (group >= groups_.size()) {
+        lastError() = win::ERROR_INVALID_PARAMETER;
+        return 0;
+    }
+    return groups_[group];
+}
+
+bool SimSystem::globalMemoryStatus(MemoryStatus& out) {
+    if (core_.failsWin32(Op::GlobalMemoryStatus)) return false;
+    std::lock_guard lk(core_.m);
+    out = memory.front();
+    if (memory.size() > 1) memory.pop_front();
+    return true;
+}
+
+std::int32_t SimSystem::ntSetSystemInformation(std::uint32_t infoClass, const void* buffer, std::uint32_t size) {
+    if (core_.hidden(Routine::NtSetSystemInformation)) return win::STATUS_PROCEDURE_NOT_FOUND;
+    std::uint32_t code;
+    if (core_.enter(Op::NtSetSystemInformation, &code)) return static_cast<std::int32_t>(code);
+    std::lock_guard lk(core_.m);
+    std::uint32_t value = 0;
+    if (buffer && size >= 4) std::memcpy(&value, buffer, 4);
+    core_.record("NtSetSystemInformation " + std::to_string(infoClass) + " " + std::to_string(value));
+    return win::STATUS_SUCCESS;
+}
+
+void SimSystem::outputDebugString(const char* text) {
+    std::lock_guard lk(core_.m);
+    debug.emplace_back(text ? text : "");
+}
+
+void SimSystem::writeStdErr(std::string_view text) {
+    std::lock_guard lk(core_.m);
+    stdErr.append(text);
+}
+
+void SimSystem::writeStdOut(std::string_view text) {
+    std::lock_guard lk(core_.m);
+    stdOut.append(text);
+}
+
+}  // namespace zk::sim

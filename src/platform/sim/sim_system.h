@@ -1,0 +1,47 @@
+#pragma once
+// The simulated machine as a whole: processor groups, memory readings, system
+// information, the debugger and standard streams, and the code pages.
+
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "platform/sim/sim_core.h"
+
+namespace zk::sim {
+
+using platform::MemoryStatus;
+
+class SimSystem final : public platform::System {
+public:
+    explicit SimSystem(SimCore& core);
+
+    // The machine's side (caller holds the core lock).
+    // Windows puts at most 64 logical processors in a group; larger counts are split
+    // into groups as even as possible.
+    void setLogicalProcessors(std::uint32_t total);
+    void setGroups(std::vector<std::uint32_t> sizes);  // each 1 to 64
+    std::uint32_t currentGroupSize() const { return groups_.empty() ? 0 : groups_[0]; }
+    std::deque<MemoryStatus> memory;  // returned in order; the last one repeats
+    std::vector<std::string> debug;
+    std::string stdErr, stdOut;
+
+    std::uint32_t logicalProcessorCount() override;
+    std::uint16_t activeProcessorGroupCount() override;
+    std::uint32_t activeProcessorCount(std::uint16_t group) override;
+    bool globalMemoryStatus(MemoryStatus& out) override;
+    std::int32_t ntSetSystemInformation(std::uint32_t infoClass, const void* buffer, std::uint32_t size) override;
+    void outputDebugString(const char* text) override;
+    void writeStdErr(std::string_view text) override;
+    void writeStdOut(std::string_view text) override;
+    std::string wideToAnsi(std::u16string_view text) override;
+    std::u16string utf8ToWide(std::string_view text) override;
+    int ansiToWide(const char* text, int length, char16_t* out, int outChars) override;
+
+private:
+    SimCore& core_;
+    std::vector<std::uint32_t> groups_;  // the calling process runs in group 0
+};
+
+}  // namespace zk::sim

@@ -1,0 +1,35 @@
+#pragma once
+// The simulated machine's token: the privileges the process may enable.
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/sim/sim_core.h"
+
+namespace zk::sim {
+
+using platform::TokenHandle;
+
+class SimTokens final : public platform::Tokens {
+public:
+    SimTokens(platform::Platform& owner, SimCore& core);
+
+    // The machine's side (caller holds the core lock).
+    bool enabled(const std::string& name) const { return enabled_.count(name) != 0; }
+    std::set<std::string> denied;         // lookup fails: ERROR_NO_SUCH_PRIVILEGE
+    std::set<std::string> notAssigned;    // adjust succeeds with ERROR_NOT_ALL_ASSIGNED
+
+    TokenHandle openProcessToken(std::uint32_t access) override;
+    bool lookupPrivilegeValue(const char* name, std::uint64_t& luid) override;
+    bool adjustTokenPrivilege(const TokenHandle& token, std::uint64_t luid, bool enable) override;
+    bool getTokenElevation(const TokenHandle& token, bool& elevated) override;
+
+private:
+    platform::Platform& owner_;
+    SimCore& core_;
+    std::vector<std::string> names_;  // a privilege's LUID is its index + 2
+    std::set<std::string> enabled_;
+};
+
+}  // namespace zk::sim

@@ -1,0 +1,54 @@
+#pragma once
+// The machine as a whole: processors, memory, system information, the debugger and the
+// standard streams, and the system's code pages.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace zk::platform {
+
+// MEMORYSTATUSEX.
+struct MemoryStatus {
+    std::uint32_t memoryLoad = 0;
+    std::uint64_t totalPhys = 0;
+    std::uint64_t availPhys = 0;
+    std::uint64_t totalPageFile = 0;
+    std::uint64_t availPageFile = 0;
+    std::uint64_t totalVirtual = 0;
+    std::uint64_t availVirtual = 0;
+};
+
+inline constexpr std::uint16_t kAllProcessorGroups = 0xFFFF;  // ALL_PROCESSOR_GROUPS
+
+class System {
+public:
+    virtual ~System() = default;
+
+    // GetSystemInfo's dwNumberOfProcessors: the logical processors of the calling
+    // process's group (at most 64).
+    virtual std::uint32_t logicalProcessorCount() = 0;
+    virtual std::uint16_t activeProcessorGroupCount() = 0;
+    // GetActiveProcessorCount: one group's processors, or all with kAllProcessorGroups;
+    // 0 for a group that does not exist.
+    virtual std::uint32_t activeProcessorCount(std::uint16_t group) = 0;
+
+    virtual bool globalMemoryStatus(MemoryStatus& out) = 0;
+    // NtSetSystemInformation; returns the NTSTATUS.
+    virtual std::int32_t ntSetSystemInformation(std::uint32_t infoClass, const void* buffer,
+                                                std::uint32_t size) = 0;
+
+    virtual void outputDebugString(const char* text) = 0;
+    virtual void writeStdErr(std::string_view text) = 0;
+    virtual void writeStdOut(std::string_view text) = 0;
+
+    // Wide to narrow in the system's ANSI code page (WideCharToMultiByte(CP_ACP)).
+    virtual std::string wideToAnsi(std::u16string_view text) = 0;
+    // UTF-8 to UTF-16 (MultiByteToWideChar(CP_UTF8)); invalid sequences become U+FFFD.
+    virtual std::u16string utf8ToWide(std::string_view text) = 0;
+    // MultiByteToWideChar(CP_ACP, 0, ...): length -1 converts through the terminator;
+    // outChars 0 asks for the size. Characters written (or needed), 0 on failure.
+    virtual int ansiToWide(const char* text, int length, char16_t* out, int outChars) = 0;
+};
+
+}  // namespace zk::platform

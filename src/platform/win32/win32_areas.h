@@ -1,0 +1,134 @@
+#pragma once
+// The Win32 platform's areas, each one Windows call per operation and no policy. Only the
+// Windows build compiles this folder.
+
+// The seam's headers come first: <windows.h> defines the same names (PROCESS_TERMINATE,
+// ERROR_ACCESS_DENIED, ...) as macros, so below it these files use the macros, not zk::win.
+#include "platform/platform.h"
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include <cstdint>
+
+namespace zk::platform::win32 {
+
+inline HANDLE toHandle(RawHandle h) { return reinterpret_cast<HANDLE>(h); }
+template <typename H>
+HANDLE toHandle(const H& h) {
+    return reinterpret_cast<HANDLE>(h.get());
+}
+// For the calls whose failure is INVALID_HANDLE_VALUE as well as those that return null.
+inline RawHandle fromHandle(HANDLE h) {
+    return (h == nullptr || h == INVALID_HANDLE_VALUE) ? kNullHandle : reinterpret_cast<RawHandle>(h);
+}
+inline std::uint64_t fileTime(const FILETIME& ft) {
+    return (static_cast<std::uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+}
+
+// Routines a system may lack, resolved once at run time: never imported, or the DLL would
+// not load where one is missing. Null when absent.
+struct Routines {
+    LONG(NTAPI* ntQueryInformationProcess)(HANDLE, ULONG, PVOID, ULONG, PULONG);
+    LONG(NTAPI* ntSetInformationProcess)(HANDLE, ULONG, PVOID, ULONG);
+    LONG(NTAPI* ntSetSystemInformation)(ULONG, PVOID, ULONG);
+    LONG(NTAPI* ntPowerInformation)(ULONG, PVOID, ULONG, PVOID, ULONG);
+    LONG(NTAPI* ntSetTimerResolution)(ULONG, BOOLEAN, PULONG);
+    BOOL(WINAPI* prefetchVirtualMemory)(HANDLE, ULONG_PTR, PVOID, ULONG);
+    BOOL(WINAPI* isWow64Process)(HANDLE, PBOOL);
+    BOOL(WINAPI* getProcessInformation)(HANDLE, int, LPVOID, DWORD);
+};
+const Routines& routines();
+// A system DLL loaded from the system folder by its full path (never found by the search
+// path); null when it cannot be loaded. Loaded once and never released.
+HMODULE systemModule(const wchar_t* fileName);
+
+class Win32Processes final : public Processes {
+public:
+    explicit Win32Processes(Platform& owner) : owner_(owner) {}
+    std::uint32_t currentProcessId() override;
+    SnapshotHandle createProcessSnapshot() override;
+    bool processFirst(const SnapshotHandle& snapshot, ProcessEntry& out) override;
+    bool processNext(const SnapshotHandle& snapshot, ProcessEntry& out) override;
+    ProcessHandle openProcess(std::uint32_t access, bool inherit, std::uint32_t pid) override;
+    bool getProcessMemoryInfo(const ProcessHandle& process, MemoryCounters& out) override;
+    bool getProcessTimes(const ProcessHandle& process, ProcessTimes& out) override;
+    bool getProcessIoCounters(const ProcessHandle& process, IoCounters& out) override;
+    std::uint32_t getPriorityClass(const ProcessHandle& process) override;
+    bool getProcessAffinityMask(const ProcessHandle& process, std::uint64_t& processMask,
+                                std::uint64_t& systemMask) override;
+    bool getExitCodeProcess(const ProcessHandle& process, std::uint32_t& code) override;
+    bool queryFullProcessImageName(const ProcessHandle& process, std::u16string& path) override;
+    bool isWow64Process(const ProcessHandle& process, bool& wow64) override;
+    bool getProcessInformation(const ProcessHandle& process, std::uint32_t infoClass, void* buffer,
+                               std::uint32_t size) override;
+    std::int32_t ntQueryInformationProcess(const ProcessHandle& process, std::uint32_t infoClass, void* buffer,
+                                           std::uint32_t size, std::uint32_t* returnedSize) override;
+    bool setPriorityClass(const ProcessHandle& process, std::uint32_t priorityClass) override;
+    bool setProcessAffinityMask(const ProcessHandle& process, std::uint64_t mask) override;
+    std::int32_t ntSetInformationProcess(const ProcessHandle& process, std::uint32_t infoClass,
+                                         const void* buffer, std::uint32_t size) override;
+    bool terminateProcess(const ProcessHandle& process, std::uint32_t exitCode) override;
+    bool emptyWorkingSet(const ProcessHandle& process) override;
+    bool setProcessWorkingSetSize(const ProcessHandle& process, std::uint64_t minimum,
+                                  std::uint64_t maximum) override;
+    bool startThread(std::thread& out, std::function<void()> fn) override;
+
+private:
+    Platform& owner_;
+};
+
+class Win32Tokens final : public Tokens {
+public:
+    explicit Win32Tokens(Platform& owner) : owner_(owner) {}
+    TokenHandle openProcessToken(std::uint32_t access) override;
+    bool lookupPrivilegeValue(const char* name, std::uint64_t& luid) override;
+    bool adjustTokenPrivilege(const TokenHandle& token, std::uint64_t luid, bool enable) override;
+    bool getTokenElevation(const TokenHandle& token, bool& elevated) override;
+
+private:
+    Platform& owner_;
+};
+
+class Win32System final : public System {
+public:
+    std::uint32_t logicalProcessorCount() override;
+    std::uint16_t activeProcessorGroupCount() override;
+    std::uint32_t activeProcessorCount(std::uint16_t group) override;
+    bool globalMemoryStatus(MemoryStatus& out) override;
+    std::int32_t ntSetSystemInformation(std::uint32_t infoClass, const void* buffer, std::uint32_t size) override;
+    void outputDebugString(const char* text) override;
+    void writeStdErr(std::string_view text) override;
+    void writeStdOut(std::string_view text) override;
+    std::string wideToAnsi(std::u16string_view text) override;
+    std::u16string utf8ToWide(std::string_view text) override;
+    int ansiToWide(const char* text, int length, char16_t* out, int outChars) override;
+};
+
+class Win32Power final : public Power {
+public:
+    std::int32_t ntPowerInformation(std::uint32_t level, const void* input, std::uint32_t inputSize, void* output,
+                                    std::uint32_t outputSize) override;
+};
+
+class Win32Clocks final : public Clocks {
+public:
+    std::int64_t queryPerformanceCounter() override;
+    std::int64_t queryPerformanceFrequency() override;
+    std::uint64_t tickCount64() override;
+    std::uint64_t steadyNs() override;
+    std::uint64_t systemTimeAsFileTime() override;
+    LocalTime localTime() override;
+    void sleepMs(std::uint32_t ms) override;
+};
+
+class Win32Modules final : public Modules {
+public:
+    bool hasRoutine(Routine r) override;
+    void* findOwnExport(const char* name) override;
+    bool loadOwnModule() override;
+};
+
+}  // namespace zk::platform::win32

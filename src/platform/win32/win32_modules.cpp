@@ -1,0 +1,80 @@
+#include "platform/win32/win32_areas.h"
+
+#include <string>
+
+namespace zk::platform::win32 {
+
+namespace {
+
+template <typename Fn>
+void resolve(Fn& out, HMODULE module, const char* name) {
+    out = module ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
+}
+
+}  // namespace
+
+HMODULE systemModule(const wchar_t* fileName) {
+    wchar_t folder[MAX_PATH];
+    const UINT n = GetSystemDirectoryW(folder, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return nullptr;
+    std::wstring path(folder, n);
+    path += L'\\';
+    path += fileName;
+    return LoadLibraryW(path.c_str());
+}
+
+const Routines& routines() {
+    // ntdll and kernel32 are loaded in every process.
+    static const Routines r = [] {
+        Routines out{};
+        HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+        HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
+        resolve(out.ntQueryInformationProcess, ntdll, "NtQueryInformationProcess");
+        resolve(out.ntSetInformationProcess, ntdll, "NtSetInformationProcess");
+        resolve(out.ntSetSystemInformation, ntdll, "NtSetSystemInformation");
+        resolve(out.ntPowerInformation, ntdll, "NtPowerInformation");
+        resolve(out.ntSetTimerResolution, ntdll, "NtSetTimerResolution");
+        resolve(out.prefetchVirtualMemory, kernel32, "PrefetchVirtualMemory");
+        resolve(out.isWow64Process, kernel32, "IsWow64Process");
+        resolve(out.getProcessInformation, kernel32, "GetProcessInformation");
+        return out;
+    }();
+    return r;
+}
+
+bool Win32Modules::hasRoutine(Routine r) {
+    const Routines& t = routines();
+    switch (r) {
+        case Routine::NtQueryInformationProcess: return t.ntQueryInformationProcess != nullptr;
+        case Routine::NtSetInformationProcess: return t.ntSetInformationProcess != nullptr;
+        case Routine::NtSetSystemInformation: return t.ntSetSystemInformation != nullptr;
+        case Routine::NtPowerInformation: return t.ntPowerInformation != nullptr;
+        case Routine::NtSetTimerResolution: return t.ntSetTimerResolution != nullptr;
+        case Routine::PrefetchVirtualMemory: return t.prefetchVirtualMemory != nullptr;
+        case Routine::IsWow64Process: return t.isWow64Process != nullptr;
+        case Routine::GetProcessInformation: return t.getProcessInformation != nullptr;
+        case Routine::DnsFlushResolverCache: {
+            // dnsapi is not loaded in every process: loaded from the system folder on first use.
+            static void* const dnsFlush = [] {
+                BOOL(WINAPI * fn)() = nullptr;
+                resolve(fn, systemModule(L"dnsapi.dll"), "DnsFlushResolverCache");
+                return reinterpret_cast<void*>(fn);
+            }();
+            return dnsFlush != nullptr;
+        }
+        case Routine::Count: break;
+    }
+    return false;
+}
+
+void* Win32Modules::findOwnExport(const char* name) {
+    HMODULE self = GetModuleHandleW(L"Zelkor.dll");
+    if (!self || !name) return nullptr;
+    return reinterpret_cast<void*>(GetProcAddress(self, name));
+}
+
+bool Win32Modules::loadOwnModule() {
+    return GetModuleHandleW(L"Zelkor.dll") != nullptr || LoadLibraryW(L"Zelkor.dll") != nullptr;
+}
+
+}  // namespace zk::platform::win32
