@@ -1,4 +1,5 @@
 #include "iotuner/io_tuner.h"
+#include "common/reset_registry.h"
 
 namespace zk::iotuner {
 
@@ -6,6 +7,10 @@ IoTuner& tuner() {
     static IoTuner* t = new IoTuner;
     return *t;
 }
+
+namespace {
+const common::RegisteredReset kReset{[] { tuner().resetForTests(); }};
+}  // namespace
 
 void IoTuner::resetForTests() {
     records.OriginalIoPriority.clear();

@@ -7,6 +7,7 @@
 #include "iotuner/offender_throttle_log.h"
 #include "platform/platform.h"
 #include "platform/privilege.h"
+#include "common/reset_registry.h"
 
 namespace zk::iotuner {
 
@@ -152,5 +153,9 @@ OffenderThrottle& offenderThrottle() {
     static OffenderThrottle* instance = new OffenderThrottle();
     return *instance;
 }
+
+namespace {
+const common::RegisteredReset kReset{[] { offenderThrottle().resetForTests(); }};
+}  // namespace
 
 }  // namespace zk::iotuner

@@ -3,6 +3,7 @@
 #include "memory/available_memory.h"
 #include "memory/trim_exclusions.h"
 #include "platform/platform.h"
+#include "common/reset_registry.h"
 
 namespace zk::memory {
 
@@ -71,5 +72,9 @@ MemoryRelief& memoryRelief() {
     static MemoryRelief* relief = new MemoryRelief;
     return *relief;
 }
+
+namespace {
+const common::RegisteredReset kReset{[] { memoryRelief().resetForTests(); }};
+}  // namespace
 
 }  // namespace zk::memory

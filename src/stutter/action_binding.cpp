@@ -5,6 +5,7 @@
 
 #include "platform/platform.h"
 #include "stutter/recovery_log.h"
+#include "common/reset_registry.h"
 
 namespace zk::stutter {
 
@@ -103,5 +104,9 @@ ActionBinding& actionBinding() {
     static ActionBinding* instance = new ActionBinding();
     return *instance;
 }
+
+namespace {
+const common::RegisteredReset kReset{[] { actionBinding().resetForTests(); }};
+}  // namespace
 
 }  // namespace zk::stutter

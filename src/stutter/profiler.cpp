@@ -6,6 +6,7 @@
 
 #include "platform/process_walk.h"
 #include "stutter/profiler_exclusions.h"
+#include "common/reset_registry.h"
 
 namespace zk::stutter {
 
@@ -190,5 +191,9 @@ Profiler& profiler() {
     static Profiler* instance = new Profiler();
     return *instance;
 }
+
+namespace {
+const common::RegisteredReset kReset{[] { profiler().resetForTests(); }};
+}  // namespace
 
 }  // namespace zk::stutter

@@ -10,6 +10,7 @@
 #include "stutter/recovery_log.h"
 #include "stutter/recovery_state.h"
 #include "stutter/surgical_recovery.h"
+#include "common/reset_registry.h"
 
 namespace zk::stutter {
 
@@ -249,5 +250,9 @@ RecoveryEngine& recoveryEngine() {
     static RecoveryEngine* instance = new RecoveryEngine();
     return *instance;
 }
+
+namespace {
+const common::RegisteredReset kReset{[] { recoveryEngine().resetForTests(); }};
+}  // namespace
 
 }  // namespace zk::stutter

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "common/reset_registry.h"
 
 namespace zk::stutter {
 
@@ -40,5 +41,9 @@ RecoveryLog& recoveryLog() {
     static RecoveryLog* instance = new RecoveryLog();
     return *instance;
 }
+
+namespace {
+const common::RegisteredReset kReset{[] { recoveryLog().resetForTests(); }};
+}  // namespace
 
 }  // namespace zk::stutter

@@ -5,6 +5,7 @@
 #include "platform/platform.h"
 #include "common/text_format.h"
 #include "stutter/recovery_log.h"
+#include "common/reset_registry.h"
 
 namespace zk::stutter {
 
@@ -111,5 +112,9 @@ RecoveryState& recoveryState() {
     static RecoveryState* instance = new RecoveryState();
     return *instance;
 }
+
+namespace {
+const common::RegisteredReset kReset{[] { recoveryState().resetForTests(); }};
+}  // namespace
 
 }  // namespace zk::stutter

@@ -6,6 +6,7 @@
 #include "platform/platform.h"
 #include "stutter/recovery_engine.h"
 #include "stutter/sampler.h"
+#include "common/reset_registry.h"
 
 namespace zk::stutter {
 
@@ -96,5 +97,9 @@ StutterRootCause& stutterRootCause() {
     static StutterRootCause* instance = new StutterRootCause();
     return *instance;
 }
+
+namespace {
+const common::RegisteredReset kReset{[] { stutterRootCause().resetForTests(); }};
+}  // namespace
 
 }  // namespace zk::stutter

@@ -1,0 +1,177 @@
+// The simulated machine's own rules: where Windows refuses, it refuses too, so that a
+// module cannot pass its tests on a kinder machine than the real one.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <string>
+
+#include "platform/privilege.h"
+#include "support/machine_fixture.h"
+
+namespace zk {
+namespace {
+
+using platform::ProcessHandle;
+using sim::Op;
+
+class SimRulesTest : public test::MachineTest {
+protected:
+    void SetUp() override { machine.addProcess(500, 1, "app.exe"); }
+    ProcessHandle open(std::uint32_t access, std::uint32_t pid = 500) {
+        return machine.processes().openProcess(access, false, pid);
+    }
+    platform::Processes& procs() { return machine.processes(); }
+};
+
+TEST_F(SimRulesTest, HandlesCloseOnceAndOnlyWithTheirOwnCloser) {
+    ProcessHandle h = open(win::PROCESS_QUERY_LIMITED_INFORMATION);
+    ASSERT_TRUE(h);
+    const platform::RawHandle raw = h.get();
+    EXPECT_FALSE(machine.closeHandle(platform::HandleKind::Token, raw));
+    EXPECT_EQ(machine.lastError(), win::ERROR_INVALID_HANDLE);
+    EXPECT_EQ(machine.openHandleCount(), 1u);
+    h.reset();
+    EXPECT_EQ(machine.openHandleCount(), 0u);
+    EXPECT_FALSE(machine.closeHandle(platform::HandleKind::Process, raw));
+    EXPECT_EQ(machine.lastError(), win::ERROR_INVALID_HANDLE);
+    // A closed handle is no longer a way into the process.
+    std::uint32_t code = 0;
+    EXPECT_FALSE(procs().getExitCodeProcess(ProcessHandle::unowned(raw), code));
+}
+
+TEST_F(SimRulesTest, TheCurrentProcessPseudoHandleIsValidAndNeverClosed) {
+    {
+        const ProcessHandle self = platform::Processes::currentProcess();
+        ASSERT_TRUE(self);
+        EXPECT_TRUE(procs().setPriorityClass(self, win::PROCESS_MODE_BACKGROUND_BEGIN));
+        EXPECT_EQ(machine.process(1000)->backgroundMode, true);
+    }
+    EXPECT_EQ(machine.callCount(Op::CloseHandle), 0u);
+}
+
+TEST_F(SimRulesTest, EveryRequiredRightIsChecked) {
+    using Call = std::function<bool(const ProcessHandle&)>;
+    struct Case {
+        const char* what;
+        Call call;
+        std::uint32_t refused;  // opened with every right it needs but one
+        std::uint32_t granted;
+    };
+    std::uint32_t u32 = 0;
+    std::uint64_t a = 0, b = 0;
+    platform::ProcessTimes times;
+    const Case cases[] = {
+        {"EmptyWorkingSet", [&](auto& h) { return procs().emptyWorkingSet(h); }, win::PROCESS_SET_QUOTA,
+         win::PROCESS_SET_QUOTA | win::PROCESS_QUERY_LIMITED_INFORMATION},
+        {"EmptyWorkingSet with full query", [&](auto& h) { return procs().emptyWorkingSet(h); },
+         win::PROCESS_QUERY_INFORMATION, win::PROCESS_SET_QUOTA | win::PROCESS_QUERY_INFORMATION},
+        {"GetProcessTimes", [&](auto& h) { return procs().getProcessTimes(h, times); }, win::PROCESS_SET_INFORMATION,
+         win::PROCESS_QUERY_INFORMATION},
+        {"GetProcessAffinityMask", [&](auto& h) { return procs().getProcessAffinityMask(h, a, b); },
+         win::PROCESS_SET_INFORMATION, win::PROCESS_QUERY_LIMITED_INFORMATION},
+        {"SetPriorityClass", [&](auto& h) { return procs().setPriorityClass(h, win::IDLE_PRIORITY_CLASS); },
+         win::PROCESS_QUERY_INFORMATION, win::PROCESS_SET_INFORMATION},
+        {"TerminateProcess", [&](auto& h) { return procs().terminateProcess(h, 1); }, win::PROCESS_SET_INFORMATION,
+         win::PROCESS_TERMINATE},
+        {"GetExitCodeProcess", [&](auto& h) { return procs().getExitCodeProcess(h, u32); }, win::PROCESS_TERMINATE,
+         win::PROCESS_QUERY_LIMITED_INFORMATION},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        machine.addProcess(500, 1, "app.exe");
+        EXPECT_FALSE(c.call(open(c.refused)));
+        EXPECT_EQ(machine.lastError(), win::ERROR_ACCESS_DENIED);
+        EXPECT_TRUE(c.call(open(c.granted)));
+    }
+}
+
+TEST_F(SimRulesTest, OutputsAreWrittenOnlyOnSuccess) {
+    const ProcessHandle none = open(win::PROCESS_TERMINATE);  // no query right
+    platform::ProcessTimes times{1, 2, 3, 4};
+    EXPECT_FALSE(procs().getProcessTimes(none, times));
+    EXPECT_EQ(times.user, 4u);
+    std::u16string path = u"kept";
+    EXPECT_FALSE(procs().queryFullProcessImageName(none, path));
+    EXPECT_EQ(path, u"kept");
+    std::uint32_t value = 7, returned = 9;
+    EXPECT_EQ(procs().ntQueryInformationProcess(none, win::ProcessIoPriority, &value, 4, &returned),
+              win::STATUS_ACCESS_DENIED);
+    EXPECT_EQ(value + returned, 16u);
+}
+
+TEST_F(SimRulesTest, BackgroundModeIsForTheCallingProcessOnly) {
+    const ProcessHandle other = open(win::PROCESS_SET_INFORMATION);
+    EXPECT_FALSE(procs().setPriorityClass(other, win::PROCESS_MODE_BACKGROUND_BEGIN));
+    EXPECT_EQ(machine.lastError(), win::ERROR_INVALID_PARAMETER);
+    EXPECT_FALSE(machine.process(500)->backgroundMode);
+
+    const ProcessHandle self = open(win::PROCESS_SET_INFORMATION, 1000);
+    EXPECT_FALSE(procs().setPriorityClass(self, win::PROCESS_MODE_BACKGROUND_END));
+    EXPECT_EQ(machine.lastError(), win::ERROR_PROCESS_MODE_NOT_BACKGROUND);
+    EXPECT_TRUE(procs().setPriorityClass(self, win::PROCESS_MODE_BACKGROUND_BEGIN));
+    EXPECT_FALSE(procs().setPriorityClass(self, win::PROCESS_MODE_BACKGROUND_BEGIN));
+    EXPECT_EQ(machine.lastError(), win::ERROR_PROCESS_MODE_ALREADY_BACKGROUND);
+    EXPECT_TRUE(procs().setPriorityClass(self, win::PROCESS_MODE_BACKGROUND_END));
+}
+
+TEST_F(SimRulesTest, HighIoPriorityNeedsTheBasePriorityPrivilege) {
+    const ProcessHandle h = open(win::PROCESS_SET_INFORMATION);
+    const std::uint32_t high = 3, critical = 4;
+    EXPECT_EQ(procs().ntSetInformationProcess(h, win::ProcessIoPriority, &high, 4), win::STATUS_PRIVILEGE_NOT_HELD);
+    ASSERT_TRUE(platform::enablePrivilege("SeIncreaseBasePriorityPrivilege").enabled());
+    EXPECT_EQ(procs().ntSetInformationProcess(h, win::ProcessIoPriority, &high, 4), win::STATUS_SUCCESS);
+    EXPECT_EQ(procs().ntSetInformationProcess(h, win::ProcessIoPriority, &critical, 4), win::STATUS_INVALID_PARAMETER);
+    EXPECT_EQ(machine.process(500)->ioPriority, 3u);
+}
+
+TEST_F(SimRulesTest, ProcessorGroupsHoldAtMostSixtyFour) {
+    struct Case {
+        std::uint32_t total, groups, inGroup;
+    } const cases[] = {{8, 1, 8}, {64, 1, 64}, {65, 2, 33}, {70, 2, 35}, {256, 4, 64}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.total);
+        machine.setLogicalProcessorCount(c.total);
+        EXPECT_EQ(machine.system().activeProcessorGroupCount(), c.groups);
+        EXPECT_EQ(machine.system().logicalProcessorCount(), c.inGroup);
+        EXPECT_EQ(machine.system().activeProcessorCount(platform::kAllProcessorGroups), c.total);
+    }
+    EXPECT_THROW(machine.setProcessorGroups({65}), std::invalid_argument);
+    machine.setProcessorGroups({4, 4});
+    const ProcessHandle h = open(win::PROCESS_SET_INFORMATION);
+    EXPECT_FALSE(procs().setProcessAffinityMask(h, 0x10));  // a processor of the other group
+    EXPECT_EQ(machine.lastError(), win::ERROR_INVALID_PARAMETER);
+    EXPECT_TRUE(procs().setProcessAffinityMask(h, 0x8));
+}
+
+TEST_F(SimRulesTest, ReferencesStayValidAfterARemoval) {
+    sim::SimProcess& p = machine.addProcess(600, 1, "gone.exe");
+    machine.removeProcess(600);
+    p.priorityClass = win::IDLE_PRIORITY_CLASS;  // no use after free
+    EXPECT_EQ(machine.process(600), nullptr);
+    EXPECT_FALSE(open(win::PROCESS_QUERY_LIMITED_INFORMATION, 600));
+    sim::SimProcess& again = machine.addProcess(500, 1, "renamed.exe");
+    EXPECT_EQ(&again, machine.process(500));  // the same entry, replaced in place
+}
+
+TEST(SimMachineTest, NoMachineInstalledStopsAtOnce) {
+    EXPECT_DEATH(platform::api(), "no simulated machine installed");
+}
+
+TEST(SimMachineTest, Utf8InvalidSequencesBecomeReplacementCharacters) {
+    sim::SimMachine m;
+    const std::pair<const char*, std::u16string> cases[] = {
+        {"abc", u"abc"},
+        {"\xF0\x9F\x8E\xAE", u"\U0001F3AE"},  // a surrogate pair
+        {"a\x80z", u"a\uFFFDz"},
+        {"a\xE2\x86z", u"a\uFFFDz"},  // truncated
+        {"\xC0\xAF", u"\uFFFD"},      // overlong
+        {"\xED\xA0\x80", u"\uFFFD"},  // surrogate
+        {"x\xC3", u"x\uFFFD"},        // cut at the end
+    };
+    for (const auto& [in, out] : cases) EXPECT_EQ(m.system().utf8ToWide(in), out) << in;
+}
+
+}  // namespace
+}  // namespace zk
