@@ -224,7 +224,9 @@ ZK_API int32_t ZK_CALL QTM_GetStutterRootCause(uint32_t gamePid, double riskThre
 /* Receives one narrow log line of a throttle or restore (no prefix, no line end). */
 typedef void(ZK_CALL* ThrottleLogFn)(const char* text);
 /* Receives one wide log line (no prefix, no line end). Called while the module's log
- * lock is held: it must not call Zelkor_Throttle_SetLogCallbackW. */
+ * lock is held: it must call no throttle export (ThrottleOffenderByPid,
+ * RestoreOffenderByPid and every Zelkor_Throttle_ and Zelkor_Restore_ export), or it
+ * waits on itself. */
 typedef void(ZK_CALL* ThrottleLogCallbackW)(const zk_wchar* text);
 
 /* Throttles one process: priority class idle, I/O priority very low, and with

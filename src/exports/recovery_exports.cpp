@@ -1,5 +1,7 @@
 // The stutter entry point and the recovery settings, counters and log channel exports.
 
+#include <cstring>
+
 #include "stutter/recovery_log.h"
 #include "stutter/recovery_state.h"
 #include "stutter/root_cause.h"
@@ -31,7 +33,9 @@ ZK_API int32_t ZK_CALL QTM_GetStutterRootCause(uint32_t gamePid, double riskThre
         return stutterRootCause().find(gamePid, riskThreshold, p99ThresholdMs,
                                        {ramPct, cpuMaxPct, headroomPct, saturationPct, loadFactor}, out, outRecovery);
     } catch (...) {
-        // Out of memory while logging or recording a cooldown: report that nothing was found.
+        // Out of memory while walking, logging or recording a cooldown: report that nothing
+        // was found, with the record cleared as the profiler's own export leaves it.
+        if (out) std::memset(out, 0, sizeof *out);
         return 0;
     }
 }

@@ -8,6 +8,7 @@ namespace zk::platform {
 // Routines that are resolved at run time because a system may lack them.
 enum class Routine : std::uint8_t {
     NtQueryInformationProcess,
+    NtQuerySystemInformation,
     NtSetInformationProcess,
     NtSetSystemInformation,
     NtPowerInformation,
@@ -24,11 +25,12 @@ public:
     virtual ~Modules() = default;
 
     virtual bool hasRoutine(Routine r) = 0;
-    // An export of this library's own loaded module by name; nullptr when the module or
-    // the export cannot be found.
+    // An export of this library's own module by name; nullptr when the module or the
+    // export cannot be found.
     virtual void* findOwnExport(const char* name) = 0;
-    // Finds this library's own module "Zelkor.dll", loading it by that name when it is not
-    // loaded (it is never released); false when neither works.
+    // Finds this library's own module by an address inside it, never by file name: a
+    // host may ship the library under another name, and a search by name could load
+    // whatever file of that name the search path finds. False when it cannot be found.
     virtual bool loadOwnModule() = 0;
 };
 

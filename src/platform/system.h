@@ -34,6 +34,9 @@ public:
     virtual std::uint32_t activeProcessorCount(std::uint16_t group) = 0;
 
     virtual bool globalMemoryStatus(MemoryStatus& out) = 0;
+    // NtQuerySystemInformation; returns the NTSTATUS. *returnedSize is written on success.
+    virtual std::int32_t ntQuerySystemInformation(std::uint32_t infoClass, void* buffer, std::uint32_t size,
+                                                  std::uint32_t* returnedSize) = 0;
     // NtSetSystemInformation; returns the NTSTATUS.
     virtual std::int32_t ntSetSystemInformation(std::uint32_t infoClass, const void* buffer,
                                                 std::uint32_t size) = 0;

@@ -68,6 +68,7 @@ inline constexpr std::uint32_t kSystemPid = 4;
 inline constexpr std::uint32_t ProcessBreakOnTermination = 29;
 inline constexpr std::uint32_t ProcessIoPriority = 33;
 inline constexpr std::uint32_t ProcessorInformation = 11;            // NtPowerInformation level
+inline constexpr std::uint32_t SystemPerformanceInformation = 2;     // NtQuerySystemInformation class
 inline constexpr std::uint32_t SystemMemoryListInformation = 80;     // NtSetSystemInformation class
 inline constexpr std::uint32_t ProcessProtectionLevelInfo = 7;       // GetProcessInformation class
 

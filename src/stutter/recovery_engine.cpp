@@ -175,19 +175,15 @@ std::int32_t recoveryScore(const StutterContext& c) {
     return s;
 }
 
-bool RecoveryEngine::admitSoft(double now, const QtmRecoveryConfig& cfg) {
-    double last = lastSoft_.load();
-    do {
-        if (now - last < cfg.softCooldownSec) return false;
-    } while (!lastSoft_.compare_exchange_weak(last, now));
-    return true;
-}
-
-bool RecoveryEngine::admitHard(double now, const QtmRecoveryConfig& cfg) {
-    double last = lastHard_.load();
-    do {
-        if (now - last < cfg.hardCooldownSec || now - lastSoft_.load() < cfg.softCooldownSec) return false;
-    } while (!lastHard_.compare_exchange_weak(last, now));
+bool RecoveryEngine::admit(bool hard, double now, const QtmRecoveryConfig& cfg) {
+    std::lock_guard lk(admitMutex_);
+    if (now - lastSoft_ < cfg.softCooldownSec) return false;
+    if (!hard) {
+        lastSoft_ = now;
+        return true;
+    }
+    if (now - lastHard_ < cfg.hardCooldownSec) return false;
+    lastHard_ = now;  // the soft stamp is left as it is
     return true;
 }
 
@@ -237,13 +233,14 @@ std::int32_t RecoveryEngine::recover(const StutterContext& ctx, const OffenderIn
         }
     }
 
-    if (hard ? !admitHard(now, cfg) : !admitSoft(now, cfg)) return 0;
+    if (!admit(hard, now, cfg)) return 0;
     return hard ? hardRecovery(c, t, boundElsewhere, score, cfg) : softRecovery(c, t, boundElsewhere, score);
 }
 
 void RecoveryEngine::resetForTests() {
-    lastSoft_.store(0.0);
-    lastHard_.store(0.0);
+    std::lock_guard lk(admitMutex_);
+    lastSoft_ = 0.0;
+    lastHard_ = 0.0;
 }
 
 RecoveryEngine& recoveryEngine() {

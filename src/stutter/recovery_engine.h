@@ -2,8 +2,8 @@
 // Decides, for one detected stutter, whether to act, softly or hard, and against what;
 // then acts through the surgical transaction and the bound action exports.
 
-#include <atomic>
 #include <cstdint>
+#include <mutex>
 
 #include "stutter/recovery_records.h"
 #include "zelkor.h"
@@ -23,13 +23,14 @@ public:
     void resetForTests();
 
 private:
-    // Global cooldowns: check and stamp in one step, so that two concurrent stutters
-    // cannot both pass.
-    bool admitSoft(double now, const QtmRecoveryConfig& cfg);
-    bool admitHard(double now, const QtmRecoveryConfig& cfg);
+    // Global cooldowns: both stamps checked and one of them stamped in one step, so that
+    // two concurrent stutters cannot both pass, and a soft recovery admitted meanwhile
+    // cannot slip between a hard one's look at the soft stamp and its own stamp.
+    bool admit(bool hard, double now, const QtmRecoveryConfig& cfg);
 
-    std::atomic<double> lastSoft_{0.0};
-    std::atomic<double> lastHard_{0.0};
+    std::mutex admitMutex_;
+    double lastSoft_ = 0.0;
+    double lastHard_ = 0.0;
 };
 
 RecoveryEngine& recoveryEngine();

@@ -1,9 +1,12 @@
 #include "stutter/sampler.h"
 
 #include <algorithm>
+#include <cmath>
+#include <exception>
 
 #include "platform/platform.h"
 #include "platform/process_walk.h"
+#include "platform/system_info.h"
 #include "stutter/window_stats.h"
 
 namespace zk::stutter {
@@ -18,6 +21,18 @@ constexpr std::uint32_t kPowerBufferBytes = 1536;  // 64 entries of six 32-bit f
 
 // The sampler whose worker runs on this thread, if any.
 thread_local const Sampler* t_workerOf = nullptr;
+
+// NaNs last, so that the sorted copy keeps a strict order whatever the samples are.
+bool before(double a, double b) { return a < b || (!std::isnan(a) && std::isnan(b)); }
+
+void insertSorted(std::vector<double>& sorted, double x) {
+    sorted.insert(std::upper_bound(sorted.begin(), sorted.end(), x, before), x);
+}
+
+void eraseSorted(std::vector<double>& sorted, double x) {
+    const auto it = std::lower_bound(sorted.begin(), sorted.end(), x, before);
+    if (it != sorted.end()) sorted.erase(it);
+}
 
 }  // namespace
 
@@ -40,16 +55,20 @@ int Sampler::start() {
     {
         std::lock_guard wl(windowMutex_);
         window_.clear();
+        sorted_.clear();
         pfBaseline_ = 0;
         ++epoch_;
         generation = ++generation_;
     }
     running_.store(true);
-    if (!platform::processes().startThread(worker_, [this, generation] { run(generation); })) {
-        running_.store(false);
-        return 0;
+    bool started = false;
+    try {
+        started = platform::processes().startThread(worker_, [this, generation] { run(generation); });
+    } catch (const std::exception&) {
+        started = false;  // out of memory for the thread or its function: not running
     }
-    return 1;
+    if (!started) running_.store(false);
+    return started ? 1 : 0;
 }
 
 void Sampler::stop() {
@@ -130,6 +149,7 @@ void Sampler::resetMetrics() {
     std::lock_guard ml(metricsMutex_);
     metrics_ = QtmMetrics{};
     window_.clear();
+    sorted_.clear();
     pfBaseline_ = 0;
     ++epoch_;
 }
@@ -155,7 +175,8 @@ void Sampler::beginRun() {
     frequency_ = p.queryPerformanceFrequency();
     if (frequency_ <= 0) frequency_ = 1;
     previousCounter_ = p.queryPerformanceCounter();
-    const auto want = std::min<std::size_t>(static_cast<std::size_t>(config().windowSize), kMaxReserve);
+    // One more than the window: a tick appends before it removes.
+    const auto want = std::min<std::size_t>(static_cast<std::size_t>(config().windowSize), kMaxReserve) + 1;
     std::lock_guard lk(windowMutex_);
     if (window_.capacity() < want) window_.reserve(want);
     if (sorted_.capacity() < want) sorted_.reserve(want);
@@ -174,27 +195,43 @@ void Sampler::tick() {
 
 void Sampler::processSample(double sampleMs) {
     const QtmConfig cfg = config();
+    const auto windowSize = static_cast<std::size_t>(cfg.windowSize);
     std::uint64_t epoch;
+    WindowStats s;
     {
         std::lock_guard lk(windowMutex_);
         if (generation_.load() != runGeneration_) return;  // a newer start owns the window
         window_.push_back(sampleMs);
-        if (window_.size() > static_cast<std::size_t>(cfg.windowSize)) window_.erase(window_.begin());
+        insertSorted(sorted_, sampleMs);
+        // One removal a tick keeps a full window full; a second one lets a lowered
+        // windowSize be reached instead of holding the window at its old size.
+        for (int i = 0; i < 2 && window_.size() > windowSize; ++i) {
+            eraseSorted(sorted_, window_.front());
+            window_.erase(window_.begin());
+        }
         if (window_.size() < kMinAnalysed) return;
-        sorted_.assign(window_.begin(), window_.end());  // reuses the reserved buffer
+        s = analyseSorted(sorted_.data(), sorted_.size(), cfg.spikeFactor, cfg.spikeFloorMs);
         epoch = epoch_.load();
     }
-    std::sort(sorted_.begin(), sorted_.end());
-    const WindowStats s = analyseSorted(sorted_.data(), sorted_.size(), cfg.spikeFactor, cfg.spikeFloorMs);
     emaState_ = (1.0 - cfg.emaAlpha) * emaState_ + cfg.emaAlpha * s.jitterMs;
 
-    const std::uint64_t sum = pageFaultSum();
-    std::uint32_t hardPF;
+    // The system-wide total in one call; the walk over every process only where that
+    // query is missing or fails, since its cost grows with the process count.
+    std::uint32_t systemTotal = 0;
+    const bool isSystemTotal = platform::systemPageFaultCount(systemTotal);
+    const std::uint64_t sum = isSystemTotal ? systemTotal : pageFaultWalk();
+    std::uint32_t hardPF = 0;
     {
         std::lock_guard lk(windowMutex_);
         if (epoch_.load() != epoch) return;  // reset or restarted meanwhile
-        hardPF = (pfBaseline_ != 0 && sum > pfBaseline_) ? static_cast<std::uint32_t>(sum - pfBaseline_) : 0;
+        if (pfBaseline_ != 0 && pfBaselineIsSystemTotal_ == isSystemTotal) {
+            if (isSystemTotal)
+                hardPF = static_cast<std::uint32_t>(sum - pfBaseline_);  // the 32-bit counter wraps
+            else if (sum > pfBaseline_)
+                hardPF = static_cast<std::uint32_t>(sum - pfBaseline_);
+        }
         pfBaseline_ = sum;
+        pfBaselineIsSystemTotal_ = isSystemTotal;
     }
     const bool thermal = throttled(cfg.thermalRatio);
     const double risk = stutterRisk(s.p99Ms, emaState_, hardPF, s.spikes, thermal);
@@ -212,7 +249,7 @@ void Sampler::processSample(double sampleMs) {
     metrics_.risk = risk;
 }
 
-std::uint64_t Sampler::pageFaultSum() {
+std::uint64_t Sampler::pageFaultWalk() {
     auto& p = platform::processes();
     std::uint64_t sum = 0;
     platform::MemoryCounters counters;

@@ -47,18 +47,21 @@ private:
     bool keepRunning() const;
     void log(const char* line) const;
     QtmConfig config() const;
-    static std::uint64_t pageFaultSum();
+    static std::uint64_t pageFaultWalk();
     static bool throttled(double ratio);
 
     // Configuration; the worker copies it once per tick.
     mutable std::mutex configMutex_;
     QtmConfig config_;
 
-    // The window and page-fault baseline. Start and reset clear them under this lock and
-    // move the epoch on, so that a tick begun before them publishes nothing.
+    // The window (oldest first), a sorted copy kept in step with it, and the page-fault
+    // baseline. Start and reset clear them under this lock and move the epoch on, so that
+    // a tick begun before them publishes nothing.
     std::mutex windowMutex_;
     std::vector<double> window_;
+    std::vector<double> sorted_;
     std::uint64_t pfBaseline_ = 0;
+    bool pfBaselineIsSystemTotal_ = false;
     std::atomic<std::uint64_t> epoch_{0};
     std::atomic<std::uint64_t> generation_{0};  // moved on by every start
 
@@ -71,7 +74,6 @@ private:
     std::int64_t frequency_ = 1;
     std::int64_t previousCounter_ = 0;
     std::uint64_t runGeneration_ = 0;
-    std::vector<double> sorted_;
 
     // Lifecycle.
     std::atomic<bool> running_{false};

@@ -49,6 +49,7 @@ enum class Op : std::uint8_t {
     GetTokenElevation,
     GlobalMemoryStatus,
     NtPowerInformation,
+    NtQuerySystemInformation,
     NtSetSystemInformation,
     StartThread,
     AnsiToWide,

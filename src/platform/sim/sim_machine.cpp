@@ -87,6 +87,11 @@ void SimMachine::scriptMemoryStatus(std::vector<MemoryStatus> readings) {
     system_.memory.assign(readings.begin(), readings.end());
 }
 
+void SimMachine::addSystemPageFaults(std::uint32_t faults) {
+    std::lock_guard lk(core_.m);
+    system_.pageFaults += faults;
+}
+
 // --- failures and hooks -----------------------------------------------------------------
 
 void SimMachine::failOp(Op op, std::uint32_t errorOrStatus, int times) {

@@ -47,6 +47,9 @@ public:
     void setProcessors(std::vector<ProcessorPower> entries);
     // Memory readings are returned in order; the last one repeats.
     void scriptMemoryStatus(std::vector<MemoryStatus> readings);
+    // The system-wide page-fault total moves on by this much (it wraps at 2^32); the
+    // processes' own counts are apart from it, as on Windows.
+    void addSystemPageFaults(std::uint32_t faults);
 
     // --- failures and hooks ---------------------------------------------------------
     // Make op fail `times` times (-1: until cleared) with a Win32 error, or for native

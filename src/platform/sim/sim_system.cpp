@@ -60,6 +60,20 @@ bool SimSystem::globalMemoryStatus(MemoryStatus& out) {
     return true;
 }
 
+std::int32_t SimSystem::ntQuerySystemInformation(std::uint32_t infoClass, void* buffer, std::uint32_t size,
+                                                std::uint32_t* returnedSize) {
+    if (core_.hidden(Routine::NtQuerySystemInformation)) return win::STATUS_PROCEDURE_NOT_FOUND;
+    std::uint32_t code;
+    if (core_.enter(Op::NtQuerySystemInformation, &code)) return static_cast<std::int32_t>(code);
+    std::lock_guard lk(core_.m);
+    if (infoClass != win::SystemPerformanceInformation) return win::STATUS_INVALID_INFO_CLASS;
+    if (!buffer || size < kPerformanceInfoBytes) return win::STATUS_INFO_LENGTH_MISMATCH;
+    std::memset(buffer, 0, kPerformanceInfoBytes);
+    std::memcpy(static_cast<unsigned char*>(buffer) + 60, &pageFaults, sizeof pageFaults);  // PageFaultCount
+    if (returnedSize) *returnedSize = kPerformanceInfoBytes;
+    return win::STATUS_SUCCESS;
+}
+
 std::int32_t SimSystem::ntSetSystemInformation(std::uint32_t infoClass, const void* buffer, std::uint32_t size) {
     if (core_.hidden(Routine::NtSetSystemInformation)) return win::STATUS_PROCEDURE_NOT_FOUND;
     std::uint32_t code;

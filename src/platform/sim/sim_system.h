@@ -17,6 +17,10 @@ class SimSystem final : public platform::System {
 public:
     explicit SimSystem(SimCore& core);
 
+    // The size of this machine's SYSTEM_PERFORMANCE_INFORMATION; a smaller buffer is
+    // refused, as on Windows.
+    static constexpr std::uint32_t kPerformanceInfoBytes = 344;
+
     // The machine's side (caller holds the core lock).
     // Windows puts at most 64 logical processors in a group; larger counts are split
     // into groups as even as possible.
@@ -26,11 +30,15 @@ public:
     std::deque<MemoryStatus> memory;  // returned in order; the last one repeats
     std::vector<std::string> debug;
     std::string stdErr, stdOut;
+    // The system-wide page-fault total, a counter of its own (it wraps at 2^32).
+    std::uint32_t pageFaults = 0;
 
     std::uint32_t logicalProcessorCount() override;
     std::uint16_t activeProcessorGroupCount() override;
     std::uint32_t activeProcessorCount(std::uint16_t group) override;
     bool globalMemoryStatus(MemoryStatus& out) override;
+    std::int32_t ntQuerySystemInformation(std::uint32_t infoClass, void* buffer, std::uint32_t size,
+                                          std::uint32_t* returnedSize) override;
     std::int32_t ntSetSystemInformation(std::uint32_t infoClass, const void* buffer, std::uint32_t size) override;
     void outputDebugString(const char* text) override;
     void writeStdErr(std::string_view text) override;

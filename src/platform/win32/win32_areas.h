@@ -33,6 +33,7 @@ inline std::uint64_t fileTime(const FILETIME& ft) {
 struct Routines {
     LONG(NTAPI* ntQueryInformationProcess)(HANDLE, ULONG, PVOID, ULONG, PULONG);
     LONG(NTAPI* ntSetInformationProcess)(HANDLE, ULONG, PVOID, ULONG);
+    LONG(NTAPI* ntQuerySystemInformation)(ULONG, PVOID, ULONG, PULONG);
     LONG(NTAPI* ntSetSystemInformation)(ULONG, PVOID, ULONG);
     LONG(NTAPI* ntPowerInformation)(ULONG, PVOID, ULONG, PVOID, ULONG);
     LONG(NTAPI* ntSetTimerResolution)(ULONG, BOOLEAN, PULONG);
@@ -98,6 +99,8 @@ public:
     std::uint16_t activeProcessorGroupCount() override;
     std::uint32_t activeProcessorCount(std::uint16_t group) override;
     bool globalMemoryStatus(MemoryStatus& out) override;
+    std::int32_t ntQuerySystemInformation(std::uint32_t infoClass, void* buffer, std::uint32_t size,
+                                          std::uint32_t* returnedSize) override;
     std::int32_t ntSetSystemInformation(std::uint32_t infoClass, const void* buffer, std::uint32_t size) override;
     void outputDebugString(const char* text) override;
     void writeStdErr(std::string_view text) override;

@@ -31,6 +31,7 @@ const Routines& routines() {
         HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
         resolve(out.ntQueryInformationProcess, ntdll, "NtQueryInformationProcess");
         resolve(out.ntSetInformationProcess, ntdll, "NtSetInformationProcess");
+        resolve(out.ntQuerySystemInformation, ntdll, "NtQuerySystemInformation");
         resolve(out.ntSetSystemInformation, ntdll, "NtSetSystemInformation");
         resolve(out.ntPowerInformation, ntdll, "NtPowerInformation");
         resolve(out.ntSetTimerResolution, ntdll, "NtSetTimerResolution");
@@ -47,6 +48,7 @@ bool Win32Modules::hasRoutine(Routine r) {
     switch (r) {
         case Routine::NtQueryInformationProcess: return t.ntQueryInformationProcess != nullptr;
         case Routine::NtSetInformationProcess: return t.ntSetInformationProcess != nullptr;
+        case Routine::NtQuerySystemInformation: return t.ntQuerySystemInformation != nullptr;
         case Routine::NtSetSystemInformation: return t.ntSetSystemInformation != nullptr;
         case Routine::NtPowerInformation: return t.ntPowerInformation != nullptr;
         case Routine::NtSetTimerResolution: return t.ntSetTimerResolution != nullptr;
@@ -67,14 +69,26 @@ bool Win32Modules::hasRoutine(Routine r) {
     return false;
 }
 
+namespace {
+
+// The module that holds this code, whatever its file is called; the library is loaded
+// while its code runs, so the handle needs no reference of its own.
+HMODULE ownModule() {
+    HMODULE self = nullptr;
+    const DWORD flags = GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT;
+    if (!GetModuleHandleExW(flags, reinterpret_cast<LPCWSTR>(reinterpret_cast<void*>(&ownModule)), &self))
+        return nullptr;
+    return self;
+}
+
+}  // namespace
+
 void* Win32Modules::findOwnExport(const char* name) {
-    HMODULE self = GetModuleHandleW(L"Zelkor.dll");
+    HMODULE self = ownModule();
     if (!self || !name) return nullptr;
     return reinterpret_cast<void*>(GetProcAddress(self, name));
 }
 
-bool Win32Modules::loadOwnModule() {
-    return GetModuleHandleW(L"Zelkor.dll") != nullptr || LoadLibraryW(L"Zelkor.dll") != nullptr;
-}
+bool Win32Modules::loadOwnModule() { return ownModule() != nullptr; }
 
 }  // namespace zk::platform::win32

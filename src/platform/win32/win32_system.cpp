@@ -28,6 +28,16 @@ bool Win32System::globalMemoryStatus(MemoryStatus& out) {
     return true;
 }
 
+std::int32_t Win32System::ntQuerySystemInformation(std::uint32_t infoClass, void* buffer, std::uint32_t size,
+                                                  std::uint32_t* returnedSize) {
+    auto fn = routines().ntQuerySystemInformation;
+    if (!fn) return win::STATUS_PROCEDURE_NOT_FOUND;
+    ULONG ret = 0;
+    const LONG status = fn(infoClass, buffer, size, &ret);
+    if (win::ntSuccess(status) && returnedSize) *returnedSize = ret;
+    return status;
+}
+
 std::int32_t Win32System::ntSetSystemInformation(std::uint32_t infoClass, const void* buffer, std::uint32_t size) {
     auto fn = routines().ntSetSystemInformation;
     if (!fn) return win::STATUS_PROCEDURE_NOT_FOUND;

@@ -6,10 +6,7 @@
 
 #include "platform/win32/wine_process_times.h"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include "platform/win32/win32_areas.h"
 
 #include <cstddef>
 #include <cstring>
@@ -20,8 +17,6 @@
 namespace zk::platform::win32 {
 
 namespace {
-
-using NtQuerySystemInformationFn = LONG(NTAPI*)(ULONG, PVOID, ULONG, PULONG);
 
 constexpr ULONG kSystemProcessInformation = 5;
 constexpr LONG kStatusInfoLengthMismatch = static_cast<LONG>(0xC0000004);
@@ -49,16 +44,6 @@ struct ProcessInfoHead {
 static_assert(sizeof(void*) != 8 || offsetof(ProcessInfoHead, userTime) == 40, "SYSTEM_PROCESS_INFORMATION");
 static_assert(sizeof(void*) != 8 || offsetof(ProcessInfoHead, kernelTime) == 48, "SYSTEM_PROCESS_INFORMATION");
 static_assert(sizeof(void*) != 8 || offsetof(ProcessInfoHead, uniqueProcessId) == 80, "SYSTEM_PROCESS_INFORMATION");
-
-NtQuerySystemInformationFn querySystemInformation() {
-    static const auto fn = [] {
-        HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-        return ntdll ? reinterpret_cast<NtQuerySystemInformationFn>(
-                           reinterpret_cast<void*>(GetProcAddress(ntdll, "NtQuerySystemInformation")))
-                     : nullptr;
-    }();
-    return fn;
-}
 
 // One buffer, reused by every caller (a process walk asks once per process), and grown
 // when the list outgrows it. Never freed: callers may come while the library unloads.
@@ -93,7 +78,7 @@ bool runningUnderWine() {
 }
 
 bool systemListProcessTimes(std::uint32_t pid, std::uint64_t& kernel, std::uint64_t& user) {
-    const auto query = querySystemInformation();
+    const auto query = routines().ntQuerySystemInformation;
     if (!query) {
         SetLastError(ERROR_PROC_NOT_FOUND);
         return false;

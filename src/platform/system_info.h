@@ -1,0 +1,13 @@
+#pragma once
+// Typed reads of system information records, so that modules neither size buffers nor
+// copy bytes out of them.
+
+#include <cstdint>
+
+namespace zk::platform {
+
+// SYSTEM_PERFORMANCE_INFORMATION's PageFaultCount: the system-wide page-fault total, a
+// 32-bit counter that wraps. False when the query is missing or fails.
+bool systemPageFaultCount(std::uint32_t& out);
+
+}  // namespace zk::platform
