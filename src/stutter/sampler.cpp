@@ -7,6 +7,7 @@
 #include "platform/platform.h"
 #include "platform/process_walk.h"
 #include "platform/system_info.h"
+#include "common/reset_registry.h"
 #include "stutter/window_stats.h"
 
 namespace zk::stutter {
@@ -271,10 +272,28 @@ bool Sampler::throttled(double ratio) {
     return static_cast<double>(currentMhz) / static_cast<double>(maxMhz) < ratio;
 }
 
+void Sampler::resetForTests() {
+    stop();
+    {
+        std::unique_lock lk(aliveMutex_);
+        aliveCv_.wait(lk, [&] { return !workerAlive_; });
+    }
+    QtmConfig defaults = defaultQtmConfig();
+    setConfig(&defaults);
+    resetMetrics();
+    log_.store(nullptr);
+    emaState_ = 0.0;  // worker-owned, and no worker runs now
+    runGeneration_ = generation_.load();
+}
+
 Sampler& sampler() {
     // Never destroyed: a host may unload the library with the worker still running.
     static Sampler* instance = new Sampler();
     return *instance;
 }
+
+namespace {
+const common::RegisteredReset kReset{[] { sampler().resetForTests(); }};
+}  // namespace
 
 }  // namespace zk::stutter

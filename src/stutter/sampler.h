@@ -41,6 +41,8 @@ public:
     void processSample(double sampleMs);
     double smoothedJitter() const { return emaState_; }
     std::size_t windowLength();
+    // Stopped, default configuration, no metrics, no log callback, no smoothing state.
+    void resetForTests();
 
 private:
     void run(std::uint64_t generation);
