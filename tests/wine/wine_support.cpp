@@ -2,17 +2,9 @@
 
 namespace zkw {
 
-HMODULE zelkor() {
-    static HMODULE module = LoadLibraryW(L"Zelkor.dll");
-    return module;
-}
+HMODULE zelkor() { return zkdll::library(); }
 
-void* exportNamed(const char* name) {
-    HMODULE m = zelkor();
-    void* p = m ? reinterpret_cast<void*>(GetProcAddress(m, name)) : nullptr;
-    EXPECT_NE(p, nullptr) << "Zelkor.dll does not export " << name;
-    return p;
-}
+void* exportNamed(const char* name) { return reinterpret_cast<void*>(zkdll::exportNamed(name)); }
 
 bool isWine() {
     HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
@@ -20,3 +12,10 @@ bool isWine() {
 }
 
 }  // namespace zkw
+
+void zkdll::reportUnavailable(const char* name, DWORD loadError) {
+    if (loadError)
+        ADD_FAILURE() << "LoadLibraryW(Zelkor.dll) failed with error " << loadError << ": no " << name;
+    else
+        ADD_FAILURE() << "Zelkor.dll does not export " << name;
+}

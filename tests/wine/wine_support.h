@@ -10,6 +10,7 @@
 #include <string>
 
 #include "helper_launch.h"
+#include "zelkor_exports.h"
 
 namespace zkw {
 
