@@ -1,14 +1,47 @@
 #include "wine_support.h"
 
+#include <mutex>
+
 namespace zkw {
 
-HMODULE zelkor() { return zkdll::library(); }
-
-void* exportNamed(const char* name) { return reinterpret_cast<void*>(zkdll::exportNamed(name)); }
+namespace {
+std::mutex g_mutex;
+std::vector<std::string> g_lines;
+}  // namespace
 
 bool isWine() {
     HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
     return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+void ZK_CALL keepLine(const char* line) {
+    std::lock_guard lk(g_mutex);
+    g_lines.emplace_back(line ? line : "");
+}
+
+void ZK_CALL keepWideLine(const zk_wchar* line) {
+    std::string utf8;
+    if (const int n = line ? WideCharToMultiByte(CP_UTF8, 0, line, -1, nullptr, 0, nullptr, nullptr) : 0; n > 1) {
+        utf8.resize(static_cast<size_t>(n - 1));  // without the terminating zero
+        WideCharToMultiByte(CP_UTF8, 0, line, -1, utf8.data(), n, nullptr, nullptr);
+    }
+    keepLine(utf8.c_str());
+}
+
+void clearLines() {
+    std::lock_guard lk(g_mutex);
+    g_lines.clear();
+}
+
+std::vector<std::string> keptLines() {
+    std::lock_guard lk(g_mutex);
+    return g_lines;
+}
+
+bool logged(const std::string& tail) {
+    for (const auto& l : keptLines())
+        if (l.size() >= tail.size() && l.compare(l.size() - tail.size(), tail.size(), tail) == 0) return true;
+    return false;
 }
 
 }  // namespace zkw
