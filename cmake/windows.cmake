@@ -10,8 +10,12 @@ target_compile_definitions(Zelkor PRIVATE ZELKOR_BUILDING UNICODE _UNICODE _WIN3
 target_link_options(Zelkor PRIVATE -static -static-libgcc -static-libstdc++)
 target_link_libraries(Zelkor PRIVATE advapi32)
 
+# What the harness and the integration suite share: the typed loader of Zelkor.dll's
+# exports and the helper-process launcher.
+set(ZELKOR_TOOLS_COMMON tools/common/zelkor_exports.cpp tools/common/helper_launch.cpp)
+
 file(GLOB ZELKORCTL_SOURCES CONFIGURE_DEPENDS tools/zelkorctl/*.cpp)
-add_executable(zelkorctl ${ZELKORCTL_SOURCES} tools/common/helper_launch.cpp)
+add_executable(zelkorctl ${ZELKORCTL_SOURCES} ${ZELKOR_TOOLS_COMMON})
 target_include_directories(zelkorctl PRIVATE ${CMAKE_SOURCE_DIR}/include ${CMAKE_SOURCE_DIR}/tools/zelkorctl
   ${CMAKE_SOURCE_DIR}/tools/common)
 target_compile_definitions(zelkorctl PRIVATE UNICODE _UNICODE _WIN32_WINNT=0x0A00)
@@ -24,7 +28,7 @@ add_executable(zk_helper ${ZELKOR_HELPER_SOURCES})
 target_link_options(zk_helper PRIVATE -static -municode)
 
 file(GLOB ZELKOR_WINE_TEST_SOURCES CONFIGURE_DEPENDS tests/wine/*.cpp)
-add_executable(zelkor_wine_tests ${ZELKOR_WINE_TEST_SOURCES} tools/common/helper_launch.cpp)
+add_executable(zelkor_wine_tests ${ZELKOR_WINE_TEST_SOURCES} ${ZELKOR_TOOLS_COMMON})
 target_include_directories(zelkor_wine_tests PRIVATE ${CMAKE_SOURCE_DIR}/include ${CMAKE_SOURCE_DIR}/tests/wine
   ${CMAKE_SOURCE_DIR}/tools/common)
 target_compile_definitions(zelkor_wine_tests PRIVATE UNICODE _UNICODE _WIN32_WINNT=0x0A00)

@@ -1,22 +1,54 @@
 #include "wine_support.h"
 
+#include <mutex>
+
 namespace zkw {
 
-HMODULE zelkor() {
-    static HMODULE module = LoadLibraryW(L"Zelkor.dll");
-    return module;
-}
-
-void* exportNamed(const char* name) {
-    HMODULE m = zelkor();
-    void* p = m ? reinterpret_cast<void*>(GetProcAddress(m, name)) : nullptr;
-    EXPECT_NE(p, nullptr) << "Zelkor.dll does not export " << name;
-    return p;
-}
+namespace {
+std::mutex g_mutex;
+std::vector<std::string> g_lines;
+}  // namespace
 
 bool isWine() {
     HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
     return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
 
+void ZK_CALL keepLine(const char* line) {
+    std::lock_guard lk(g_mutex);
+    g_lines.emplace_back(line ? line : "");
+}
+
+void ZK_CALL keepWideLine(const zk_wchar* line) {
+    std::string utf8;
+    if (const int n = line ? WideCharToMultiByte(CP_UTF8, 0, line, -1, nullptr, 0, nullptr, nullptr) : 0; n > 1) {
+        utf8.resize(static_cast<size_t>(n - 1));  // without the terminating zero
+        WideCharToMultiByte(CP_UTF8, 0, line, -1, utf8.data(), n, nullptr, nullptr);
+    }
+    keepLine(utf8.c_str());
+}
+
+void clearLines() {
+    std::lock_guard lk(g_mutex);
+    g_lines.clear();
+}
+
+std::vector<std::string> keptLines() {
+    std::lock_guard lk(g_mutex);
+    return g_lines;
+}
+
+bool logged(const std::string& tail) {
+    for (const auto& l : keptLines())
+        if (l.size() >= tail.size() && l.compare(l.size() - tail.size(), tail.size(), tail) == 0) return true;
+    return false;
+}
+
 }  // namespace zkw
+
+void zkdll::reportUnavailable(const char* name, DWORD loadError) {
+    if (loadError)
+        ADD_FAILURE() << "LoadLibraryW(Zelkor.dll) failed with error " << loadError << ": no " << name;
+    else
+        ADD_FAILURE() << "Zelkor.dll does not export " << name;
+}

@@ -14,10 +14,6 @@
 
 namespace {
 
-using RootCauseFn = int32_t(ZK_CALL*)(uint32_t, double, double, double, double, double, double, double,
-                                      PfRootCause*, uint32_t*);
-using RestoreFn = int32_t(ZK_CALL*)(uint32_t, int32_t, const zk_wchar*, uint32_t*);
-
 const char* causeWord(int32_t category) {
     switch (category) {
         case 1: return "CPU";
@@ -56,18 +52,18 @@ int runDemo(const zkctl::Args& args) {
         std::fprintf(stderr, "demo: seconds must be a whole number\n");
         return 2;
     }
-    auto setQtmLog = zkctl::fn<void(ZK_CALL*)(QtmLogCallback)>("QTM_SetLogCallback");
-    auto setPfLog = zkctl::fn<void(ZK_CALL*)(PfLogCallback)>("PF_SetLogCallback");
-    auto setRecoveryLog = zkctl::fn<void(ZK_CALL*)(QtmStutterLogCallback)>("QTM_Stutter_SetLogCallback");
-    auto setRecoveryLevel = zkctl::fn<void(ZK_CALL*)(int32_t)>("QTM_Stutter_SetMinLogLevel");
-    auto setThrottleLog = zkctl::fn<void(ZK_CALL*)(ThrottleLogCallbackW)>("Zelkor_Throttle_SetLogCallbackW");
-    auto getConfig = zkctl::fn<void(ZK_CALL*)(QtmConfig*)>("QTM_GetConfig");
-    auto setConfig = zkctl::fn<void(ZK_CALL*)(QtmConfig*)>("QTM_SetConfig");
-    auto getMetrics = zkctl::fn<void(ZK_CALL*)(QtmMetrics*)>("QTM_GetMetrics");
-    auto start = zkctl::fn<int(ZK_CALL*)()>("QTM_Start");
-    auto stop = zkctl::fn<void(ZK_CALL*)()>("QTM_Stop");
-    auto rootCause = zkctl::fn<RootCauseFn>("QTM_GetStutterRootCause");
-    auto restore = zkctl::fn<RestoreFn>("Zelkor_Restore_OffenderW");
+    auto setQtmLog = ZK_LOAD(QTM_SetLogCallback);
+    auto setPfLog = ZK_LOAD(PF_SetLogCallback);
+    auto setRecoveryLog = ZK_LOAD(QTM_Stutter_SetLogCallback);
+    auto setRecoveryLevel = ZK_LOAD(QTM_Stutter_SetMinLogLevel);
+    auto setThrottleLog = ZK_LOAD(Zelkor_Throttle_SetLogCallbackW);
+    auto getConfig = ZK_LOAD(QTM_GetConfig);
+    auto setConfig = ZK_LOAD(QTM_SetConfig);
+    auto getMetrics = ZK_LOAD(QTM_GetMetrics);
+    auto start = ZK_LOAD(QTM_Start);
+    auto stop = ZK_LOAD(QTM_Stop);
+    auto rootCause = ZK_LOAD(QTM_GetStutterRootCause);
+    auto restore = ZK_LOAD(Zelkor_Restore_OffenderW);
     if (!setQtmLog || !setPfLog || !setRecoveryLog || !setRecoveryLevel || !setThrottleLog || !getConfig ||
         !setConfig || !getMetrics || !start || !stop || !rootCause || !restore)
         return 1;
@@ -90,7 +86,7 @@ int runDemo(const zkctl::Args& args) {
     setPfLog(zkctl::printNarrowLine);
     setRecoveryLog(zkctl::printNarrowLine);
     setRecoveryLevel(0);
-    setThrottleLog(reinterpret_cast<ThrottleLogCallbackW>(zkctl::printWideLine));
+    setThrottleLog(zkctl::printWideLine);
 
     // A 3 ms pause makes every scheduling delay show in the p99.
     QtmConfig cfg{};

@@ -46,7 +46,7 @@ bool pidArgument(const zkctl::Args& args, const char* what, unsigned long& pid) 
 }
 
 int restore() {
-    auto fn = zkctl::fn<void(ZK_CALL*)()>("Zelkor_IOTuner_Restore");
+    auto fn = ZK_LOAD(Zelkor_IOTuner_Restore);
     if (!fn) return 1;
     fn();
     return 0;
@@ -57,7 +57,7 @@ int lower(const zkctl::Args& args) {
     if (!pidArgument(args, "process id", pid)) return 2;
     const Flags f = parseFlags(args, 2);
     if (!f.ok) return 2;
-    auto fn = zkctl::fn<int32_t(ZK_CALL*)(uint32_t, uint32_t, uint32_t, int, int)>("Zelkor_IOTuner_LowerSinglePid");
+    auto fn = ZK_LOAD(Zelkor_IOTuner_LowerSinglePid);
     if (!fn) return 1;
     const int32_t r = fn(static_cast<uint32_t>(pid), 0, GetCurrentProcessId(), f.aggressive, f.streaming);
     std::printf("pid %lu: %s\n", pid, r == 1 ? "lowered" : "not lowered");
@@ -69,7 +69,7 @@ int apply(const zkctl::Args& args) {
     if (!pidArgument(args, "game process id", game)) return 2;
     const Flags f = parseFlags(args, 2);
     if (!f.ok) return 2;
-    auto fn = zkctl::fn<int32_t(ZK_CALL*)(uint32_t, int, int)>("Zelkor_IOTuner_ApplyInverseIoEx");
+    auto fn = ZK_LOAD(Zelkor_IOTuner_ApplyInverseIoEx);
     if (!fn) return 1;
     const int32_t n = fn(static_cast<uint32_t>(game), f.aggressive, f.streaming);
     if (n < 0) {

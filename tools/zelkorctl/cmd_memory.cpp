@@ -22,7 +22,7 @@ const char* meaning(double result) {
 }
 
 int printStats() {
-    auto stats = zkctl::fn<MemoryStats(ZK_CALL*)()>("get_memory_stats");
+    auto stats = ZK_LOAD(get_memory_stats);
     if (!stats) return 1;
     const MemoryStats s = stats();
     std::printf("calls %llu, freed %.1f MiB in all, last code %d\n", static_cast<unsigned long long>(s.calls),
@@ -50,7 +50,7 @@ int clean(const zkctl::Args& args) {
         }
         load = m.dwMemoryLoad;
     }
-    auto extremeClean = zkctl::fn<double(ZK_CALL*)(uint32_t, double, const void*)>("extreme_memory_clean");
+    auto extremeClean = ZK_LOAD(extreme_memory_clean);
     if (!extremeClean) return 1;
     const double result = extremeClean(GetCurrentProcessId(), load, nullptr);
     std::printf("load %.1f%%: %.2f (%s)\n", load,
@@ -65,7 +65,7 @@ int trim(const zkctl::Args& args) {
         std::fprintf(stderr, "memory trim: a process id is needed\n");
         return 2;
     }
-    auto trimFor = zkctl::fn<double(ZK_CALL*)(uint32_t)>("trim_process_working_set");
+    auto trimFor = ZK_LOAD(trim_process_working_set);
     if (!trimFor) return 1;
     const double result = trimFor(static_cast<uint32_t>(pid));
     std::printf("pid %lu: %.2f (%s)\n", pid, result, meaning(result));
@@ -79,7 +79,7 @@ int runMemory(const zkctl::Args& args) {
     if (sub == L"trim") return trim(args);
     if (sub == L"stats") return printStats();
     if (sub == L"selftest") {
-        auto selfTest = zkctl::fn<int(ZK_CALL*)()>("self_test");
+        auto selfTest = ZK_LOAD(self_test);
         if (!selfTest) return 1;
         const int ok = selfTest();
         std::printf("self test: %s\n", ok ? "passed" : "failed");

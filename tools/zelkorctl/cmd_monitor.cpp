@@ -14,10 +14,10 @@ int runMonitor(const zkctl::Args& args) {
         std::fprintf(stderr, "monitor: seconds must be a whole number\n");
         return 2;
     }
-    auto setLog = zkctl::fn<void(ZK_CALL*)(QtmLogCallback)>("QTM_SetLogCallback");
-    auto start = zkctl::fn<int(ZK_CALL*)()>("QTM_Start");
-    auto stop = zkctl::fn<void(ZK_CALL*)()>("QTM_Stop");
-    auto metrics = zkctl::fn<void(ZK_CALL*)(QtmMetrics*)>("QTM_GetMetrics");
+    auto setLog = ZK_LOAD(QTM_SetLogCallback);
+    auto start = ZK_LOAD(QTM_Start);
+    auto stop = ZK_LOAD(QTM_Stop);
+    auto metrics = ZK_LOAD(QTM_GetMetrics);
     if (!setLog || !start || !stop || !metrics) return 1;
 
     setLog(zkctl::printNarrowLine);

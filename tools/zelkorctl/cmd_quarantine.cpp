@@ -15,7 +15,7 @@ int runQuarantine(const zkctl::Args& args) {
         std::fprintf(stderr, "usage: zelkorctl quarantine PID [GAMEPID]\n");
         return 2;
     }
-    auto fn = zkctl::fn<int32_t(ZK_CALL*)(int32_t, int32_t)>("Zelkor_HardQuarantine_Offender");
+    auto fn = ZK_LOAD(Zelkor_HardQuarantine_Offender);
     if (!fn) return 1;
     const int32_t r = fn(static_cast<int32_t>(pid), static_cast<int32_t>(game));
     const char* meaning = r == 1 ? "quarantined (first processor, lowered, memory cleaned)"

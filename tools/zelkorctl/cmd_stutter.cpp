@@ -12,9 +12,6 @@
 
 namespace {
 
-using RootCauseFn = int32_t(ZK_CALL*)(uint32_t, double, double, double, double, double, double, double,
-                                      PfRootCause*, uint32_t*);
-
 const char* recoveryWord(uint32_t r) { return r == 2 ? "hard" : r == 1 ? "soft" : "none"; }
 
 int runStutter(const zkctl::Args& args) {
@@ -24,15 +21,15 @@ int runStutter(const zkctl::Args& args) {
         std::fprintf(stderr, "stutter: GAME_PID [seconds], both whole numbers\n");
         return 2;
     }
-    auto setQtmLog = zkctl::fn<void(ZK_CALL*)(QtmLogCallback)>("QTM_SetLogCallback");
-    auto setPfLog = zkctl::fn<void(ZK_CALL*)(PfLogCallback)>("PF_SetLogCallback");
-    auto setRecoveryLog = zkctl::fn<void(ZK_CALL*)(QtmStutterLogCallback)>("QTM_Stutter_SetLogCallback");
-    auto setLevel = zkctl::fn<void(ZK_CALL*)(int32_t)>("QTM_Stutter_SetMinLogLevel");
-    auto setRecovery = zkctl::fn<void(ZK_CALL*)(const QtmRecoveryConfig*)>("QTM_SetRecoveryConfig");
-    auto recoveryMetrics = zkctl::fn<void(ZK_CALL*)(QtmRecoveryMetrics*)>("QTM_GetRecoveryMetrics");
-    auto start = zkctl::fn<int(ZK_CALL*)()>("QTM_Start");
-    auto stop = zkctl::fn<void(ZK_CALL*)()>("QTM_Stop");
-    auto rootCause = zkctl::fn<RootCauseFn>("QTM_GetStutterRootCause");
+    auto setQtmLog = ZK_LOAD(QTM_SetLogCallback);
+    auto setPfLog = ZK_LOAD(PF_SetLogCallback);
+    auto setRecoveryLog = ZK_LOAD(QTM_Stutter_SetLogCallback);
+    auto setLevel = ZK_LOAD(QTM_Stutter_SetMinLogLevel);
+    auto setRecovery = ZK_LOAD(QTM_SetRecoveryConfig);
+    auto recoveryMetrics = ZK_LOAD(QTM_GetRecoveryMetrics);
+    auto start = ZK_LOAD(QTM_Start);
+    auto stop = ZK_LOAD(QTM_Stop);
+    auto rootCause = ZK_LOAD(QTM_GetStutterRootCause);
     if (!setQtmLog || !setPfLog || !setRecoveryLog || !setLevel || !setRecovery || !recoveryMetrics || !start ||
         !stop || !rootCause)
         return 1;

@@ -10,23 +10,6 @@ namespace {
 std::mutex g_print;
 }
 
-HMODULE library() {
-    static HMODULE module = [] {
-        HMODULE m = LoadLibraryW(L"Zelkor.dll");
-        if (!m) std::fprintf(stderr, "zelkorctl: cannot load Zelkor.dll (error %lu)\n", GetLastError());
-        return m;
-    }();
-    return module;
-}
-
-void* exportNamed(const char* name) {
-    HMODULE m = library();
-    if (!m) return nullptr;
-    void* p = reinterpret_cast<void*>(GetProcAddress(m, name));
-    if (!p) std::fprintf(stderr, "zelkorctl: Zelkor.dll does not export %s\n", name);
-    return p;
-}
-
 void __cdecl printNarrowLine(const char* line) {
     std::lock_guard lk(g_print);
     std::printf("  | %s\n", line ? line : "");
@@ -55,3 +38,14 @@ bool parseUnsigned(const std::wstring& text, unsigned long& value) {
 }
 
 }  // namespace zkctl
+
+// A library that cannot be loaded is told once; each missing export every time.
+void zkdll::reportUnavailable(const char* name, DWORD loadError) {
+    static bool toldLoadFailure = false;
+    if (loadError == 0) {
+        std::fprintf(stderr, "zelkorctl: Zelkor.dll does not export %s\n", name);
+    } else if (!toldLoadFailure) {
+        toldLoadFailure = true;
+        std::fprintf(stderr, "zelkorctl: cannot load Zelkor.dll (error %lu)\n", loadError);
+    }
+}

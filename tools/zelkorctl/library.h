@@ -1,22 +1,15 @@
 #pragma once
-// Zelkor.dll as a host sees it: loaded by name, exports resolved with GetProcAddress.
+// What every subcommand shares. Exports are had with ZK_LOAD (zelkor_exports.h), which
+// prints why when Zelkor.dll cannot be loaded or lacks one, and returns null.
 
 #include <windows.h>
 
 #include <cstdio>
 #include <string>
 
+#include "zelkor_exports.h"
+
 namespace zkctl {
-
-// Loads Zelkor.dll (once); prints why and returns null when it cannot.
-HMODULE library();
-
-// An export by name; prints a message and returns null when missing.
-void* exportNamed(const char* name);
-template <typename F>
-F fn(const char* name) {
-    return reinterpret_cast<F>(exportNamed(name));
-}
 
 // Log callbacks that print the library's lines to the console, one per line.
 void __cdecl printNarrowLine(const char* line);
