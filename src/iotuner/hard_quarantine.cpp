@@ -2,7 +2,7 @@
 
 #include "iotuner/inverse_priority.h"
 #include "iotuner/io_tuner.h"
-#include "platform/platform.h"
+#include "platform/process_info.h"
 #include "zelkor.h"
 
 namespace zk::iotuner {
@@ -16,11 +16,8 @@ constexpr zk_wchar kQuarantineTag[] = {u'H', u'A', u'R', u'D', u'Q', 0};
 // A process marked to break on termination is one the system cannot lose.
 bool isCriticalProcess(const platform::ProcessHandle& process) {
     if (!platform::modules().hasRoutine(platform::Routine::NtQueryInformationProcess)) return false;
-    std::uint32_t value = 0, returned = 0;
-    if (platform::processes().ntQueryInformationProcess(process, win::ProcessBreakOnTermination, &value, sizeof value, &returned) !=
-        win::STATUS_SUCCESS)
-        return false;
-    return value != 0;
+    bool critical = false;
+    return platform::queryBreakOnTermination(process, critical) == win::STATUS_SUCCESS && critical;
 }
 
 }  // namespace

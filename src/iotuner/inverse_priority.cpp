@@ -6,7 +6,7 @@
 #include "iotuner/process_snapshot.h"
 #include "iotuner/protection_order.h"
 #include "iotuner/tuner_log.h"
-#include "platform/platform.h"
+#include "platform/process_info.h"
 
 namespace zk::iotuner {
 
@@ -30,7 +30,6 @@ std::string named(std::string_view head, std::string_view name) {
 }  // namespace
 
 bool LowerIoPriority(std::uint32_t pid, std::string_view name, const OpenedProcess& process) {
-    auto& p = platform::processes();
     const RoutineSet routines = tuner().routines.resolve();
     if (!routines.ntSetInformationProcess) {
         logPid("[IO]", pid, " SKIPPED (NtSetInformationProcess unavailable)");
@@ -52,9 +51,7 @@ bool LowerIoPriority(std::uint32_t pid, std::string_view name, const OpenedProce
     bool recorded = false;
     if (routines.ntQueryInformationProcess) {
         std::uint32_t value = kAssumedIoPriority;
-        std::uint32_t returned = 0;
-        if (p.ntQueryInformationProcess(h, win::ProcessIoPriority, &value, sizeof value, &returned) ==
-            win::STATUS_SUCCESS) {
+        if (platform::queryIoPriority(h, value) == win::STATUS_SUCCESS) {
             original = value;
             tuner().records.OriginalIoPriority.record(pid, original);
             recorded = true;
@@ -64,8 +61,7 @@ bool LowerIoPriority(std::uint32_t pid, std::string_view name, const OpenedProce
             return false;
         }
     }
-    const std::uint32_t target = kTargetIoPriority;
-    const std::int32_t status = p.ntSetInformationProcess(h, win::ProcessIoPriority, &target, sizeof target);
+    const std::int32_t status = platform::setIoPriority(h, kTargetIoPriority);
     if (status != win::STATUS_SUCCESS) {
         logPid("[IO]", pid, " SKIPPED (NtSet status=" + std::to_string(status) + ")");
         return false;

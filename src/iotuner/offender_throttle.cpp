@@ -7,6 +7,7 @@
 #include "iotuner/offender_throttle_log.h"
 #include "platform/platform.h"
 #include "platform/privilege.h"
+#include "platform/process_info.h"
 #include "common/reset_registry.h"
 
 namespace zk::iotuner {
@@ -120,8 +121,7 @@ bool OffenderThrottle::apply(const OffenderOperation& op, const OffenderRequest&
     bool any = p.setPriorityClass(h, op.priorityClass);
     if (!any) emitLinef(r.log, op.priorityFailed, static_cast<unsigned long>(platform::lastError()));
     if (ioPriorityRoutine()) {
-        std::uint32_t value = op.ioPriority;
-        const std::int32_t status = p.ntSetInformationProcess(h, win::ProcessIoPriority, &value, sizeof value);
+        const std::int32_t status = platform::setIoPriority(h, op.ioPriority);
         if (win::ntSuccess(status))
             any = true;
         else

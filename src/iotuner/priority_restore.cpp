@@ -5,7 +5,7 @@
 
 #include "iotuner/io_tuner.h"
 #include "iotuner/tuner_log.h"
-#include "platform/platform.h"
+#include "platform/process_info.h"
 
 namespace zk::iotuner {
 
@@ -50,7 +50,7 @@ void restoreIo(FirstSeenMap& records, TunerRoutines& routines) {
             TunerLog(kInfo, pidText("[IOTuner] Restore SKIPPED (WOW64 process, 64-bit tuner) pid=", pid));
             continue;
         }
-        const std::int32_t status = p.ntSetInformationProcess(h, win::ProcessIoPriority, &level, sizeof level);
+        const std::int32_t status = platform::setIoPriority(h, level);
         if (status == win::STATUS_SUCCESS)
             TunerLog(kInfo, pidText("[IOTuner] Restored IO priority for pid=", pid) + " -> " + std::to_string(level));
         else
