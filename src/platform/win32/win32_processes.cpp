@@ -29,20 +29,24 @@ SnapshotHandle Win32Processes::createProcessSnapshot() {
     return SnapshotHandle(&owner_, fromHandle(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0)));
 }
 
-bool Win32Processes::processFirst(const SnapshotHandle& snapshot, ProcessEntry& out) {
+namespace {
+
+bool row(BOOL(WINAPI* step)(HANDLE, LPPROCESSENTRY32W), const SnapshotHandle& snapshot, ProcessEntry& out) {
     PROCESSENTRY32W e{};
     e.dwSize = sizeof e;
-    if (!Process32FirstW(toHandle(snapshot), &e)) return false;
+    if (!step(toHandle(snapshot), &e)) return false;
     copyEntry(e, out);
     return true;
 }
 
+}  // namespace
+
+bool Win32Processes::processFirst(const SnapshotHandle& snapshot, ProcessEntry& out) {
+    return row(Process32FirstW, snapshot, out);
+}
+
 bool Win32Processes::processNext(const SnapshotHandle& snapshot, ProcessEntry& out) {
-    PROCESSENTRY32W e{};
-    e.dwSize = sizeof e;
-    if (!Process32NextW(toHandle(snapshot), &e)) return false;
-    copyEntry(e, out);
-    return true;
+    return row(Process32NextW, snapshot, out);
 }
 
 ProcessHandle Win32Processes::openProcess(std::uint32_t access, bool inherit, std::uint32_t pid) {
