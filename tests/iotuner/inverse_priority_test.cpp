@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+#include <optional>
 #include <thread>
 
 #include "iotuner_fixture.h"
@@ -11,10 +14,12 @@ namespace {
 
 using namespace zk;
 using Lines = std::vector<std::string>;
+using Record = std::optional<std::uint32_t>;
 
 constexpr std::uint32_t kGame = 100;
 constexpr std::uint32_t kSelf = 1000;  // the machine's current process
 constexpr std::uint32_t kTunerAccess = 0x1200;
+const std::string kPrivilegesDone = "[INFO] [IOTuner] Privileges initialised (SeDebugPrivilege requested).";
 
 class InverseIoTest : public test::IoTunerTest {
 protected:
@@ -30,169 +35,115 @@ protected:
         clearLog();
         return Zelkor_IOTuner_LowerSinglePid(pid, kGame, kSelf, 1, 0);
     }
-    std::optional<std::uint32_t> ioRecord(std::uint32_t pid) {
-        return iotuner::tuner().records.OriginalIoPriority.find(pid);
-    }
-    std::optional<std::uint32_t> cpuRecord(std::uint32_t pid) {
-        return iotuner::tuner().records.OriginalCpuPriority.find(pid);
-    }
+    static Record ioRecord(std::uint32_t pid) { return iotuner::tuner().records.OriginalIoPriority.find(pid); }
+    static Record cpuRecord(std::uint32_t pid) { return iotuner::tuner().records.OriginalCpuPriority.find(pid); }
     sim::SimProcess& proc(std::uint32_t pid) { return *machine.process(pid); }
 };
 
-TEST_F(InverseIoTest, LowersIoThenCpuThroughOneHandle) {
-    machine.addProcess(500, 1, "C:\\Apps\\Chrome.exe").priorityClass = win::HIGH_PRIORITY_CLASS;
-    EXPECT_EQ(lower(500), 1);
-    EXPECT_EQ(messages(), (Lines{"[INFO] [IO] pid=500 SUCCESS (new_level=1, name=chrome)",
-                                 "[INFO] [CPU] pid=500 SUCCESS (PriorityClass -> IDLE, name=chrome)"}));
-    EXPECT_EQ(proc(500).ioPriority, 1u);
-    EXPECT_EQ(proc(500).priorityClass, win::IDLE_PRIORITY_CLASS);
-    EXPECT_EQ(ioRecord(500), 2u);
-    EXPECT_EQ(cpuRecord(500), win::HIGH_PRIORITY_CLASS);
-    ASSERT_EQ(machine.opens().size(), 1u);
-    EXPECT_EQ(machine.opens()[0].access, kTunerAccess);
+// One process lowered through the single-process export from a given state or with a
+// given fault: the result, both steps' lines, the values after and the values recorded.
+struct LowerCase {
+    const char* what;
+    std::uint32_t io, cls;  // before
+    std::function<void(sim::SimMachine&, sim::SimProcess&)> fault;
+    int result;
+    Lines lines;            // without "[INFO] [IO] pid=500" / "[INFO] [CPU] pid=500"
+    std::uint32_t ioAfter, clsAfter;
+    Record ioRecord, cpuRecord;
+};
+void PrintTo(const LowerCase& c, std::ostream* os) { *os << c.what; }
+
+constexpr std::uint32_t kNormal = win::NORMAL_PRIORITY_CLASS, kIdle = win::IDLE_PRIORITY_CLASS;
+const std::string kIoOk = " SUCCESS (new_level=1, name=a)", kCpuOk = " SUCCESS (PriorityClass -> IDLE, name=a)";
+const std::string kIoAt1 = " SKIPPED (desired>=original, original=1)", kIdleAlready = " ALREADY IDLE (name=a)";
+auto fail(sim::Op op, std::int64_t code) {
+    return [=](sim::SimMachine& m, sim::SimProcess&) { m.failOp(op, static_cast<std::uint32_t>(code), 1); };
 }
 
-TEST_F(InverseIoTest, FirstSeenValuesAreKeptAcrossLowerings) {
-    machine.addProcess(500, 1, "app.exe").ioPriority = 3;
-    ASSERT_EQ(lower(500), 1);
-    machine.withProcess(500, [](sim::SimProcess& p) {
-        p.ioPriority = 2;
-        p.priorityClass = win::ABOVE_NORMAL_PRIORITY_CLASS;
-    });
-    ASSERT_EQ(lower(500), 1);
-    EXPECT_EQ(ioRecord(500), 3u);
-    EXPECT_EQ(cpuRecord(500), win::NORMAL_PRIORITY_CLASS);
+const LowerCase kLowerCases[] = {
+    {"IoThenCpu", 2, win::HIGH_PRIORITY_CLASS, {}, 1, {kIoOk, kCpuOk}, 1, kIdle, 2, win::HIGH_PRIORITY_CLASS},
+    {"IoAlreadyLowStillGetsIdle", 1, kNormal, {}, 1, {kIoAt1, kCpuOk}, 1, kIdle, 1, kNormal},
+    {"IoVeryLowIsRecordedAsIs", 0, kNormal, {}, 1, {" SKIPPED (desired>=original, original=0)", kCpuOk}, 0, kIdle,
+     0, kNormal},
+    {"AlreadyIdleCountsThroughIo", 2, kIdle, {}, 1, {kIoOk, kIdleAlready}, 1, kIdle, 2, kIdle},
+    {"IdleAndLowIsNotLowered", 1, kIdle, {}, 0, {kIoAt1, kIdleAlready}, 1, kIdle, 1, kIdle},
+    {"Wow64KeepsItsIoPriority", 2, kNormal, [](auto&, auto& p) { p.wow64 = true; }, 1,
+     {" SKIPPED (WOW64 process, 64-bit tuner)", kCpuOk}, 2, kIdle, {}, kNormal},
+    {"Wow64TestFailingCountsAsNative", 2, kNormal,
+     [](auto& m, auto& p) { p.wow64 = true; m.failOp(sim::Op::IsWow64Process, win::ERROR_ACCESS_DENIED, 1); }, 1,
+     {kIoOk, kCpuOk}, 1, kIdle, 2, kNormal},
+    {"OpenDenied", 2, kNormal, [](auto&, auto& p) { p.deniedAccess = win::PROCESS_SET_INFORMATION; }, 0,
+     {" ACCESS_DENIED (OpenProcess)", " SKIPPED (OpenProcess error=5)"}, 2, kNormal, {}, {}},
+    {"OpenFailing", 2, kNormal, fail(sim::Op::OpenProcess, win::ERROR_INVALID_PARAMETER), 0,
+     {" SKIPPED (OpenProcess error=87)", " SKIPPED (OpenProcess error=87)"}, 2, kNormal, {}, {}},
+    {"NtSetFailing", 2, kNormal, fail(sim::Op::NtSetInformationProcess, win::STATUS_NOT_IMPLEMENTED), 1,
+     {" SKIPPED (NtSet status=-1073741822)", kCpuOk}, 2, kIdle, 2, kNormal},
+    {"UnreadableIoIsSetAndRecordedAsNormal", 0, kNormal,
+     fail(sim::Op::NtQueryInformationProcess, win::STATUS_INVALID_INFO_CLASS), 1, {kIoOk, kCpuOk}, 1, kIdle, 2,
+     kNormal},
+    {"GetPriorityClassFailing", 1, kNormal, fail(sim::Op::GetPriorityClass, win::ERROR_ACCESS_DENIED), 0,
+     {kIoAt1, " SKIPPED (GetPriorityClass failed)"}, 1, kNormal, 1, {}},
+    {"SetPriorityClassFailing", 1, kNormal, fail(sim::Op::SetPriorityClass, win::ERROR_ACCESS_DENIED), 0,
+     {kIoAt1, " SKIPPED (SetPriorityClass failed, err=5)"}, 1, kNormal, 1, kNormal},
+};
+
+class LowerOneTest : public InverseIoTest, public ::testing::WithParamInterface<LowerCase> {};
+
+TEST_P(LowerOneTest, ResultLinesValuesAndRecords) {
+    const LowerCase& c = GetParam();
+    auto& p = machine.addProcess(500, 1, "C:\\Apps\\A.exe");
+    p.ioPriority = c.io;
+    p.priorityClass = c.cls;
+    if (c.fault) c.fault(machine, p);
+    EXPECT_EQ(lower(500), c.result);
+    EXPECT_EQ(messages(), (Lines{"[INFO] [IO] pid=500" + c.lines[0], "[INFO] [CPU] pid=500" + c.lines[1]}));
+    EXPECT_EQ(proc(500).ioPriority, c.ioAfter);
+    EXPECT_EQ(proc(500).priorityClass, c.clsAfter);
+    EXPECT_EQ(ioRecord(500), c.ioRecord);
+    EXPECT_EQ(cpuRecord(500), c.cpuRecord);
+    for (const auto& o : machine.opens()) EXPECT_EQ(o.access, kTunerAccess);
 }
 
-TEST_F(InverseIoTest, IoAlreadyAtOrBelowTargetStillGetsTheIdleClass) {
-    machine.addProcess(500, 1, "low.exe").ioPriority = 1;
-    machine.addProcess(501, 1, "verylow.exe").ioPriority = 0;
-    EXPECT_EQ(lower(500), 1);
-    EXPECT_EQ(messages(), (Lines{"[INFO] [IO] pid=500 SKIPPED (desired>=original, original=1)",
-                                 "[INFO] [CPU] pid=500 SUCCESS (PriorityClass -> IDLE, name=low)"}));
-    EXPECT_EQ(lower(501), 1);
-    EXPECT_EQ(messages()[0], "[INFO] [IO] pid=501 SKIPPED (desired>=original, original=0)");
-    EXPECT_EQ(proc(501).ioPriority, 0u);
-    EXPECT_EQ(ioRecord(501), 0u);  // written back unchanged by a restore
-}
-
-TEST_F(InverseIoTest, AlreadyIdleCountsOnlyWhenTheIoStepLowered) {
-    machine.addProcess(500, 1, "idle.exe").priorityClass = win::IDLE_PRIORITY_CLASS;
-    auto& both = machine.addProcess(501, 1, "idlelow.exe");
-    both.priorityClass = win::IDLE_PRIORITY_CLASS;
-    both.ioPriority = 1;
-    EXPECT_EQ(lower(500), 1);
-    EXPECT_EQ(messages()[1], "[INFO] [CPU] pid=500 ALREADY IDLE (name=idle)");
-    EXPECT_EQ(lower(501), 0);
-    EXPECT_EQ(cpuRecord(501), win::IDLE_PRIORITY_CLASS);
-    EXPECT_EQ(machine.changes(), std::vector<std::string>{"NtSetInformationProcess 500 33 1"});
-}
-
-TEST_F(InverseIoTest, Wow64ProcessKeepsItsIoPriority) {
-    machine.addProcess(500, 1, "old32.exe").wow64 = true;
-    EXPECT_EQ(lower(500), 1);
-    EXPECT_EQ(messages(), (Lines{"[INFO] [IO] pid=500 SKIPPED (WOW64 process, 64-bit tuner)",
-                                 "[INFO] [CPU] pid=500 SUCCESS (PriorityClass -> IDLE, name=old32)"}));
-    EXPECT_EQ(proc(500).ioPriority, 2u);
-    EXPECT_FALSE(ioRecord(500));
-    // Without the routine, or when it fails, the process counts as native.
-    machine.failOp(sim::Op::IsWow64Process, win::ERROR_ACCESS_DENIED, 1);
-    EXPECT_EQ(lower(500), 1);
-    EXPECT_EQ(proc(500).ioPriority, 1u);
-}
-
-TEST_F(InverseIoTest, OpenFailureIsReportedByBothSteps) {
-    machine.addProcess(500, 1, "guarded.exe").deniedAccess = win::PROCESS_SET_INFORMATION;
-    machine.addProcess(501, 1, "gone.exe");
-    EXPECT_EQ(lower(500), 0);
-    EXPECT_EQ(messages(), (Lines{"[INFO] [IO] pid=500 ACCESS_DENIED (OpenProcess)",
-                                 "[INFO] [CPU] pid=500 SKIPPED (OpenProcess error=5)"}));
-    machine.failOp(sim::Op::OpenProcess, win::ERROR_INVALID_PARAMETER, 1);
-    EXPECT_EQ(lower(501), 0);
-    EXPECT_EQ(messages(), (Lines{"[INFO] [IO] pid=501 SKIPPED (OpenProcess error=87)",
-                                 "[INFO] [CPU] pid=501 SKIPPED (OpenProcess error=87)"}));
-    EXPECT_FALSE(cpuRecord(500) || cpuRecord(501) || ioRecord(500) || ioRecord(501));
-}
-
-TEST_F(InverseIoTest, NativeCallFailuresAreLoggedWithTheirStatus) {
-    machine.addProcess(500, 1, "a.exe");
-    machine.failOp(sim::Op::NtSetInformationProcess, static_cast<std::uint32_t>(win::STATUS_NOT_IMPLEMENTED), 1);
-    EXPECT_EQ(lower(500), 1);
-    EXPECT_EQ(messages()[0], "[INFO] [IO] pid=500 SKIPPED (NtSet status=-1073741822)");
-    EXPECT_EQ(ioRecord(500), 2u);  // the query had succeeded
-    EXPECT_EQ(proc(500).ioPriority, 2u);
-}
-
-TEST_F(InverseIoTest, UnreadableIoPriorityIsSetAndRecordedAsNormal) {
-    machine.addProcess(500, 1, "a.exe").ioPriority = 0;
-    machine.failOp(sim::Op::NtQueryInformationProcess, static_cast<std::uint32_t>(win::STATUS_INVALID_INFO_CLASS), 1);
-    EXPECT_EQ(lower(500), 1);
-    EXPECT_EQ(messages()[0], "[INFO] [IO] pid=500 SUCCESS (new_level=1, name=a)");
-    EXPECT_EQ(proc(500).ioPriority, 1u);
-    EXPECT_EQ(ioRecord(500), 2u);
-}
+INSTANTIATE_TEST_SUITE_P(Cases, LowerOneTest, ::testing::ValuesIn(kLowerCases),
+                         [](const auto& info) { return std::string(info.param.what); });
 
 TEST_F(InverseIoTest, MissingRoutinesAreLoggedOnceAndSkipTheirParts) {
-    iotuner::tuner().resetForTests();
-    machine.hideRoutine(platform::Routine::NtSetInformationProcess);
     machine.hideRoutine(platform::Routine::NtQueryInformationProcess);
-    machine.addProcess(500, 1, "a.exe");
-    machine.addProcess(501, 1, "b.exe");
-    EXPECT_EQ(lower(500), 1);
-    EXPECT_EQ(messages(), (Lines{"[INFO] [IOTuner] Privileges initialised (SeDebugPrivilege requested).",
-                                 "[ERROR] [IOTuner] NtSetInformationProcess not available.",
-                                 "[WARNING] [IOTuner] NtQueryInformationProcess not available.",
-                                 "[INFO] [IO] pid=500 SKIPPED (NtSetInformationProcess unavailable)",
-                                 "[INFO] [CPU] pid=500 SUCCESS (PriorityClass -> IDLE, name=a)"}));
-    EXPECT_EQ(lower(501), 1);
-    EXPECT_EQ(messages().size(), 2u);
-}
-
-TEST_F(InverseIoTest, WithoutTheQueryRoutineTheLevelIsSetUntested) {
-    machine.hideRoutine(platform::Routine::NtQueryInformationProcess);
-    machine.addProcess(500, 1, "low.exe").ioPriority = 1;
-    EXPECT_EQ(lower(500), 1);
-    EXPECT_EQ(messages(), (Lines{"[WARNING] [IOTuner] NtQueryInformationProcess not available.",
-                                 "[INFO] [IO] pid=500 SUCCESS (new_level=1, name=low)",
-                                 "[INFO] [CPU] pid=500 SUCCESS (PriorityClass -> IDLE, name=low)"}));
-    EXPECT_EQ(ioRecord(500), 2u);
-}
-
-TEST_F(InverseIoTest, PriorityClassFailures) {
     machine.addProcess(500, 1, "a.exe").ioPriority = 1;
-    machine.failOp(sim::Op::GetPriorityClass, win::ERROR_ACCESS_DENIED, 1);
-    EXPECT_EQ(lower(500), 0);
-    EXPECT_EQ(messages()[1], "[INFO] [CPU] pid=500 SKIPPED (GetPriorityClass failed)");
-    EXPECT_FALSE(cpuRecord(500));
-    machine.failOp(sim::Op::SetPriorityClass, win::ERROR_ACCESS_DENIED, 1);
-    EXPECT_EQ(lower(500), 0);
-    EXPECT_EQ(messages()[1], "[INFO] [CPU] pid=500 SKIPPED (SetPriorityClass failed, err=5)");
-    EXPECT_EQ(cpuRecord(500), win::NORMAL_PRIORITY_CLASS);
+    EXPECT_EQ(lower(500), 1);  // the level is set without being read
+    EXPECT_EQ(messages(), (Lines{"[WARNING] [IOTuner] NtQueryInformationProcess not available.",
+                                 "[INFO] [IO] pid=500 SUCCESS (new_level=1, name=a)",
+                                 "[INFO] [CPU] pid=500 SUCCESS (PriorityClass -> IDLE, name=a)"}));
+    EXPECT_EQ(ioRecord(500), 2u);
+    iotuner::tuner().resetForTests();  // resolved afresh, now without either routine
+    machine.hideRoutine(platform::Routine::NtSetInformationProcess);
+    machine.addProcess(501, 1, "b.exe");
+    EXPECT_EQ(lower(501), 1);
+    EXPECT_EQ(messages(), (Lines{kPrivilegesDone, "[ERROR] [IOTuner] NtSetInformationProcess not available.",
+                                 "[WARNING] [IOTuner] NtQueryInformationProcess not available.",
+                                 "[INFO] [IO] pid=501 SKIPPED (NtSetInformationProcess unavailable)",
+                                 "[INFO] [CPU] pid=501 SUCCESS (PriorityClass -> IDLE, name=b)"}));
+    EXPECT_EQ(lower(501), 0);
+    EXPECT_EQ(messages(), (Lines{"[INFO] [IO] pid=501 SKIPPED (NtSetInformationProcess unavailable)",
+                                 "[INFO] [CPU] pid=501 ALREADY IDLE (name=b)"}));
 }
 
 TEST_F(InverseIoTest, PrivilegeSetUpOncePerExport) {
     iotuner::tuner().resetForTests();
-    machine.resetCallCounts();
-    const std::string done = "[INFO] [IOTuner] Privileges initialised (SeDebugPrivilege requested).";
-    auto count = [&] {
-        int n = 0;
-        for (const auto& m : messages()) n += m == done;
-        return n;
-    };
     for (int i = 0; i < 2; ++i) {
         Zelkor_IOTuner_ApplyInverseIo(kGame, 0);
         Zelkor_IOTuner_ApplyInverseIoEx(kGame + 1 + i, 0, 0);
         Zelkor_IOTuner_LowerSinglePid(0, 0, 0, 0, 0);
         machine.advanceMs(500);
     }
-    EXPECT_EQ(count(), 3);
+    const auto m = messages();
+    EXPECT_EQ(std::count(m.begin(), m.end(), kPrivilegesDone), 3);
     EXPECT_TRUE(machine.privilegeEnabled("SeDebugPrivilege"));
-    EXPECT_EQ(machine.callCount(sim::Op::OpenProcessToken), 3u);
 }
 
 TEST_F(InverseIoTest, PrivilegeFailuresAreWarnings) {
     const std::string notEnabled = "[WARNING] [IOTuner] SeDebugPrivilege could not be enabled.";
-    const std::string done = "[INFO] [IOTuner] Privileges initialised (SeDebugPrivilege requested).";
+    const std::string& done = kPrivilegesDone;
     auto setUpWith = [&](auto breakIt) {
         iotuner::tuner().resetForTests();
         machine.clearFaults();
@@ -233,12 +184,11 @@ protected:
         markProtected(305);
         markProtected(kSelf);  // the engine itself
         markProtected(4);
-        machine.resetCallCounts();
     }
     std::vector<std::uint32_t> lowered() {
         std::vector<std::uint32_t> out;
-        for (std::uint32_t pid : {101u, 301u, 302u, 303u, 304u, 306u, 307u, 308u})
-            if (proc(pid).priorityClass == win::IDLE_PRIORITY_CLASS && pid != 308) out.push_back(pid);
+        for (std::uint32_t pid : {101u, 301u, 302u, 303u, 304u, 306u, 307u})
+            if (proc(pid).priorityClass == win::IDLE_PRIORITY_CLASS) out.push_back(pid);
         return out;
     }
 };
@@ -250,7 +200,6 @@ TEST_F(BulkPassTest, LowersEveryUnprotectedProcessSilentlyRefusingTheRest) {
     const auto m = messages();
     EXPECT_EQ(m.back(), "[INFO] [IOTuner] Inverse IO+CPU applied to 4 processes (game pid=100, streamingMode=false).");
     for (const auto& line : m) EXPECT_EQ(line.find("SKIPPED ("), line.find("SKIPPED (desired")) << line;
-    EXPECT_EQ(machine.callCount(sim::Op::CreateProcessSnapshot), 1u);
 }
 
 TEST_F(BulkPassTest, AggressiveAndStreamingModes) {
@@ -265,14 +214,12 @@ TEST_F(BulkPassTest, AggressiveAndStreamingModes) {
 TEST_F(BulkPassTest, RateLimitPerGameOnTheSteadyClock) {
     ASSERT_EQ(Zelkor_IOTuner_ApplyInverseIo(kGame, 0), 4);
     machine.clearChanges();
-    machine.resetCallCounts();
     machine.advanceMs(499);
     clearLog();
     EXPECT_EQ(Zelkor_IOTuner_ApplyInverseIoEx(kGame, 1, 0), -1);  // both forms share the table
     EXPECT_EQ(messages().back(), "[WARNING] [IOTuner] Rate limit for game pid=100");
     EXPECT_EQ(machine.changes(), std::vector<std::string>{"AdjustTokenPrivileges SeDebugPrivilege on"})
         << "only the Ex form's first privilege set-up";
-    EXPECT_EQ(machine.callCount(sim::Op::CreateProcessSnapshot), 0u);
     EXPECT_GE(Zelkor_IOTuner_ApplyInverseIo(kGame + 1, 0), 0);  // another game at the same moment
     machine.advanceMs(1);  // 500 ms after the last pass let through, not after the refusal
     EXPECT_GE(Zelkor_IOTuner_ApplyInverseIo(kGame, 0), 0);
@@ -296,12 +243,8 @@ TEST_F(InverseIoTest, RateLimitTableKeepsEveryGameStillWithinItsInterval) {
 
 TEST_F(BulkPassTest, EmptySnapshotLowersNothingWithoutASummary) {
     machine.failOp(sim::Op::ProcessFirst, win::ERROR_NO_MORE_FILES, 1);
-    clearLog();
     EXPECT_EQ(Zelkor_IOTuner_ApplyInverseIo(kGame, 0), 0);
-    const auto m = messages();
-    ASSERT_FALSE(m.empty());
-    EXPECT_EQ(m.back(), "[ERROR] [IOTuner] Process32FirstW failed.");
-    EXPECT_TRUE(lowered().empty());
+    EXPECT_EQ(messages(), (Lines{kPrivilegesDone, "[ERROR] [IOTuner] Process32FirstW failed."}));
 }
 
 TEST_F(BulkPassTest, ConcurrentPassesAndSingleCallsKeepTheFirstValues) {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <mutex>
 #include <set>
 #include <string>
@@ -21,10 +22,7 @@ class IoTunerTest : public MachineTest {
 protected:
     void SetUp() override {
         iotuner::tuner().resetForTests();
-        {
-            std::lock_guard lk(logMutex());
-            lines().clear();
-        }
+        clearLog();
         SetIOTunerDebug(0);
         SetIOTunerLogCallback(&collect);
     }
@@ -51,8 +49,8 @@ protected:
     void markProtected(std::uint32_t pid) { protectedPids_.insert(pid); }
 
     static std::vector<std::string> logged() {
-        std::lock_guard lk(logMutex());
-        return lines();
+        std::lock_guard lk(log().mutex);
+        return log().lines;
     }
     // The captured lines without the "[ZELKOR.IOTUNER.INVERSE] [date time] " stamp.
     static std::vector<std::string> messages() {
@@ -64,13 +62,12 @@ protected:
         return out;
     }
     static bool hasMessage(const std::string& m) {
-        for (const auto& l : messages())
-            if (l == m) return true;
-        return false;
+        const auto all = messages();
+        return std::find(all.begin(), all.end(), m) != all.end();
     }
     static void clearLog() {
-        std::lock_guard lk(logMutex());
-        lines().clear();
+        std::lock_guard lk(log().mutex);
+        log().lines.clear();
     }
 
 private:
@@ -78,17 +75,17 @@ private:
         ~(win::PROCESS_QUERY_INFORMATION | win::PROCESS_QUERY_LIMITED_INFORMATION | win::PROCESS_VM_READ |
           win::SYNCHRONIZE);
 
-    static std::mutex& logMutex() {
-        static std::mutex m;
-        return m;
-    }
-    static std::vector<std::string>& lines() {
-        static std::vector<std::string> v;
-        return v;
+    struct Log {
+        std::mutex mutex;
+        std::vector<std::string> lines;
+    };
+    static Log& log() {
+        static Log l;
+        return l;
     }
     static void ZK_CALL collect(const char* line) {
-        std::lock_guard lk(logMutex());
-        lines().emplace_back(line);
+        std::lock_guard lk(log().mutex);
+        log().lines.emplace_back(line);
     }
 
     std::set<std::uint32_t> protectedPids_;

@@ -40,48 +40,30 @@ TEST_F(SnapshotTest, NameThatDoesNotFitIn260BytesIsSkipped) {
     EXPECT_EQ(s.find(602)->name, "a");
 }
 
-TEST_F(SnapshotTest, FailuresGiveAnEmptyListAndAnErrorLine) {
-    machine.failOp(sim::Op::CreateProcessSnapshot, win::ERROR_ACCESS_DENIED, 1);
-    EXPECT_TRUE(iotuner::TakeProcessSnapshot().empty());
-    machine.failOp(sim::Op::ProcessFirst, win::ERROR_NO_MORE_FILES, 1);
-    EXPECT_TRUE(iotuner::TakeProcessSnapshot().empty());
-    EXPECT_EQ(messages(), (std::vector<std::string>{"[ERROR] [IOTuner] CreateToolhelp32Snapshot failed.",
-                                                    "[ERROR] [IOTuner] Process32FirstW failed."}));
-}
-
 ProcessSnapshot chain(std::initializer_list<std::pair<std::uint32_t, std::uint32_t>> rows) {
     ProcessSnapshot s;
     for (auto [pid, parent] : rows) s.add({pid, parent, "p"});
     return s;
 }
 
-TEST(IsDescendantOf, FollowsParentsUntilTheChainEnds) {
-    const auto s = chain({{10, 1}, {11, 10}, {12, 11}, {20, 0}, {21, 99}});
-    EXPECT_TRUE(IsDescendantOf(12, 10, s));
-    EXPECT_TRUE(IsDescendantOf(12, 1, s));   // the parent need not be in the snapshot itself
-    EXPECT_TRUE(IsDescendantOf(12, 12, s));  // a process descends from itself
-    EXPECT_TRUE(IsDescendantOf(77, 77, s));
-    EXPECT_FALSE(IsDescendantOf(10, 12, s));
-    EXPECT_FALSE(IsDescendantOf(20, 10, s));  // parent 0 ends the chain
-    EXPECT_FALSE(IsDescendantOf(21, 10, s));  // parent not in the snapshot
-    EXPECT_FALSE(IsDescendantOf(0, 0, s));
-    EXPECT_FALSE(IsDescendantOf(77, 10, s));
-}
-
-TEST(IsDescendantOf, ParentChainThatLoopsEndsInFalse) {
-    // 30 -> 31 -> 32 -> 31 ...; 40 is its own parent.
-    const auto s = chain({{30, 31}, {31, 32}, {32, 31}, {40, 40}, {50, 30}});
-    EXPECT_FALSE(IsDescendantOf(30, 99, s));
-    EXPECT_FALSE(IsDescendantOf(50, 99, s));
-    EXPECT_FALSE(IsDescendantOf(40, 41, s));
-    EXPECT_TRUE(IsDescendantOf(50, 32, s));  // an ancestor met before the loop closes
-    EXPECT_TRUE(IsDescendantOf(40, 40, s));
-}
-
-TEST(IsDescendantOf, RepeatedPidUsesItsFirstEntry) {
-    const auto s = chain({{60, 61}, {60, 62}});
-    EXPECT_TRUE(IsDescendantOf(60, 61, s));
-    EXPECT_FALSE(IsDescendantOf(60, 62, s));
+TEST(IsDescendantOf, FollowsParentsUntilTheChainEndsOrLoops) {
+    // 10 <- 11 <- 12; 20 has no parent; 21's parent is unknown; 30 -> 31 -> 32 -> 31 loops;
+    // 40 is its own parent; 60 is listed twice.
+    const auto s = chain({{10, 1}, {11, 10}, {12, 11}, {20, 0}, {21, 99}, {30, 31}, {31, 32}, {32, 31}, {40, 40},
+                          {50, 30}, {60, 61}, {60, 62}});
+    const struct {
+        std::uint32_t pid, ancestor;
+        bool expected;
+    } rows[] = {
+        {12, 10, true}, {12, 1, true},  // the ancestor need not be in the snapshot itself
+        {12, 12, true}, {77, 77, true}, {40, 40, true},  // a process descends from itself
+        {10, 12, false}, {20, 10, false}, {21, 10, false}, {0, 0, false}, {77, 10, false},
+        {30, 99, false}, {50, 99, false}, {40, 41, false},  // loops end in false
+        {50, 32, true},                                     // an ancestor met before the loop closes
+        {60, 61, true}, {60, 62, false},                    // a repeated pid uses its first entry
+    };
+    for (const auto& r : rows) EXPECT_EQ(IsDescendantOf(r.pid, r.ancestor, s), r.expected) << r.pid << " " << r.ancestor;
+    EXPECT_TRUE(IsDescendantOf(11, 1, chain({{10, 1}, {11, 10}})));  // a chain through every entry
 }
 
 }  // namespace
