@@ -61,27 +61,17 @@ TEST_F(QuarantineTest, BelowNormalIsRecordedAsTheFirstClass) {
     EXPECT_EQ(proc(500).ioPriority, 2u);
 }
 
-TEST_F(QuarantineTest, SystemPidsGameAndUnknownPidsAreRefusedFirst) {
+TEST_F(QuarantineTest, RefusalsComeBeforeAnyChange) {
+    addProtected(600, 1, "critical.exe").breakOnTermination = true;
+    addProtected(601, 1, "svchost.exe");
+    addProtected(602, kSelf, "worker.exe");  // the engine is the calling process
+    markProtected(kGame);
     expectRefused(0, -1);
     expectRefused(4, -1);
     expectRefused(kGame);
-    EXPECT_TRUE(machine.opens().empty());
-    markProtected(kGame);
-    expectRefused(777);
-    expectRefused(-5);
-}
-
-TEST_F(QuarantineTest, CriticalProcessIsRefusedUnlogged) {
-    addProtected(600, 1, "critical.exe").breakOnTermination = true;
-    expectRefused(600);
-    EXPECT_TRUE(logged().empty());
-}
-
-TEST_F(QuarantineTest, ProcessesTheTunerProtectsAreRefusedBeforeAnyChange) {
-    addProtected(601, 1, "svchost.exe");
-    addProtected(602, kSelf, "worker.exe");  // the engine is the calling process
-    expectRefused(601);
-    expectRefused(602);
+    EXPECT_TRUE(machine.opens().empty());  // refused before anything is opened
+    for (std::int32_t pid : {777, -5, 600, 601, 602}) expectRefused(pid);
+    // Only the tuner's own rules log their refusal.
     EXPECT_EQ(messages(), (Lines{"[INFO] [IO] pid=601 SKIPPED (system critical: svchost)",
                                  "[INFO] [IO] pid=602 SKIPPED (child of Zelkor)"}));
 }

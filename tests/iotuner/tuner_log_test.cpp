@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <numeric>
+
 #include "iotuner/tuner_log.h"
 #include "iotuner_fixture.h"
 
@@ -18,21 +20,14 @@ TEST_F(TunerLogTest, ExactLineToEverySinkWithLevelTags) {
     TunerLog(2, "two");
     TunerLog(3, "three");
     TunerLog(7, "seven");
-    const std::vector<std::string> expected = {
-        "[ZELKOR.IOTUNER.INVERSE] [2026-12-06 13:02:03] [INFO] one",
-        "[ZELKOR.IOTUNER.INVERSE] [2026-12-06 13:02:03] [WARNING] two",
-        "[ZELKOR.IOTUNER.INVERSE] [2026-12-06 13:02:03] [ERROR] three",
-        "[ZELKOR.IOTUNER.INVERSE] [2026-12-06 13:02:03] [INFO] seven",
-    };
+    const std::string stamp = "[ZELKOR.IOTUNER.INVERSE] [2026-12-06 13:02:03] ";
+    const std::vector<std::string> expected = {stamp + "[INFO] one", stamp + "[WARNING] two", stamp + "[ERROR] three",
+                                               stamp + "[INFO] seven"};
     EXPECT_EQ(logged(), expected);
-    std::string err;
     std::vector<std::string> debug;
-    for (const auto& l : expected) {
-        err += l + "\n";
-        debug.push_back(l + "\n");
-    }
-    EXPECT_EQ(machine.stdErr(), err);
+    for (const auto& l : expected) debug.push_back(l + "\n");
     EXPECT_EQ(machine.debugOutput(), debug);
+    EXPECT_EQ(machine.stdErr(), std::accumulate(debug.begin(), debug.end(), std::string()));
 }
 
 TEST_F(TunerLogTest, DebugLinesOnlyWhenEnabledAndNoCallbackStillWritesTheOtherSinks) {
