@@ -29,7 +29,6 @@ protected:
         // The privilege lines of the single-process export come once; get them over with.
         Zelkor_IOTuner_LowerSinglePid(0, 0, 0, 0, 0);
         clearLog();
-        machine.clearChanges();
     }
     int lower(std::uint32_t pid) {
         clearLog();
@@ -41,14 +40,14 @@ protected:
 };
 
 // One process lowered through the single-process export from a given state or with a
-// given fault: the result, both steps' lines, the values after and the values recorded.
+// given fault: the result, both steps' lines and the values recorded. A step changes its
+// value exactly when it logs SUCCESS.
 struct LowerCase {
     const char* what;
     std::uint32_t io, cls;  // before
     std::function<void(sim::SimMachine&, sim::SimProcess&)> fault;
     int result;
-    Lines lines;            // without "[INFO] [IO] pid=500" / "[INFO] [CPU] pid=500"
-    std::uint32_t ioAfter, clsAfter;
+    std::string ioLine, cpuLine;  // after "[INFO] [IO] pid=500" / "[INFO] [CPU] pid=500"
     Record ioRecord, cpuRecord;
     Lines resolution = {};  // the lines of the first routine look-up
 };
@@ -61,42 +60,39 @@ const std::string kIoAt1 = " SKIPPED (desired>=original, original=1)", kIdleAlre
 auto fail(sim::Op op, std::int64_t code) {
     return [=](sim::SimMachine& m, sim::SimProcess&) { m.failOp(op, static_cast<std::uint32_t>(code), 1); };
 }
+template <class... R>
+auto hide(R... routines) {
+    return [=](sim::SimMachine& m, sim::SimProcess&) { (m.hideRoutine(routines), ...); };
+}
+using platform::Routine;
 
 const LowerCase kLowerCases[] = {
-    {"IoThenCpu", 2, win::HIGH_PRIORITY_CLASS, {}, 1, {kIoOk, kCpuOk}, 1, kIdle, 2, win::HIGH_PRIORITY_CLASS},
-    {"IoAlreadyLowStillGetsIdle", 1, kNormal, {}, 1, {kIoAt1, kCpuOk}, 1, kIdle, 1, kNormal},
-    {"IoVeryLowIsRecordedAsIs", 0, kNormal, {}, 1, {" SKIPPED (desired>=original, original=0)", kCpuOk}, 0, kIdle,
-     0, kNormal},
-    {"AlreadyIdleCountsThroughIo", 2, kIdle, {}, 1, {kIoOk, kIdleAlready}, 1, kIdle, 2, kIdle},
-    {"IdleAndLowIsNotLowered", 1, kIdle, {}, 0, {kIoAt1, kIdleAlready}, 1, kIdle, 1, kIdle},
+    {"IoThenCpu", 2, win::HIGH_PRIORITY_CLASS, {}, 1, kIoOk, kCpuOk, 2, win::HIGH_PRIORITY_CLASS},
+    {"IoAlreadyLowStillGetsIdle", 1, kNormal, {}, 1, kIoAt1, kCpuOk, 1, kNormal},
+    {"AlreadyIdleCountsThroughIo", 2, kIdle, {}, 1, kIoOk, kIdleAlready, 2, kIdle},
+    {"IdleAndLowIsNotLowered", 1, kIdle, {}, 0, kIoAt1, kIdleAlready, 1, kIdle},
     {"Wow64KeepsItsIoPriority", 2, kNormal, [](auto&, auto& p) { p.wow64 = true; }, 1,
-     {" SKIPPED (WOW64 process, 64-bit tuner)", kCpuOk}, 2, kIdle, {}, kNormal},
+     " SKIPPED (WOW64 process, 64-bit tuner)", kCpuOk, {}, kNormal},
     {"Wow64TestFailingCountsAsNative", 2, kNormal,
      [](auto& m, auto& p) { p.wow64 = true; m.failOp(sim::Op::IsWow64Process, win::ERROR_ACCESS_DENIED, 1); }, 1,
-     {kIoOk, kCpuOk}, 1, kIdle, 2, kNormal},
+     kIoOk, kCpuOk, 2, kNormal},
     {"OpenDenied", 2, kNormal, [](auto&, auto& p) { p.deniedAccess = win::PROCESS_SET_INFORMATION; }, 0,
-     {" ACCESS_DENIED (OpenProcess)", " SKIPPED (OpenProcess error=5)"}, 2, kNormal, {}, {}},
+     " ACCESS_DENIED (OpenProcess)", " SKIPPED (OpenProcess error=5)", {}, {}},
     {"OpenFailing", 2, kNormal, fail(sim::Op::OpenProcess, win::ERROR_INVALID_PARAMETER), 0,
-     {" SKIPPED (OpenProcess error=87)", " SKIPPED (OpenProcess error=87)"}, 2, kNormal, {}, {}},
+     " SKIPPED (OpenProcess error=87)", " SKIPPED (OpenProcess error=87)", {}, {}},
     {"NtSetFailing", 2, kNormal, fail(sim::Op::NtSetInformationProcess, win::STATUS_NOT_IMPLEMENTED), 1,
-     {" SKIPPED (NtSet status=-1073741822)", kCpuOk}, 2, kIdle, 2, kNormal},
+     " SKIPPED (NtSet status=-1073741822)", kCpuOk, 2, kNormal},
     {"UnreadableIoIsSetAndRecordedAsNormal", 0, kNormal,
-     fail(sim::Op::NtQueryInformationProcess, win::STATUS_INVALID_INFO_CLASS), 1, {kIoOk, kCpuOk}, 1, kIdle, 2,
-     kNormal},
-    {"NoQueryRoutineSetsTheLevelUnread", 1, kNormal,
-     [](auto& m, auto&) { m.hideRoutine(platform::Routine::NtQueryInformationProcess); }, 1, {kIoOk, kCpuOk}, 1,
-     kIdle, 2, kNormal, {kNoQuery}},
-    {"NoRoutines", 2, kNormal,
-     [](auto& m, auto&) {
-         m.hideRoutine(platform::Routine::NtQueryInformationProcess);
-         m.hideRoutine(platform::Routine::NtSetInformationProcess);
-     },
-     1, {" SKIPPED (NtSetInformationProcess unavailable)", kCpuOk}, 2, kIdle, {}, kNormal,
+     fail(sim::Op::NtQueryInformationProcess, win::STATUS_INVALID_INFO_CLASS), 1, kIoOk, kCpuOk, 2, kNormal},
+    {"NoQueryRoutineSetsTheLevelUnread", 1, kNormal, hide(Routine::NtQueryInformationProcess), 1, kIoOk, kCpuOk, 2,
+     kNormal, {kNoQuery}},
+    {"NoRoutines", 2, kNormal, hide(Routine::NtQueryInformationProcess, Routine::NtSetInformationProcess), 1,
+     " SKIPPED (NtSetInformationProcess unavailable)", kCpuOk, {}, kNormal,
      {"[ERROR] [IOTuner] NtSetInformationProcess not available.", kNoQuery}},
-    {"GetPriorityClassFailing", 1, kNormal, fail(sim::Op::GetPriorityClass, win::ERROR_ACCESS_DENIED), 0,
-     {kIoAt1, " SKIPPED (GetPriorityClass failed)"}, 1, kNormal, 1, {}},
-    {"SetPriorityClassFailing", 1, kNormal, fail(sim::Op::SetPriorityClass, win::ERROR_ACCESS_DENIED), 0,
-     {kIoAt1, " SKIPPED (SetPriorityClass failed, err=5)"}, 1, kNormal, 1, kNormal},
+    {"GetPriorityClassFailing", 1, kNormal, fail(sim::Op::GetPriorityClass, win::ERROR_ACCESS_DENIED), 0, kIoAt1,
+     " SKIPPED (GetPriorityClass failed)", 1, {}},
+    {"SetPriorityClassFailing", 1, kNormal, fail(sim::Op::SetPriorityClass, win::ERROR_ACCESS_DENIED), 0, kIoAt1,
+     " SKIPPED (SetPriorityClass failed, err=5)", 1, kNormal},
 };
 
 class LowerOneTest : public InverseIoTest, public ::testing::WithParamInterface<LowerCase> {};
@@ -109,11 +105,11 @@ TEST_P(LowerOneTest, ResultLinesValuesAndRecords) {
     if (c.fault) c.fault(machine, p);
     EXPECT_EQ(lower(500), c.result);
     Lines lines = c.resolution;
-    lines.push_back("[INFO] [IO] pid=500" + c.lines[0]);
-    lines.push_back("[INFO] [CPU] pid=500" + c.lines[1]);
+    lines.push_back("[INFO] [IO] pid=500" + c.ioLine);
+    lines.push_back("[INFO] [CPU] pid=500" + c.cpuLine);
     EXPECT_EQ(messages(), lines);
-    EXPECT_EQ(proc(500).ioPriority, c.ioAfter);
-    EXPECT_EQ(proc(500).priorityClass, c.clsAfter);
+    EXPECT_EQ(proc(500).ioPriority, c.ioLine == kIoOk ? 1u : c.io);
+    EXPECT_EQ(proc(500).priorityClass, c.cpuLine == kCpuOk ? kIdle : c.cls);
     EXPECT_EQ(ioRecord(500), c.ioRecord);
     EXPECT_EQ(cpuRecord(500), c.cpuRecord);
     for (const auto& o : machine.opens()) EXPECT_EQ(o.access, kTunerAccess);
