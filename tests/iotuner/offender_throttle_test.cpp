@@ -147,28 +147,21 @@ TEST_F(ThrottleTest, ImageSubstringsThatMatchAndTheRightsEachOperationNeeds) {
 TEST_F(ThrottleTest, EachActionStandsAloneAndOneThatTakesIsEnough) {
     const std::string prio = "SetPriorityClass(IDLE_PRIORITY_CLASS) failed: 5";
     const std::string io = "NtSetInformationProcess(IO VeryLow) failed: 0xC0000022";
-    const std::string trim = "EmptyWorkingSet failed: 5", allFailed = "ThrottleOffenderByHandle: ALL actions failed";
-    const struct {
-        bool restore, trim;
-        std::vector<Op> failing;
-        bool result;
-        Lines lines;
-    } rows[] = {
-        {false, true, {Op::NtSetInformationProcess, Op::EmptyWorkingSet}, true, {io, trim}},
-        {false, true, {Op::SetPriorityClass, Op::NtSetInformationProcess}, true, {prio, io}},  // the trim alone
-        {false, false, {Op::SetPriorityClass, Op::NtSetInformationProcess}, false, {prio, io, allFailed}},
-        {true, false, {Op::SetPriorityClass, Op::NtSetInformationProcess}, false,
-         {"SetPriorityClass(NORMAL_PRIORITY_CLASS) failed: 5", "NtSetInformationProcess(IO Normal) failed: 0xC0000022",
-          "RestoreOffenderByHandle: ALL actions failed"}},
-    };
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.lines.back());
-        machine.clearFaults();
-        for (Op op : r.failing) machine.failOp(op, op == Op::NtSetInformationProcess ? 0xC0000022u : 5u);
-        EXPECT_EQ(r.restore ? restore() : throttle(kPid, nullptr, r.trim), r.result);
-        EXPECT_EQ(lastError, 0u);  // action failures never reach lastError
-        EXPECT_EQ(narrow(), r.lines);
-    }
+    machine.failOp(Op::NtSetInformationProcess, 0xC0000022u, 1);
+    machine.failOp(Op::EmptyWorkingSet, 5, 1);
+    EXPECT_TRUE(throttle());
+    EXPECT_EQ(narrow(), (Lines{io, "EmptyWorkingSet failed: 5"}));
+    machine.failOp(Op::SetPriorityClass, 5);
+    machine.failOp(Op::NtSetInformationProcess, 0xC0000022u);
+    EXPECT_TRUE(throttle());  // the trim alone
+    EXPECT_EQ(narrow(), (Lines{prio, io}));
+    EXPECT_FALSE(throttle(kPid, nullptr, false));
+    EXPECT_EQ(lastError, 0u);  // action failures never reach lastError
+    EXPECT_EQ(narrow(), (Lines{prio, io, "ThrottleOffenderByHandle: ALL actions failed"}));
+    EXPECT_FALSE(restore());
+    EXPECT_EQ(narrow(), (Lines{"SetPriorityClass(NORMAL_PRIORITY_CLASS) failed: 5",
+                               "NtSetInformationProcess(IO Normal) failed: 0xC0000022",
+                               "RestoreOffenderByHandle: ALL actions failed"}));
     EXPECT_FALSE(ThrottleOffenderByPid(kPid, 0, 0, nullptr, nullptr, nullptr));  // no log, no lastError: same result
 }
 
