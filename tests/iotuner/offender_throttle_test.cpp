@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <utility>
@@ -23,18 +22,11 @@ using Lines = std::vector<std::string>;
 
 constexpr std::uint32_t kPid = 700;
 
-std::mutex g_mutex;
 Lines g_narrow;
 std::vector<std::u16string> g_wide;
 
-void ZK_CALL narrowLog(const char* text) {
-    std::lock_guard lk(g_mutex);
-    g_narrow.emplace_back(text);
-}
-void ZK_CALL wideLog(const zk_wchar* text) {
-    std::lock_guard lk(g_mutex);
-    g_wide.emplace_back(reinterpret_cast<const char16_t*>(text));
-}
+void ZK_CALL narrowLog(const char* text) { g_narrow.emplace_back(text); }
+void ZK_CALL wideLog(const zk_wchar* text) { g_wide.emplace_back(reinterpret_cast<const char16_t*>(text)); }
 
 const zk_wchar* W(const char16_t* s) { return reinterpret_cast<const zk_wchar*>(s); }
 

@@ -1,7 +1,7 @@
-// Lowering one process and the bulk pass (the exact lines of each step, the first-seen
-// records, the privilege set-up, the rate limit and the platform's failure paths), and the
-// restore (the recorded values back, and every recorded pid leaving the records whatever
-// became of it).
+// The tuner's priority exports: lowering one process and the bulk pass (the exact lines of
+// each step, the first-seen records, the privilege set-up, the rate limit and the
+// platform's failure paths), the restore (the recorded values back, and every recorded pid
+// leaving the records whatever became of it), and the hard quarantine.
 
 #include <gtest/gtest.h>
 
@@ -145,25 +145,21 @@ TEST_F(InverseIoTest, PrivilegeSetUpOncePerExport) {
 
 TEST_F(InverseIoTest, PrivilegeFailuresAreWarnings) {
     const std::string notEnabled = "[WARNING] [IOTuner] SeDebugPrivilege could not be enabled.";
-    const std::string& done = kPrivilegesDone;
-    auto setUpWith = [&](auto breakIt) {
+    const std::string pid0 = "[INFO] [IO] pid=0 SKIPPED (system pid)";
+    using Step = std::pair<sim::Op, const char*>;
+    for (auto [op, line] : {Step{sim::Op::OpenProcessToken, "[WARNING] [IOTuner] OpenProcessToken FAILED."},
+                            Step{sim::Op::LookupPrivilegeValue, "[WARNING] [IOTuner] LookupPrivilegeValue FAILED."},
+                            Step{sim::Op::AdjustTokenPrivilege, "[WARNING] [IOTuner] AdjustTokenPrivileges FAILED."}}) {
         iotuner::tuner().resetForTests();
-        machine.clearFaults();
-        breakIt();
-        clearLog();
-        Zelkor_IOTuner_LowerSinglePid(0, 0, 0, 0, 0);
-        auto m = messages();
-        m.pop_back();  // the refusal of pid 0
-        return m;
-    };
-    EXPECT_EQ(setUpWith([&] { machine.failOp(sim::Op::OpenProcessToken, win::ERROR_ACCESS_DENIED); }),
-              (Lines{"[WARNING] [IOTuner] OpenProcessToken FAILED.", notEnabled, done}));
-    EXPECT_EQ(setUpWith([&] { machine.failOp(sim::Op::LookupPrivilegeValue, win::ERROR_NO_SUCH_PRIVILEGE); }),
-              (Lines{"[WARNING] [IOTuner] LookupPrivilegeValue FAILED.", notEnabled, done}));
-    EXPECT_EQ(setUpWith([&] { machine.failOp(sim::Op::AdjustTokenPrivilege, win::ERROR_ACCESS_DENIED); }),
-              (Lines{"[WARNING] [IOTuner] AdjustTokenPrivileges FAILED.", notEnabled, done}));
+        machine.failOp(op, win::ERROR_ACCESS_DENIED, 1);
+        lower(0);
+        EXPECT_EQ(messages(), (Lines{line, notEnabled, kPrivilegesDone, pid0}));
+    }
     // A token without the privilege still makes AdjustTokenPrivileges return nonzero.
-    EXPECT_EQ(setUpWith([&] { machine.notAllAssigned("SeDebugPrivilege"); }), Lines{done});
+    iotuner::tuner().resetForTests();
+    machine.notAllAssigned("SeDebugPrivilege");
+    lower(0);
+    EXPECT_EQ(messages(), (Lines{kPrivilegesDone, pid0}));
 }
 
 class BulkPassTest : public InverseIoTest {
@@ -282,10 +278,8 @@ TEST_F(RestoreTest, ReturnsTheStateBeforeTheFirstLowering) {
     p.priorityClass = win::HIGH_PRIORITY_CLASS;
     p.ioPriority = 3;
     lower(500);
-    machine.withProcess(500, [](sim::SimProcess& q) {
-        q.priorityClass = win::NORMAL_PRIORITY_CLASS;
-        q.ioPriority = 2;
-    });
+    p.priorityClass = win::NORMAL_PRIORITY_CLASS;
+    p.ioPriority = 2;
     lower(500);
     restore();
     EXPECT_EQ(messages(), (Lines{kCalled, kCpuStart, "[INFO] [IOTuner] Restored CPU priority for pid=500 -> 128",
@@ -323,7 +317,6 @@ TEST_F(RestoreTest, FailuresAndWow64AreLoggedAndThePidsStillRemoved) {
     EXPECT_EQ(messages().size(), 8u);
     restore();  // nothing left to retry
     EXPECT_EQ(messages().size(), 5u);
-    EXPECT_EQ(proc(501).ioPriority, 2u);
 }
 
 TEST_F(RestoreTest, WithoutTheSetRoutineTheIoRecordsStay) {
@@ -347,6 +340,77 @@ TEST_F(RestoreTest, PidRecordedDuringThePassStaysForTheNextRestore) {
     machine.setHook(sim::Op::SetPriorityClass, nullptr);
     EXPECT_FALSE(records().OriginalCpuPriority.find(500));
     EXPECT_EQ(records().OriginalCpuPriority.find(501), 0x20u);
+}
+
+
+// The hard quarantine: its refusals before anything is changed, the measures it takes,
+// and what the tuner records (below normal) for a later restore.
+class QuarantineTest : public InverseIoTest {
+protected:
+    void SetUp() override {
+        InverseIoTest::SetUp();
+        reset_memory_stats();
+        machine.addProcess(500, 1, "hog.exe");
+    }
+    // What was changed in processes and the system, privilege set-ups aside.
+    Lines changes() {
+        Lines out;
+        for (auto& c : machine.changes())
+            if (c.rfind("AdjustTokenPrivileges", 0) != 0) out.push_back(c);
+        return out;
+    }
+    // A refused quarantine changes nothing and cleans no memory.
+    void expectRefused(std::int32_t pid, int result = 0) {
+        EXPECT_EQ(Zelkor_HardQuarantine_Offender(pid, kGame), result) << pid;
+        EXPECT_TRUE(changes().empty()) << pid;
+        EXPECT_EQ(get_memory_stats().calls, 0u) << pid;
+    }
+};
+
+TEST_F(QuarantineTest, ConfinesLowersAndCleansOnce) {
+    EXPECT_EQ(Zelkor_HardQuarantine_Offender(500, kGame), 1);
+    // Below normal on the first processor, the tuner's lowering over it, one purge (load 95).
+    EXPECT_EQ(changes(), (Lines{"SetPriorityClass 500 0x4000", "SetProcessAffinityMask 500 0x1",
+                                "NtSetInformationProcess 500 33 1", "SetPriorityClass 500 0x40",
+                                "NtSetSystemInformation 80 4"}));
+    // The call blocks for the cleaning: two steady measurements (80 ms each) and 75 ms after the purge.
+    EXPECT_EQ(machine.nowNs(), 235'000'000u);
+}
+
+TEST_F(QuarantineTest, BelowNormalIsRecordedAsTheFirstClass) {
+    proc(500).priorityClass = win::HIGH_PRIORITY_CLASS;
+    ASSERT_EQ(Zelkor_HardQuarantine_Offender(500, kGame), 1);
+    Zelkor_IOTuner_Restore();
+    EXPECT_EQ(proc(500).priorityClass, win::BELOW_NORMAL_PRIORITY_CLASS);
+    EXPECT_EQ(proc(500).ioPriority, 2u);
+}
+
+TEST_F(QuarantineTest, RefusalsComeBeforeAnyChange) {
+    addProtected(600, 1, "critical.exe").breakOnTermination = true;
+    addProtected(601, 1, "svchost.exe");
+    addProtected(602, kSelf, "worker.exe");  // the engine is the calling process
+    markProtected(kGame);
+    expectRefused(0, -1);
+    expectRefused(4, -1);
+    expectRefused(kGame);
+    EXPECT_TRUE(machine.opens().empty());  // refused before anything is opened
+    for (std::int32_t pid : {777, -5, 600, 601, 602}) expectRefused(pid);
+    // Only the tuner's own rules log their refusal.
+    EXPECT_EQ(messages(), (Lines{"[INFO] [IO] pid=601 SKIPPED (system critical: svchost)",
+                                 "[INFO] [IO] pid=602 SKIPPED (child of Zelkor)"}));
+}
+
+TEST_F(QuarantineTest, UnreadableCriticalFlagLetsTheQuarantineGoOn) {
+    machine.failOp(sim::Op::NtQueryInformationProcess, static_cast<std::uint32_t>(win::STATUS_INVALID_INFO_CLASS), 1);
+    EXPECT_EQ(Zelkor_HardQuarantine_Offender(500, kGame), 1);
+    EXPECT_EQ(proc(500).affinity, 1u);
+}
+
+TEST_F(QuarantineTest, ProcessThatCannotBeChangedStillGetsTheLaterSteps) {
+    proc(500).deniedAccess = win::PROCESS_SET_INFORMATION;
+    EXPECT_EQ(Zelkor_HardQuarantine_Offender(500, kGame), 1);
+    EXPECT_TRUE(hasMessage("[INFO] [IO] pid=500 ACCESS_DENIED (OpenProcess)"));
+    EXPECT_EQ(changes(), Lines{"NtSetSystemInformation 80 4"});
 }
 
 }  // namespace
