@@ -182,7 +182,6 @@ TEST_F(ThrottleTest, DebugPrivilegeOnceAndNeverBlocking) {
 
     // A caller without the right to debug programs: adjusting "succeeds" with 1300.
     zk::iotuner::offenderThrottle().resetForTests();
-    machine.clearFaults();
     machine.notAllAssigned("SeDebugPrivilege");
     EXPECT_EQ(Zelkor_Throttle_Initialize(), 1);
     EXPECT_FALSE(zk::iotuner::offenderThrottle().debugPrivilege());

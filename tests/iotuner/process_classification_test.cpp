@@ -22,9 +22,9 @@ using namespace std::string_view_literals;
 using namespace zk;
 using namespace zk::iotuner;
 
-class TunerLogTest : public test::IoTunerTest {};
+class ClassificationTest : public test::IoTunerTest {};
 
-TEST_F(TunerLogTest, ExactLineToEverySinkWithLevelTags) {
+TEST_F(ClassificationTest, ExactLineToEverySinkWithLevelTags) {
     machine.advanceMs((3600 + 2 * 60 + 3) * 1000 + 999);  // 13:02:03.999 on the machine's first day
     TunerLog(1, "one");
     TunerLog(2, "two");
@@ -46,7 +46,7 @@ void ZK_CALL reenter(const char*) {
     TunerLog(1, "from inside the callback");  // must neither deadlock nor recurse
 }
 
-TEST_F(TunerLogTest, DebugLinesOnlyWhenEnabledAndEverySinkWithoutTheCallback) {
+TEST_F(ClassificationTest, DebugLinesOnlyWhenEnabledAndEverySinkWithoutTheCallback) {
     TunerLog(0, "hidden");
     SetIOTunerDebug(1);
     TunerLog(0, "shown");
@@ -84,14 +84,11 @@ TEST(NormalizeProcessName, Table) {
     for (const auto& r : rows) EXPECT_EQ(NormalizeProcessName(r.in), r.out) << r.in;
 }
 
-TEST(AntiCheatName, TokensAnywhereButNoLookAlikes) {
+TEST(NameSets, RepresentativeMembersAndNonMembersAndAntiCheatTokensAnywhere) {
     for (const char* n : {"easyanticheat_launcher", "xbattleyex", "vgktray", "vanguard",
                           "eosoverlayrenderer-win64-shipping", "beclient_x64"})
         EXPECT_TRUE(IsAntiCheatName(n)) << n;
     for (const char* n : {"vgc", "battle", "eos", "easyanti", ""}) EXPECT_FALSE(IsAntiCheatName(n)) << n;
-}
-
-TEST(NameSets, RepresentativeMembersAndNonMembers) {
     // More members and non-members meet the protection order below.
     using Row = std::tuple<const NameSet*, const char*, const char*>;
     for (auto [set, in, out] : {Row{&TunerSystemCritical(), "csrss", "svchost.exe"},
@@ -110,9 +107,7 @@ TEST(NameSets, RepresentativeMembersAndNonMembers) {
         for (const auto& n : *s) EXPECT_EQ(NormalizeProcessName(n + ".exe"), n);
 }
 
-class SnapshotTest : public test::IoTunerTest {};
-
-TEST_F(SnapshotTest, NormalisedNamesInPlatformOrderWithoutNamesOver260Bytes) {
+TEST_F(ClassificationTest, NormalisedNamesInPlatformOrderWithoutNamesOver260Bytes) {
     machine.addProcess(500, 1000, "C:\\Games\\Foo Bar_EAC.exe");
     machine.addProcess(501, 500, u"Caf\u00e9.exe");
     machine.addProcess(502, 0, std::u16string(u"x") + char16_t(0xD800) + u".exe");  // lone surrogate
@@ -151,13 +146,8 @@ TEST(IsDescendantOf, FollowsParentsUntilTheChainEndsOrLoops) {
     EXPECT_TRUE(IsDescendantOf(11, 1, chain({{10, 1}, {11, 10}})));  // a chain through every entry
 }
 
-struct Row {
-    std::uint32_t pid;
-    bool aggressive;
-    bool streaming;
-    std::string reason;  // empty: lowered
-    std::uint32_t engine = 200;
-};
+// One process through the protection order; an empty reason: lowered.
+struct Row { std::uint32_t pid; bool aggressive, streaming; std::string reason; std::uint32_t engine = 200; };
 
 class ProtectionOrderTest : public test::IoTunerTest {
 protected:

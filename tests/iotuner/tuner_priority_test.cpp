@@ -174,9 +174,6 @@ protected:
         machine.addProcess(304, 1, "chrome.exe");
         addProtected(305, kSelf, "worker.exe");  // the engine's child
         machine.addProcess(306, 1, "BEClient_x64.exe");
-        auto& settled = machine.addProcess(308, 1, "settled.exe");  // nothing left to lower
-        settled.priorityClass = win::IDLE_PRIORITY_CLASS;
-        settled.ioPriority = 1;
         addProtected(4, 0, "System");
         markProtected(kSelf);  // the engine itself
     }
