@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <mutex>
 #include <set>
 #include <string>
@@ -22,7 +21,10 @@ class IoTunerTest : public MachineTest {
 protected:
     void SetUp() override {
         iotuner::tuner().resetForTests();
-        clearLog();
+        {
+            std::lock_guard lk(logMutex());
+            lines().clear();
+        }
         SetIOTunerDebug(0);
         SetIOTunerLogCallback(&collect);
     }
@@ -49,8 +51,8 @@ protected:
     void markProtected(std::uint32_t pid) { protectedPids_.insert(pid); }
 
     static std::vector<std::string> logged() {
-        std::lock_guard lk(log().mutex);
-        return log().lines;
+        std::lock_guard lk(logMutex());
+        return lines();
     }
     // The captured lines without the "[ZELKOR.IOTUNER.INVERSE] [date time] " stamp.
     static std::vector<std::string> messages() {
@@ -62,12 +64,13 @@ protected:
         return out;
     }
     static bool hasMessage(const std::string& m) {
-        const auto all = messages();
-        return std::find(all.begin(), all.end(), m) != all.end();
+        for (const auto& l : messages())
+            if (l == m) return true;
+        return false;
     }
     static void clearLog() {
-        std::lock_guard lk(log().mutex);
-        log().lines.clear();
+        std::lock_guard lk(logMutex());
+        lines().clear();
     }
 
 private:
@@ -75,17 +78,17 @@ private:
         ~(win::PROCESS_QUERY_INFORMATION | win::PROCESS_QUERY_LIMITED_INFORMATION | win::PROCESS_VM_READ |
           win::SYNCHRONIZE);
 
-    struct Log {
-        std::mutex mutex;
-        std::vector<std::string> lines;
-    };
-    static Log& log() {
-        static Log l;
-        return l;
+    static std::mutex& logMutex() {
+        static std::mutex m;
+        return m;
+    }
+    static std::vector<std::string>& lines() {
+        static std::vector<std::string> v;
+        return v;
     }
     static void ZK_CALL collect(const char* line) {
-        std::lock_guard lk(log().mutex);
-        log().lines.emplace_back(line);
+        std::lock_guard lk(logMutex());
+        lines().emplace_back(line);
     }
 
     std::set<std::uint32_t> protectedPids_;

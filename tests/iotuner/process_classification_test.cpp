@@ -1,7 +1,6 @@
-// Process classification for the I/O tuner: its log channel, the normalised names and
-// fixed name sets, the process snapshot with the parent-chain test, and the protection
-// order through the single-process export (every rule with its logged reason, a refused
-// process never opened to change it, and the order of the rules).
+// Process classification for the I/O tuner: its log channel, the normalised names and name
+// sets, the process snapshot with the parent-chain test, and the protection order through
+// the single-process export (every rule with its logged reason, refused processes unopened).
 
 #include <gtest/gtest.h>
 

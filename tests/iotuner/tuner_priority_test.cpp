@@ -18,8 +18,7 @@ using namespace zk;
 using Lines = std::vector<std::string>;
 using Record = std::optional<std::uint32_t>;
 
-constexpr std::uint32_t kGame = 100;
-constexpr std::uint32_t kSelf = 1000;  // the machine's current process
+constexpr std::uint32_t kGame = 100, kSelf = 1000;  // kSelf: the machine's current process
 constexpr std::uint32_t kTunerAccess = 0x1200;
 const std::string kPrivilegesDone = "[INFO] [IOTuner] Privileges initialised (SeDebugPrivilege requested).";
 
