@@ -2,9 +2,11 @@
 // A simulated machine with scripted memory readings and the memory module back at its
 // state at load, plus a timeline of when memory was read and the standby list purged.
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "memory/memory_relief.h"
@@ -14,6 +16,8 @@
 namespace zk::test {
 
 inline constexpr std::uint64_t kMiB = 1ull << 20;
+inline const std::string kPrivilegeOn = "AdjustTokenPrivileges SeProfileSingleProcessPrivilege on";
+inline const std::string kPurge = "NtSetSystemInformation 80 4";
 
 class MemoryTest : public MachineTest {
 protected:
@@ -37,18 +41,16 @@ protected:
     void scriptBeforeAfter(std::uint64_t before, std::uint64_t after) {
         scriptMb({before, before, before, before, before, after});
     }
-    static sim::MemoryStatus reading(std::uint64_t availBytes) {
-        sim::MemoryStatus s;
-        s.memoryLoad = 80;
-        s.totalPhys = 16ull << 30;
-        s.availPhys = availBytes;
-        return s;
-    }
+    static sim::MemoryStatus reading(std::uint64_t availBytes) { return {80, 16ull << 30, availBytes}; }
 
     // Simulated milliseconds at each memory reading and each purge attempt.
     std::vector<std::uint64_t> readingsAt() { return copy(readingsAt_); }
     std::vector<std::uint64_t> purgesAt() { return copy(purgesAt_); }
-    std::uint64_t purgeCalls() { return machine.callCount(sim::Op::NtSetSystemInformation); }
+    // How many times the machine recorded this change.
+    std::size_t changed(const std::string& change) {
+        const auto all = machine.changes();
+        return static_cast<std::size_t>(std::count(all.begin(), all.end(), change));
+    }
 
     static bool isZero(const MemoryStats& s) {
         static const MemoryStats zero{};
