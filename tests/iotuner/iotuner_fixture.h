@@ -20,7 +20,6 @@ namespace zk::test {
 class IoTunerTest : public MachineTest {
 protected:
     void SetUp() override {
-        iotuner::tuner().resetForTests();
         {
             std::lock_guard lk(logMutex());
             lines().clear();

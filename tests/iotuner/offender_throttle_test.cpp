@@ -33,16 +33,11 @@ const zk_wchar* W(const char16_t* s) { return reinterpret_cast<const zk_wchar*>(
 class ThrottleTest : public zk::test::MachineTest {
 protected:
     void SetUp() override {
-        zk::iotuner::offenderThrottle().resetForTests();
         g_narrow.clear();
         g_wide.clear();
         target = &machine.addProcess(kPid, 4, "hog.exe");
         target->imagePath = u"C:\\Games\\Tools\\hog.exe";
         target->memory.workingSetSize = 1 << 30;
-    }
-    void TearDown() override {
-        zk::iotuner::offenderThrottle().resetForTests();
-        MachineTest::TearDown();
     }
     bool throttle(std::uint32_t pid = kPid, const char16_t* image = nullptr, bool trim = true, bool debug = false) {
         lastError = 0xDEAD;

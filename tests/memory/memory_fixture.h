@@ -22,13 +22,8 @@ inline const std::string kPurge = "NtSetSystemInformation 80 4";
 class MemoryTest : public MachineTest {
 protected:
     void SetUp() override {
-        memory::memoryRelief().resetForTests();
         machine.setHook(sim::Op::GlobalMemoryStatus, [this] { mark(readingsAt_); });
         machine.setHook(sim::Op::NtSetSystemInformation, [this] { mark(purgesAt_); });
-    }
-    void TearDown() override {
-        memory::memoryRelief().resetForTests();
-        MachineTest::TearDown();
     }
 
     // Available-memory readings in MiB, in order; the last one repeats.
