@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "iotuner/io_tuner.h"
+#include "iotuner/tuner/io_tuner.h"
 #include "platform/sim/sim_machine.h"
 #include "zelkor.h"
 

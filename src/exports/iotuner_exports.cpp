@@ -1,9 +1,9 @@
 // The I/O tuner's exports.
 
-#include "iotuner/hard_quarantine.h"
-#include "iotuner/inverse_priority.h"
-#include "iotuner/io_tuner.h"
-#include "iotuner/priority_restore.h"
+#include "iotuner/quarantine/hard_quarantine.h"
+#include "iotuner/tuner/inverse_priority.h"
+#include "iotuner/tuner/io_tuner.h"
+#include "iotuner/tuner/priority_restore.h"
 #include "zelkor.h"
 
 namespace it = zk::iotuner;

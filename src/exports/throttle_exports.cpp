@@ -1,7 +1,7 @@
 // The offender throttle's exports.
 
-#include "iotuner/offender_throttle.h"
-#include "iotuner/offender_throttle_log.h"
+#include "iotuner/throttle/offender_throttle.h"
+#include "iotuner/throttle/offender_throttle_log.h"
 #include "zelkor.h"
 
 using zk::iotuner::OffenderRequest;

@@ -14,7 +14,7 @@
 #include <string>
 #include <string_view>
 
-#include "iotuner/process_names.h"
+#include "iotuner/tuner/process_names.h"
 
 namespace {
 

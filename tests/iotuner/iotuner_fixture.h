@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "iotuner/io_tuner.h"
-#include "iotuner/process_names.h"
+#include "iotuner/tuner/io_tuner.h"
+#include "iotuner/tuner/process_names.h"
 #include "support/machine_fixture.h"
 #include "zelkor.h"
 

@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "iotuner/offender_throttle.h"
-#include "iotuner/offender_throttle_log.h"
+#include "iotuner/throttle/offender_throttle.h"
+#include "iotuner/throttle/offender_throttle_log.h"
 #include "support/machine_fixture.h"
 #include "zelkor.h"
 

@@ -10,9 +10,9 @@
 #include <tuple>
 #include <vector>
 
-#include "iotuner/process_names.h"
-#include "iotuner/process_snapshot.h"
-#include "iotuner/tuner_log.h"
+#include "iotuner/tuner/process_names.h"
+#include "iotuner/tuner/process_snapshot.h"
+#include "iotuner/tuner/tuner_log.h"
 #include "iotuner_fixture.h"
 
 namespace {

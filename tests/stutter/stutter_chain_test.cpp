@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <type_traits>
 
-#include "iotuner/io_tuner.h"
-#include "iotuner/offender_throttle.h"
+#include "iotuner/tuner/io_tuner.h"
+#include "iotuner/throttle/offender_throttle.h"
 #include "memory/memory_relief.h"
 #include "common/text_format.h"
 #include "stutter/profiler.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "iotuner/process_snapshot.h"
+#include "iotuner/tuner/process_snapshot.h"
 
 namespace zk::iotuner {
 

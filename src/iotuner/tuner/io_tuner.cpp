@@ -1,4 +1,4 @@
-#include "iotuner/io_tuner.h"
+#include "iotuner/tuner/io_tuner.h"
 #include "common/reset_registry.h"
 
 namespace zk::iotuner {

@@ -1,10 +1,10 @@
-#include "iotuner/priority_restore.h"
+#include "iotuner/tuner/priority_restore.h"
 
 #include <string>
 #include <vector>
 
-#include "iotuner/io_tuner.h"
-#include "iotuner/tuner_log.h"
+#include "iotuner/tuner/io_tuner.h"
+#include "iotuner/tuner/tuner_log.h"
 #include "platform/process_info.h"
 
 namespace zk::iotuner {

@@ -1,9 +1,9 @@
-#include "iotuner/tuner_log.h"
+#include "iotuner/tuner/tuner_log.h"
 
 #include <cstdio>
 #include <string>
 
-#include "iotuner/io_tuner.h"
+#include "iotuner/tuner/io_tuner.h"
 #include "platform/platform.h"
 
 namespace zk::iotuner {

@@ -1,9 +1,9 @@
-#include "iotuner/process_snapshot.h"
+#include "iotuner/tuner/process_snapshot.h"
 
 #include <algorithm>
 
-#include "iotuner/process_names.h"
-#include "iotuner/tuner_log.h"
+#include "iotuner/tuner/process_names.h"
+#include "iotuner/tuner/tuner_log.h"
 #include "platform/process_walk.h"
 #include "common/utf16_to_utf8.h"
 

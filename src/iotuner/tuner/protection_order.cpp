@@ -1,6 +1,6 @@
-#include "iotuner/protection_order.h"
+#include "iotuner/tuner/protection_order.h"
 
-#include "iotuner/process_names.h"
+#include "iotuner/tuner/process_names.h"
 #include "platform/win_constants.h"
 
 namespace zk::iotuner {

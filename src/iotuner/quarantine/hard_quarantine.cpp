@@ -1,7 +1,7 @@
-#include "iotuner/hard_quarantine.h"
+#include "iotuner/quarantine/hard_quarantine.h"
 
-#include "iotuner/inverse_priority.h"
-#include "iotuner/io_tuner.h"
+#include "iotuner/tuner/inverse_priority.h"
+#include "iotuner/tuner/io_tuner.h"
 #include "platform/process_info.h"
 #include "zelkor.h"
 

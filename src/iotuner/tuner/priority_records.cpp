@@ -1,4 +1,4 @@
-#include "iotuner/priority_records.h"
+#include "iotuner/tuner/priority_records.h"
 
 namespace zk::iotuner {
 

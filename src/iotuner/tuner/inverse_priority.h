@@ -7,9 +7,9 @@
 #include <string>
 #include <string_view>
 
-#include "iotuner/protection_order.h"
+#include "iotuner/tuner/protection_order.h"
 
-#include "iotuner/tuner_privileges.h"
+#include "iotuner/tuner/tuner_privileges.h"
 #include "platform/handles.h"
 
 namespace zk::iotuner {

@@ -1,8 +1,8 @@
-#include "iotuner/game_rate_limit.h"
+#include "iotuner/tuner/game_rate_limit.h"
 
 #include <string>
 
-#include "iotuner/tuner_log.h"
+#include "iotuner/tuner/tuner_log.h"
 #include "platform/platform.h"
 
 namespace zk::iotuner {

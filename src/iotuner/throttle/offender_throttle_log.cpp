@@ -1,11 +1,11 @@
-#include "iotuner/offender_throttle_log.h"
+#include "iotuner/throttle/offender_throttle_log.h"
 
 #include <cstdarg>
 #include <cstdio>
 #include <memory>
 #include <new>
 
-#include "iotuner/offender_throttle.h"
+#include "iotuner/throttle/offender_throttle.h"
 #include "platform/platform.h"
 
 namespace zk::iotuner {

@@ -1,10 +1,10 @@
-#include "iotuner/offender_throttle.h"
+#include "iotuner/throttle/offender_throttle.h"
 
 #include <new>
 #include <string>
 #include <string_view>
 
-#include "iotuner/offender_throttle_log.h"
+#include "iotuner/throttle/offender_throttle_log.h"
 #include "platform/platform.h"
 #include "platform/privilege.h"
 #include "platform/process_info.h"

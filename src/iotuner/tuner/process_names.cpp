@@ -1,4 +1,4 @@
-#include "iotuner/process_names.h"
+#include "iotuner/tuner/process_names.h"
 
 #include <array>
 

@@ -1,6 +1,6 @@
-#include "iotuner/tuner_privileges.h"
+#include "iotuner/tuner/tuner_privileges.h"
 
-#include "iotuner/tuner_log.h"
+#include "iotuner/tuner/tuner_log.h"
 #include "platform/privilege.h"
 
 namespace zk::iotuner {

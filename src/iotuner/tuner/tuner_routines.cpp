@@ -1,6 +1,6 @@
-#include "iotuner/tuner_routines.h"
+#include "iotuner/tuner/tuner_routines.h"
 
-#include "iotuner/tuner_log.h"
+#include "iotuner/tuner/tuner_log.h"
 #include "platform/platform.h"
 
 namespace zk::iotuner {

@@ -2,11 +2,11 @@
 // The I/O tuner's process-wide state: one object, created on first use and never
 // destroyed; each part keeps its own lock beside its data.
 
-#include "iotuner/game_rate_limit.h"
-#include "iotuner/priority_records.h"
-#include "iotuner/tuner_log.h"
-#include "iotuner/tuner_privileges.h"
-#include "iotuner/tuner_routines.h"
+#include "iotuner/tuner/game_rate_limit.h"
+#include "iotuner/tuner/priority_records.h"
+#include "iotuner/tuner/tuner_log.h"
+#include "iotuner/tuner/tuner_privileges.h"
+#include "iotuner/tuner/tuner_routines.h"
 #include "platform/win_constants.h"
 
 namespace zk::iotuner {

@@ -1,11 +1,11 @@
-#include "iotuner/inverse_priority.h"
+#include "iotuner/tuner/inverse_priority.h"
 
 #include <string>
 
-#include "iotuner/io_tuner.h"
-#include "iotuner/process_snapshot.h"
-#include "iotuner/protection_order.h"
-#include "iotuner/tuner_log.h"
+#include "iotuner/tuner/io_tuner.h"
+#include "iotuner/tuner/process_snapshot.h"
+#include "iotuner/tuner/protection_order.h"
+#include "iotuner/tuner/tuner_log.h"
 #include "platform/process_info.h"
 
 namespace zk::iotuner {
