@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "stutter/launcher_guard.h"
-#include "support/recovery_fixture.h"
+#include "recovery_fixture.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <functional>
 #include <limits>
 
-#include "support/recovery_fixture.h"
+#include "recovery_fixture.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include "platform/text_format.h"
 #include "stutter/recovery_records.h"
-#include "support/recovery_fixture.h"
+#include "recovery_fixture.h"
 
 namespace {
 

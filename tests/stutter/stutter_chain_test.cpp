@@ -12,7 +12,7 @@
 #include "stutter/profiler.h"
 #include "stutter/root_cause.h"
 #include "stutter/sampler.h"
-#include "support/recovery_fixture.h"
+#include "recovery_fixture.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "stutter/surgical_recovery.h"
-#include "support/recovery_fixture.h"
+#include "recovery_fixture.h"
 
 namespace {
 

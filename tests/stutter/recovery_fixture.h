@@ -12,7 +12,7 @@
 #include "stutter/recovery_engine.h"
 #include "stutter/recovery_log.h"
 #include "stutter/recovery_state.h"
-#include "support/fake_actions.h"
+#include "fake_actions.h"
 #include "support/machine_fixture.h"
 #include "zelkor.h"
 
