@@ -8,50 +8,25 @@
 #include <string>
 #include <vector>
 
+#include "fake_actions.h"
 #include "stutter/action_binding.h"
 #include "stutter/recovery_engine.h"
 #include "stutter/recovery_log.h"
 #include "stutter/recovery_state.h"
-#include "fake_actions.h"
 #include "support/machine_fixture.h"
 #include "zelkor.h"
 
 namespace zk::test {
 
-// Lines from the recovery log callback.
-class RecoveryLines {
-public:
-    static void ZK_CALL collect(const char* line) {
-        std::lock_guard lk(mutex());
-        lines().emplace_back(line);
-    }
-    static std::vector<std::string> all() {
-        std::lock_guard lk(mutex());
-        return lines();
-    }
-    static void clear() {
-        std::lock_guard lk(mutex());
-        lines().clear();
-    }
-    static int count(const std::string& line) {
-        int n = 0;
-        for (const auto& l : all()) n += l == line;
-        return n;
-    }
-    static int countContaining(const std::string& part) {
-        int n = 0;
-        for (const auto& l : all()) n += l.find(part) != std::string::npos;
-        return n;
-    }
+using Lines = std::vector<std::string>;
 
-private:
-    static std::mutex& mutex() {
-        static std::mutex m;
-        return m;
-    }
-    static std::vector<std::string>& lines() {
-        static std::vector<std::string> v;
-        return v;
+// Lines from the recovery log callback.
+struct RecoveryLines {
+    static inline std::mutex mutex;
+    static inline Lines lines;
+    static void ZK_CALL collect(const char* line) {
+        std::lock_guard lk(mutex);
+        lines.emplace_back(line);
     }
 };
 
@@ -63,7 +38,7 @@ protected:
         stutter::actionBinding().resetForTests();
         stutter::recoveryEngine().resetForTests();
         FakeActions::reset();
-        RecoveryLines::clear();
+        clearLines();
         QTM_Stutter_SetLogCallback(&RecoveryLines::collect);
         QTM_Stutter_SetMinLogLevel(0);
     }
@@ -80,8 +55,24 @@ protected:
         machine.addProcess(kHog, 1, "hog.exe");
     }
 
-    static std::vector<std::string> lines() { return RecoveryLines::all(); }
-    static int count(const std::string& line) { return RecoveryLines::count(line); }
+    static Lines lines() {
+        std::lock_guard lk(RecoveryLines::mutex);
+        return RecoveryLines::lines;
+    }
+    static void clearLines() {
+        std::lock_guard lk(RecoveryLines::mutex);
+        RecoveryLines::lines.clear();
+    }
+    static int count(const std::string& line) {
+        int n = 0;
+        for (const auto& l : lines()) n += l == line;
+        return n;
+    }
+    static int countContaining(const std::string& part) {
+        int n = 0;
+        for (const auto& l : lines()) n += l.find(part) != std::string::npos;
+        return n;
+    }
     double now() { return stutter::wallClockSeconds(); }
 };
 
