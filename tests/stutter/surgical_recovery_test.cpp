@@ -2,14 +2,15 @@
 
 #include <cstring>
 
-#include "stutter/surgical_recovery.h"
 #include "recovery_fixture.h"
+#include "stutter/surgical_recovery.h"
 
 namespace {
 
 using zk::sim::Op;
 using zk::stutter::recoveryState;
 using zk::stutter::surgicalHard;
+using zk::test::Lines;
 namespace win = zk::win;
 
 class SurgicalTest : public zk::test::RecoveryTest {
@@ -20,7 +21,6 @@ protected:
         ctx.gamePid = kGame;
         offender = makeOffender(kHog, "hog.exe", 150.0);
     }
-
     static zk::stutter::OffenderInfo makeOffender(std::uint32_t pid, const char* name, double rssMB) {
         zk::stutter::OffenderInfo o;
         o.pid = pid;
@@ -31,10 +31,14 @@ protected:
     }
     // Score and thresholds chosen so that the attempt runs at the given level.
     std::int32_t runAtLevel(int level) {
-        cfg.surgicalL2MinScore = 10;
-        cfg.surgicalL3MinScore = 15;
-        const int score = level == 3 ? 15 : level == 2 ? 12 : 5;
-        return surgicalHard(ctx, offender, score, level == 3 ? 91.0 : 50.0, cfg);
+        const QtmRecoveryConfig cfg{0, 0, 10, 15, 0, 0};
+        return surgicalHard(ctx, offender, level == 3 ? 15 : level == 2 ? 12 : 5, level == 3 ? 91.0 : 50.0, cfg);
+    }
+    // Another process to act on: the previous one is locked or cooling down.
+    void nextOffender(std::uint32_t pid, double rssMB = 150.0) {
+        machine.addProcess(pid, 1, "x.exe");
+        offender = makeOffender(pid, "x.exe", rssMB);
+        machine.clearChanges();
     }
     QtmRecoveryMetrics metrics() {
         QtmRecoveryMetrics m;
@@ -44,26 +48,20 @@ protected:
 
     zk::stutter::StutterContext ctx;
     zk::stutter::OffenderInfo offender;
-    QtmRecoveryConfig cfg{};
 };
 
-TEST_F(SurgicalTest, SystemGameAndNonPositivePidsAreNotAllowed) {
+TEST_F(SurgicalTest, RefusalsOpenNothingAndLeaveNoLock) {
     for (std::uint32_t pid : {4u, kGame, 0u, 0x80000000u}) {
         offender.pid = pid;
-        EXPECT_EQ(surgicalHard(ctx, offender, 20, 95.0, cfg), 0);
+        EXPECT_EQ(runAtLevel(3), 0);
     }
+    offender = makeOffender(kHog, "STEAM.exe", 150.0);  // launchers in any letter case
+    EXPECT_EQ(runAtLevel(3), 0);
     EXPECT_EQ(count("[DEBUG] [StutterQTM][Surgical] Offender PID not allowed → skip."), 4);
+    EXPECT_EQ(count("[INFO] [StutterQTM][SAFE][Surgical] Launcher detected → STEAM.exe (pid=500) → no surgical hard actions."), 1);
     EXPECT_TRUE(machine.opens().empty());
     EXPECT_EQ(recoveryState().cooldownUntil(4), 0.0);
-}
-
-TEST_F(SurgicalTest, LaunchersAreRefusedInAnyLetterCase) {
-    offender = makeOffender(kHog, "STEAM.exe", 150.0);
-    EXPECT_EQ(surgicalHard(ctx, offender, 20, 95.0, cfg), 0);
-    EXPECT_EQ(lines(), std::vector<std::string>{
-                           "[INFO] [StutterQTM][SAFE][Surgical] Launcher detected → STEAM.exe (pid=500) → no surgical hard actions."});
-    EXPECT_TRUE(machine.changes().empty());
-    EXPECT_EQ(recoveryState().cooldownUntil(kHog), 0.0);  // refusals leave no lock
+    EXPECT_EQ(recoveryState().cooldownUntil(kHog), 0.0);
 }
 
 TEST_F(SurgicalTest, LevelTwoOnEightProcessorsPinsToTheLastCoreAndIdles) {
@@ -71,9 +69,8 @@ TEST_F(SurgicalTest, LevelTwoOnEightProcessorsPinsToTheLastCoreAndIdles) {
     EXPECT_EQ(runAtLevel(2), 2);
     ASSERT_EQ(machine.opens().size(), 1u);
     EXPECT_EQ(machine.opens()[0].access, 0x1300u);
-    EXPECT_EQ(machine.changes(), (std::vector<std::string>{"SetProcessAffinityMask 500 0x80",
-                                                           "SetPriorityClass 500 0x40"}));
-    EXPECT_EQ(lines(), (std::vector<std::string>{
+    EXPECT_EQ(machine.changes(), (Lines{"SetProcessAffinityMask 500 0x80", "SetPriorityClass 500 0x40"}));
+    EXPECT_EQ(lines(), (Lines{
                            "[INFO] [StutterQTM][Surgical] L1: Affinity → last core pid=500 (hog.exe)",
                            "[INFO] [StutterQTM][Surgical] L2: Priority → IDLE pid=500",
                            "[INFO] [StutterQTM][Surgical] Surgical HARD complete → level=2 pid=500 cooldown armed.",
@@ -83,42 +80,44 @@ TEST_F(SurgicalTest, LevelTwoOnEightProcessorsPinsToTheLastCoreAndIdles) {
     EXPECT_DOUBLE_EQ(recoveryState().cooldownUntil(kHog) - t0, 120.0);
 }
 
-TEST_F(SurgicalTest, LevelThreeEmptiesTheWorkingSetAndArmsTheLongestCooldown) {
+TEST_F(SurgicalTest, LevelThreeEmptiesTheWorkingSetAndATrimFailureRollsNothingBack) {
     offender.rssMB = 350.75;
     const double t0 = now();
     EXPECT_EQ(runAtLevel(3), 2);
     EXPECT_EQ(machine.changes().back(), "EmptyWorkingSet 500");
     EXPECT_EQ(count("[INFO] [StutterQTM][Surgical] L3: EmptyWorkingSet → rss=350.75MB result=OK"), 1);
-    EXPECT_EQ(metrics().surgicalL3, 1u);
     EXPECT_DOUBLE_EQ(recoveryState().cooldownUntil(kHog) - t0, 180.0 + 45.0 + 90.0);
-}
 
-TEST_F(SurgicalTest, LevelThreeTrimFailureDoesNotRollBack) {
+    nextOffender(501);
     machine.failOp(Op::EmptyWorkingSet, win::ERROR_ACCESS_DENIED);
     EXPECT_EQ(runAtLevel(3), 2);
     EXPECT_EQ(count("[INFO] [StutterQTM][Surgical] L3: EmptyWorkingSet → rss=150MB result=FAIL"), 1);
+    EXPECT_EQ(machine.process(501)->priorityClass, win::IDLE_PRIORITY_CLASS);
+    EXPECT_EQ(metrics().surgicalL3, 2u);
     EXPECT_EQ(metrics().surgicalFailures, 0u);
-    EXPECT_EQ(machine.process(kHog)->priorityClass, win::IDLE_PRIORITY_CLASS);
 }
 
 TEST_F(SurgicalTest, LevelChoice) {
-    cfg.surgicalL2MinScore = 10;
-    cfg.surgicalL3MinScore = 15;
-    auto levelFor = [&](int score, double ramPct, double rssMB) {
-        recoveryState().resetForTests();
-        offender.rssMB = rssMB;
-        surgicalHard(ctx, offender, score, ramPct, cfg);
-        const auto m = metrics();
-        return m.surgicalL3 ? 3 : m.surgicalL2 ? 2 : m.surgicalL1 ? 1 : 0;
+    const struct {
+        QtmRecoveryConfig cfg;
+        int score;
+        double ramPct, rssMB;
+        int level;
+    } cases[] = {
+        {{0, 0, 10, 15, 0, 0}, 12, 95.0, 500.0, 2}, {{0, 0, 10, 15, 0, 0}, 15, 91.0, 150.0, 3},
+        {{0, 0, 10, 15, 0, 0}, 15, 89.0, 150.0, 2}, {{0, 0, 10, 15, 0, 0}, 15, 90.0, 99.0, 2},
+        {{0, 0, 10, 15, 0, 0}, 9, 99.0, 999.0, 1},
+        {{}, 0, 10.0, 10.0, 2}, {{}, 0, 90.0, 100.0, 3},  // all zero: never below level 2
     };
-    EXPECT_EQ(levelFor(12, 95.0, 500.0), 2);
-    EXPECT_EQ(levelFor(15, 91.0, 150.0), 3);
-    EXPECT_EQ(levelFor(15, 89.0, 150.0), 2);
-    EXPECT_EQ(levelFor(15, 90.0, 99.0), 2);
-    EXPECT_EQ(levelFor(9, 99.0, 999.0), 1);
-    cfg = QtmRecoveryConfig{};  // all zero: never below level 2
-    EXPECT_EQ(levelFor(0, 10.0, 10.0), 2);
-    EXPECT_EQ(levelFor(0, 90.0, 100.0), 3);
+    std::uint32_t pid = 600;
+    for (const auto& c : cases) {
+        nextOffender(pid, c.rssMB);
+        EXPECT_EQ(surgicalHard(ctx, offender, c.score, c.ramPct, c.cfg), 2);
+        EXPECT_EQ(count("[INFO] [StutterQTM][Surgical] Surgical HARD complete → level=" + std::to_string(c.level) +
+                        " pid=" + std::to_string(pid++) + " cooldown armed."),
+                  1)
+            << c.score << " " << c.ramPct << " " << c.rssMB;
+    }
 }
 
 TEST_F(SurgicalTest, FourProcessorsSkipL1AndALevelOneAttemptChangesNothing) {
@@ -133,16 +132,21 @@ TEST_F(SurgicalTest, FourProcessorsSkipL1AndALevelOneAttemptChangesNothing) {
     EXPECT_DOUBLE_EQ(recoveryState().cooldownUntil(kHog) - t0, 60.0);
 }
 
+TEST_F(SurgicalTest, HugeProcessorCountsUseTheLastMaskBit) {
+    machine.setLogicalProcessorCount(70);
+    EXPECT_EQ(runAtLevel(1), 2);
+    EXPECT_EQ(machine.changes(), Lines{"SetProcessAffinityMask 500 0x8000000000000000"});
+}
+
 TEST_F(SurgicalTest, IdlePriorityFailureRollsTheAffinityBack) {
     machine.process(kHog)->affinity = 0x0F;
     machine.failOp(Op::SetPriorityClass, win::ERROR_ACCESS_DENIED, 1);
     offender.rssMB = 200.0;
     const double t0 = now();
     EXPECT_EQ(runAtLevel(2), 2);
-    EXPECT_EQ(machine.changes(), (std::vector<std::string>{"SetProcessAffinityMask 500 0x80",
-                                                           "SetProcessAffinityMask 500 0xf"}));
+    EXPECT_EQ(machine.changes(), (Lines{"SetProcessAffinityMask 500 0x80", "SetProcessAffinityMask 500 0xf"}));
     EXPECT_EQ(machine.process(kHog)->affinity, 0x0Fu);
-    EXPECT_EQ(lines(), (std::vector<std::string>{
+    EXPECT_EQ(lines(), (Lines{
                            "[INFO] [StutterQTM][Surgical] L1: Affinity → last core pid=500 (hog.exe)",
                            "[DEBUG] [StutterQTM][Surgical] L2: SetPriorityClass failed.",
                            "[WARN] [StutterQTM][Surgical] Transaction partial failure → rollback initiated.",
@@ -153,27 +157,25 @@ TEST_F(SurgicalTest, IdlePriorityFailureRollsTheAffinityBack) {
     EXPECT_DOUBLE_EQ(recoveryState().cooldownUntil(kHog) - t0, 165.0);
 }
 
-TEST_F(SurgicalTest, AffinityFailureRollsThePriorityBack) {
+TEST_F(SurgicalTest, AffinityFailureRollsBackOnlyAPriorityThatWasRead) {
     machine.process(kHog)->priorityClass = win::BELOW_NORMAL_PRIORITY_CLASS;
     machine.failOp(Op::SetProcessAffinityMask, win::ERROR_ACCESS_DENIED, 1);
     EXPECT_EQ(runAtLevel(2), 2);
-    EXPECT_EQ(machine.changes(), (std::vector<std::string>{"SetPriorityClass 500 0x40", "SetPriorityClass 500 0x4000"}));
+    EXPECT_EQ(machine.changes(), (Lines{"SetPriorityClass 500 0x40", "SetPriorityClass 500 0x4000"}));
     EXPECT_EQ(count("[DEBUG] [StutterQTM][Surgical] L1: SetProcessAffinityMask failed."), 1);
     EXPECT_EQ(metrics().surgicalFailures, 1u);
-}
 
-TEST_F(SurgicalTest, UnreadablePriorityIsNotRestored) {
+    nextOffender(501);
     machine.failOp(Op::GetPriorityClass, win::ERROR_ACCESS_DENIED, 1);
     machine.failOp(Op::SetProcessAffinityMask, win::ERROR_ACCESS_DENIED, 1);
     EXPECT_EQ(runAtLevel(2), 2);
-    EXPECT_EQ(machine.changes(), std::vector<std::string>{"SetPriorityClass 500 0x40"});
+    EXPECT_EQ(machine.changes(), Lines{"SetPriorityClass 501 0x40"});
 }
 
 TEST_F(SurgicalTest, OpenFailureCountsAndKeepsTheFiveSecondLock) {
     machine.failOp(Op::OpenProcess, win::ERROR_ACCESS_DENIED, 1);
     EXPECT_EQ(runAtLevel(2), 0);
-    EXPECT_EQ(lines(), std::vector<std::string>{
-                           "[DEBUG] [StutterQTM][Surgical] OpenProcess failed → no hard recovery modifications."});
+    EXPECT_EQ(lines(), Lines{"[DEBUG] [StutterQTM][Surgical] OpenProcess failed → no hard recovery modifications."});
     EXPECT_EQ(metrics().surgicalFailures, 1u);
     EXPECT_EQ(metrics().surgicalL2, 0u);
 
@@ -182,12 +184,6 @@ TEST_F(SurgicalTest, OpenFailureCountsAndKeepsTheFiveSecondLock) {
     EXPECT_EQ(count("[INFO] [StutterQTM][Surgical] PID al in cooldown/lock → skip pid=500 (hog.exe)"), 1);
     machine.advanceMs(1);
     EXPECT_EQ(runAtLevel(2), 2);
-}
-
-TEST_F(SurgicalTest, HugeProcessorCountsUseTheLastMaskBit) {
-    machine.setLogicalProcessorCount(70);
-    EXPECT_EQ(runAtLevel(1), 2);
-    EXPECT_EQ(machine.changes(), std::vector<std::string>{"SetProcessAffinityMask 500 0x8000000000000000"});
 }
 
 }  // namespace
