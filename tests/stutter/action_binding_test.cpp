@@ -112,14 +112,4 @@ TEST_F(ActionBindingTest, EachMissingExportIsNamedOnceInOrderAndOnlyItsActionIsL
     EXPECT_EQ(FakeActions::order, Lines{"throttle"});
 }
 
-TEST(SimUtf8, InvalidSequencesBecomeReplacementCharacters) {
-    zk::sim::SimMachine m;
-    EXPECT_EQ(m.utf8ToWide("\xF0\x9F\x8E\xAE"), u"\U0001F3AE");  // a surrogate pair
-    EXPECT_EQ(m.utf8ToWide("a\x80z"), u"a\uFFFDz");
-    EXPECT_EQ(m.utf8ToWide("a\xE2\x86z"), u"a\uFFFDz");  // truncated
-    EXPECT_EQ(m.utf8ToWide("\xC0\xAF"), u"\uFFFD");      // overlong
-    EXPECT_EQ(m.utf8ToWide("\xED\xA0\x80"), u"\uFFFD");  // surrogate
-    EXPECT_EQ(m.utf8ToWide("x\xC3"), u"x\uFFFD");        // cut at the end
-}
-
 }  // namespace

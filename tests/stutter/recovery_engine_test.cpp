@@ -1,7 +1,7 @@
 // The recovery engine: score, gates, soft and hard modes, cooldowns and every log line.
 
 #include <cstring>
-#include <functional>
+#include <vector>
 #include <limits>
 #include <utility>
 
@@ -19,34 +19,6 @@ using zk::test::Lines;
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
 const double kInf = std::numeric_limits<double>::infinity();
 
-TEST(RecoveryScore, PointsAtEachEdge) {
-    using Set = void (*)(StutterContext&, double);
-    const struct {
-        Set set;
-        std::vector<std::pair<double, std::int32_t>> edges;  // value, points
-    } signals[] = {
-        {[](auto& c, double v) { c.risk = v; }, {{0.9, 7}, {0.8999, 5}, {0.75, 5}, {0.55, 3}, {0.4, 1}, {0.3999, 0}, {kInf, 0}}},
-        {[](auto& c, double v) { c.jitterEmaMs = v; }, {{2.0, 4}, {1.2, 2}, {0.8, 1}, {0.79, 0}}},
-        {[](auto& c, double v) { c.p99Ms = v; }, {{3.5, 4}, {2.5, 2}, {2.0, 1}, {1.99, 0}}},
-        {[](auto& c, double v) { c.spikes = static_cast<std::uint32_t>(v); }, {{25, 3}, {24, 2}, {10, 2}, {5, 1}, {4, 0}}},
-        {[](auto& c, double v) { c.hardPF = static_cast<std::uint32_t>(v); }, {{5, 3}, {4, 1}, {1, 1}}},
-        {[](auto& c, double v) { c.thermal = static_cast<std::uint8_t>(v); }, {{1, 3}}},
-        {[](auto& c, double v) { c.cpuMaxPct = v; }, {{98, 4}, {92, 2}, {88, 1}, {87.9, 0}, {kNaN, 0}}},
-        {[](auto& c, double v) { c.ramPct = v; }, {{94, 4}, {88, 2}, {82, 1}, {81.9, 0}, {-kInf, 0}}},
-        {[](auto& c, double v) { c.loadFactor = v; },
-         {{1.7, 2}, {1.69, 1}, {1.3, 1}, {1.29, 0}, {-5, 0}, {kNaN, 0}, {kInf, 0}, {0, 0}}},
-    };
-    for (std::size_t i = 0; i < std::size(signals); ++i)
-        for (const auto& [value, points] : signals[i].edges) {
-            StutterContext c;
-            signals[i].set(c, value);
-            EXPECT_EQ(zk::stutter::recoveryScore(zk::stutter::sanitise(c)), points) << "signal " << i << " at " << value;
-        }
-    StutterContext all;
-    for (const auto& s : signals) s.set(all, 100);
-    EXPECT_EQ(zk::stutter::recoveryScore(zk::stutter::sanitise(all)), 34);
-}
-
 class RecoveryEngineTest : public zk::test::RecoveryTest {
 protected:
     void SetUp() override {
@@ -57,13 +29,9 @@ protected:
         hog = offender(kHog, "hog.exe", "cpu", 350.0);
     }
     static OffenderInfo offender(std::uint32_t pid, const char* name, const char* reason, double rssMB) {
-        OffenderInfo o;
-        o.pid = pid;
+        OffenderInfo o{pid, {}, {}, 42.5, rssMB, 12};
         std::strncpy(o.name, name, sizeof o.name - 1);
         std::strncpy(o.reason, reason, sizeof o.reason - 1);
-        o.score = 42.5;
-        o.rssMB = rssMB;
-        o.faults = 12;
         return o;
     }
     void config(std::int32_t soft, std::int32_t hard, double softCooldown = 0, double hardCooldown = 0) {
@@ -76,17 +44,47 @@ protected:
         ctx.p99Ms = 2.1;
     }
     std::int32_t recover(const OffenderInfo* o) { return recoveryEngine().recover(ctx, o); }
-    QtmRecoveryMetrics metrics() {
-        QtmRecoveryMetrics m;
-        QTM_GetRecoveryMetrics(&m);
-        return m;
-    }
+    static QtmRecoveryMetrics metrics() { return recoveryState().metrics(); }
 
     StutterContext ctx;
     OffenderInfo hog;
 };
 
 // --- gates --------------------------------------------------------------------------
+
+TEST_F(RecoveryEngineTest, ScorePointsAndTheRealStutterGateAtEachEdge) {
+    using Set = void (*)(StutterContext&, double);
+    const struct {
+        Set set;
+        bool stutterSignal;  // load and page faults make no stutter by themselves
+        std::vector<std::pair<double, std::int32_t>> edges;  // value, points
+    } signals[] = {
+        {[](auto& c, double v) { c.risk = v; }, true, {{0.9, 7}, {0.8999, 5}, {0.75, 5}, {0.55, 3}, {0.4, 1}, {0.3999, 0}, {kInf, 0}}},
+        {[](auto& c, double v) { c.jitterEmaMs = v; }, true, {{2.0, 4}, {1.2, 2}, {0.8, 1}, {0.79, 0}, {kNaN, 0}}},
+        {[](auto& c, double v) { c.p99Ms = v; }, true, {{3.5, 4}, {2.5, 2}, {2.0, 1}, {1.99, 0}}},
+        {[](auto& c, double v) { c.spikes = static_cast<std::uint32_t>(v); }, true, {{25, 3}, {24, 2}, {10, 2}, {5, 1}, {4, 0}}},
+        {[](auto& c, double v) { c.thermal = static_cast<std::uint8_t>(v); }, true, {{1, 3}}},
+        {[](auto& c, double v) { c.hardPF = static_cast<std::uint32_t>(v); }, false, {{5, 3}, {4, 1}, {1, 1}}},
+        {[](auto& c, double v) { c.cpuMaxPct = v; }, false, {{98, 4}, {92, 2}, {88, 1}, {87.9, 0}, {kNaN, 0}}},
+        {[](auto& c, double v) { c.ramPct = v; }, false, {{94, 4}, {88, 2}, {82, 1}, {81.9, 0}, {-kInf, 0}}},
+        {[](auto& c, double v) { c.loadFactor = v; }, false,
+         {{1.7, 2}, {1.69, 1}, {1.3, 1}, {1.29, 0}, {-5, 0}, {kNaN, 0}, {kInf, 0}, {0, 0}}},
+    };
+    for (std::size_t i = 0; i < std::size(signals); ++i)
+        for (const auto& [value, points] : signals[i].edges) {
+            ctx = StutterContext{};
+            ctx.gamePid = kGame;
+            signals[i].set(ctx, value);
+            SCOPED_TRACE(testing::Message() << "signal " << i << " at " << value);
+            EXPECT_EQ(zk::stutter::recoveryScore(zk::stutter::sanitise(ctx)), points);
+            // The configuration at load (all zero) makes every real stutter hard.
+            EXPECT_EQ(recover(nullptr), signals[i].stutterSignal && points > 0 ? 2 : 0);
+        }
+    StutterContext all;
+    for (const auto& s : signals) s.set(all, 100);
+    EXPECT_EQ(zk::stutter::recoveryScore(zk::stutter::sanitise(all)), 34);
+    EXPECT_TRUE(FakeActions::order.empty());
+}
 
 TEST_F(RecoveryEngineTest, NonPositiveGamePidIsRefused) {
     for (std::uint32_t pid : {0u, 2147483648u}) {
@@ -96,7 +94,7 @@ TEST_F(RecoveryEngineTest, NonPositiveGamePidIsRefused) {
     EXPECT_EQ(lines(), Lines(2, "[DEBUG] [StutterQTM] Invalid ctx.gamePid, skip."));
 }
 
-TEST_F(RecoveryEngineTest, NoRealStutterUntilOneSignalReachesItsEdge) {
+TEST_F(RecoveryEngineTest, NoRealStutterWhenAllSignalsAreQuiet) {
     EXPECT_EQ(recover(&hog), 0);
     ctx.risk = kNaN;  // counts as 0
     ctx.p99Ms = kInf;
@@ -108,19 +106,6 @@ TEST_F(RecoveryEngineTest, NoRealStutterUntilOneSignalReachesItsEdge) {
         "[DEBUG] [StutterQTM] Geen echte stutter (risk=0 jitter=0 p99=0 CPUmax=0 RAM=0 spikes=0 hardPF=0 thermal=False)",
         "[DEBUG] [StutterQTM] Geen echte stutter (risk=0 jitter=0 p99=0 CPUmax=99.5 RAM=95 spikes=0 hardPF=9 thermal=False)",
     }));
-    // Just below, then at each signal's edge; the configuration at load makes every real stutter hard.
-    const std::function<void(StutterContext&, bool)> edges[] = {
-        [](auto& c, bool at) { c.risk = at ? 0.4 : 0.3999; }, [](auto& c, bool at) { c.p99Ms = at ? 2.0 : 1.99; },
-        [](auto& c, bool at) { c.jitterEmaMs = at ? 0.8 : 0.79; }, [](auto& c, bool at) { c.spikes = at ? 5 : 4; },
-        [](auto& c, bool at) { c.thermal = at; }};
-    for (std::size_t i = 0; i < std::size(edges); ++i)
-        for (bool at : {false, true}) {
-            ctx = StutterContext{};
-            ctx.gamePid = kGame;
-            edges[i](ctx, at);
-            EXPECT_EQ(recover(nullptr), at ? 2 : 0) << "signal " << i << (at ? " at" : " below") << " its edge";
-        }
-    EXPECT_TRUE(FakeActions::order.empty());
 }
 
 TEST_F(RecoveryEngineTest, LightJitterBelowTheSoftScore) {
@@ -207,32 +192,26 @@ TEST_F(RecoveryEngineTest, SoftCpuOffenderGetsAffinityThenThrottle) {
     EXPECT_TRUE(machine.changes().empty());  // no surgical step in soft mode
 }
 
-TEST_F(RecoveryEngineTest, SoftActionsByReason) {
+TEST_F(RecoveryEngineTest, SoftActionsByReasonUnlessBoundElsewhere) {
     config(1, 100);
     softStutter();
-    hog = offender(kHog, "hog.exe", "io", 10.0);
-    EXPECT_EQ(recover(&hog), 1);
-    hog = offender(501, "ram.exe", "ram", 10.0);
-    EXPECT_EQ(recover(&hog), 1);
-    hog = offender(502, "what.exe", "unknown", 10.0);
-    EXPECT_EQ(recover(&hog), 1);
-    EXPECT_EQ(FakeActions::order, Lines{"throttle"});
-    EXPECT_EQ(recoveryState().cooldownUntil(501), 0.0);  // no throttle, no cooldown
-}
-
-TEST_F(RecoveryEngineTest, SoftBoundElsewhereSkipsCpuAndIoActions) {
-    config(1, 100);
-    softStutter();
+    const struct {
+        const char* reason;
+        double headroomPct;  // at 97 % saturation, bound elsewhere up to 85 %
+        Lines order;
+    } cases[] = {{"cpu", 85.1, {"affinity", "throttle"}}, {"cpu", 85, {}}, {"io", 85.1, {"throttle"}},
+                 {"io", 85, {}}, {"ram", 85.1, {}}, {"unknown", 85.1, {}}};
     ctx.saturationPct = 97;
-    ctx.headroomPct = 85;
-    EXPECT_EQ(recover(&hog), 1);
-    EXPECT_TRUE(FakeActions::order.empty());
-    EXPECT_EQ(lines().size(), 2u);  // the offender and the summary
-
-    ctx.headroomPct = 85.1;
-    hog.pid = 501;
-    EXPECT_EQ(recover(&hog), 1);
-    EXPECT_EQ(FakeActions::order, (Lines{"affinity", "throttle"}));
+    std::uint32_t pid = 600;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.reason << " " << c.headroomPct);
+        FakeActions::order.clear();
+        hog = offender(pid, "x.exe", c.reason, 10.0);
+        ctx.headroomPct = c.headroomPct;
+        EXPECT_EQ(recover(&hog), 1);
+        EXPECT_EQ(FakeActions::order, c.order);
+        EXPECT_EQ(recoveryState().cooldownUntil(pid++) != 0.0, !c.order.empty());  // only a throttle arms one
+    }
 }
 
 TEST_F(RecoveryEngineTest, FailedActionsAreLoggedAndKeepOnlyTheSurgicalCooldown) {
@@ -314,31 +293,24 @@ TEST_F(RecoveryEngineTest, HardActionsByReason) {
     }
 }
 
-TEST_F(RecoveryEngineTest, HardReliefLevelsFollowTheMemoryLoad) {
+TEST_F(RecoveryEngineTest, HardRamReliefLevelsFollowTheMemoryLoad) {
     softStutter();
+    const struct {
+        bool offender;
+        double ramPct;
+        std::intptr_t level;  // 0: none
+    } cases[] = {{true, 87.9, 0}, {true, 88, 1},   {true, 91.9, 1},  {true, 92, 2},  {true, 95.9, 2},
+                 {true, 96, 3},   {false, 91.9, 0}, {false, 92, 2}, {false, 95.9, 2}, {false, 96, 3}};
     std::uint32_t pid = 600;
-    for (double ram : {87.9, 88.0, 91.9, 92.0, 95.9, 96.0}) {
+    for (const auto& c : cases) {
+        FakeActions::memories.clear();
         hog = offender(pid++, "x.exe", "cpu", 1.0);
-        ctx.ramPct = ram;
-        recover(&hog);
+        ctx.ramPct = c.ramPct;
+        EXPECT_EQ(recover(c.offender ? &hog : nullptr), 2);
+        EXPECT_EQ(FakeActions::memories.empty() ? 0 : FakeActions::memories[0].level, c.level) << c.offender << " " << c.ramPct;
     }
-    ASSERT_EQ(FakeActions::memories.size(), 5u);
-    const std::intptr_t levels[] = {1, 1, 2, 2, 3};
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(FakeActions::memories[i].level, levels[i]);
-}
-
-TEST_F(RecoveryEngineTest, HardWithoutOffenderRelievesMemoryFrom92Percent) {
-    ctx.p99Ms = 4.0;
-    for (double ram : {91.9, 92.0, 96.0}) {
-        ctx.ramPct = ram;
-        EXPECT_EQ(recover(nullptr), 2);
-    }
-    ASSERT_EQ(FakeActions::memories.size(), 2u);
-    EXPECT_EQ(FakeActions::memories[0].level, 2);
-    EXPECT_EQ(FakeActions::memories[1].level, 3);
     EXPECT_EQ(count("[INFO] [StutterQTM] HARD (no offender) RAM relief (3) → 512.5 MB freed"), 1);
-    EXPECT_EQ(count("[INFO] [StutterQTM] HARD recovery complete (no offender)."), 3);
-    EXPECT_TRUE(machine.changes().empty());
+    EXPECT_EQ(count("[INFO] [StutterQTM] HARD recovery complete (no offender)."), 4);
 }
 
 TEST_F(RecoveryEngineTest, FourProcessorsSkipEveryAffinityStep) {

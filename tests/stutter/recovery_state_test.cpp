@@ -31,12 +31,8 @@ TEST_F(RecoveryStateTest, MetricsAreCopiedInCounterOrder) {
     QtmRecoveryMetrics m;
     QTM_GetRecoveryMetrics(&m);
     QTM_GetRecoveryMetrics(nullptr);
-    EXPECT_EQ(m.softRecoveries, 1u);
-    EXPECT_EQ(m.hardRecoveries, 2u);
-    EXPECT_EQ(m.surgicalFailures, 3u);
-    EXPECT_EQ(m.surgicalL1, 4u);
-    EXPECT_EQ(m.surgicalL2, 5u);
-    EXPECT_EQ(m.surgicalL3, 6u);
+    const QtmRecoveryMetrics want{1, 2, 3, 4, 5, 6};  // soft, hard, failures, L1, L2, L3
+    EXPECT_EQ(std::memcmp(&m, &want, sizeof m), 0);
 }
 
 TEST_F(RecoveryStateTest, CooldownLengthsByLevelAndSize) {

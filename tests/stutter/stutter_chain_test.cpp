@@ -1,6 +1,6 @@
 // The whole stutter chain over the simulated machine: a sampler publishes real metrics,
 // the profiler walks the simulated processes, the recovery engine runs the surgical
-// transaction and the library's real throttle export, bound by name.
+// transaction and the library's real action exports, bound by name.
 
 #include <algorithm>
 #include <type_traits>
@@ -9,14 +9,14 @@
 #include "iotuner/offender_throttle.h"
 #include "memory/memory_relief.h"
 #include "platform/text_format.h"
+#include "recovery_fixture.h"
 #include "stutter/profiler.h"
 #include "stutter/root_cause.h"
 #include "stutter/sampler.h"
-#include "recovery_fixture.h"
 
 namespace {
 
-using zk::stutter::StutterRootCause;
+using zk::stutter::HostLoad;
 namespace win = zk::win;
 
 // The binding calls the action exports with their declared shapes.
@@ -52,38 +52,32 @@ protected:
         zk::iotuner::tuner().resetForTests();
         zk::memory::memoryRelief().resetForTests();
     }
-    // Both the hog and the game's child burn every processor for the next 10 s.
-    void burnTenSeconds() {
-        machine.advanceMs(10'000);
-        machine.process(kHog)->times.user += 8 * kTenSeconds;
-        machine.process(kGameChild)->times.user += 8 * kTenSeconds;
-    }
+    // The profiler's result; rec holds what the recovery did.
+    std::int32_t find(const HostLoad& load) { return chain.find(kGame, 0.5, 2.0, load, &out, &rec); }
 
     zk::stutter::Sampler sampler;
-    StutterRootCause chain{[this](QtmMetrics* m) { sampler.getMetrics(m); }, [this] { return sampler.risk(); }};
+    zk::stutter::StutterRootCause chain{[this](QtmMetrics* m) { sampler.getMetrics(m); }, [this] { return sampler.risk(); }};
+    PfRootCause out{};
+    std::uint32_t rec = 9;
 };
 
 TEST_F(StutterChainTest, CpuHogIsFoundAndRecoveredHard) {
-    QtmMetrics m{};
-    sampler.getMetrics(&m);
-    ASSERT_GE(m.p99Ms, 2.0);
-
-    PfRootCause out{};
-    std::uint32_t rec = 9;
-    const zk::stutter::HostLoad load{50.0, 70.0, 0.0, 0.0, 1.0};
-    // The first walk only learns the processes' times: nobody qualifies yet.
-    EXPECT_EQ(chain.find(kGame, 0.5, 2.0, load, &out, &rec), 0);
+    const HostLoad load{50.0, 70.0, 0.0, 0.0, 1.0};
+    EXPECT_EQ(find(load), 0);  // the first walk only learns the processes' times
     EXPECT_EQ(rec, 0u);
 
+    // Both the hog and the game's child burn every processor for the next 10 s.
+    auto burnTenSeconds = [&] {
+        machine.advanceMs(10'000);
+        machine.process(kHog)->times.user += 8 * kTenSeconds;
+        machine.process(kGameChild)->times.user += 8 * kTenSeconds;
+    };
     burnTenSeconds();
     machine.clearChanges();
-    EXPECT_EQ(chain.find(kGame, 0.5, 2.0, load, &out, &rec), 1);
+    EXPECT_EQ(find(load), 1);
     EXPECT_EQ(rec, 2u);
     EXPECT_EQ(out.pid, kHog);  // the game's child burned as much, but is the game's
-    EXPECT_STREQ(out.name, "hog.exe");
     EXPECT_EQ(out.category, 1);
-    const double cpuPct = out.cpuPct;  // packed: read it into an aligned double first
-    EXPECT_DOUBLE_EQ(cpuPct, 100.0);
 
     // Surgical level 2, then the real throttle (idle, very low I/O priority, no trim).
     const auto* hog = machine.process(kHog);
@@ -95,9 +89,14 @@ TEST_F(StutterChainTest, CpuHogIsFoundAndRecoveredHard) {
         EXPECT_EQ(change.find("EmptyWorkingSet"), std::string::npos) << change;
     }
 
+    // The sampler's figures and the host's load, as the trigger line gives them.
+    QtmMetrics m{};
+    sampler.getMetrics(&m);
     const std::string figures = "risk=" + zk::text::formatDouble(m.risk) + " | jitter=" +
-                                zk::text::formatDouble(m.jitterEmaMs) + " | p99=" + zk::text::formatDouble(m.p99Ms);
+                                zk::text::formatDouble(m.jitterEmaMs) + " | p99=" + zk::text::formatDouble(m.p99Ms) +
+                                " | CPUmax=70% | RAM=50% | spikes=" + std::to_string(m.spikes) + " | hardPF=0 |";
     EXPECT_EQ(countContaining("[INFO] [StutterQTM] HARD RECOVERY TRIGGERED → " + figures), 1);
+    EXPECT_EQ(count("[INFO] [StutterQTM] Profiler offender → pid=500 name=hog.exe reason=cpu score=40"), 1);
     EXPECT_EQ(count("[INFO] [StutterQTM][Surgical] Surgical HARD complete → level=2 pid=500 cooldown armed."), 1);
     EXPECT_EQ(count("[INFO] [StutterQTM] HARD native throttle applied → pid=500 (hog.exe) reason=cpu trim=False"), 1);
     // The library's own table has every action but the affinity one.
@@ -105,15 +104,9 @@ TEST_F(StutterChainTest, CpuHogIsFoundAndRecoveredHard) {
     EXPECT_EQ(count("[DEBUG] Affinity inverse niet beschikbaar (Zelkor.dll)."), 1);
     EXPECT_EQ(count("[INFO] [StutterQTM] HARD recovery complete."), 1);
 
-    QtmRecoveryMetrics rm;
-    QTM_GetRecoveryMetrics(&rm);
-    EXPECT_EQ(rm.hardRecoveries, 1u);
-    EXPECT_EQ(rm.surgicalL2, 1u);
-    EXPECT_EQ(rm.surgicalFailures, 0u);
-
     // The next stutter 10 s later names the same hog, which is now in cooldown.
     burnTenSeconds();
-    EXPECT_EQ(chain.find(kGame, 0.5, 2.0, load, &out, &rec), 1);
+    EXPECT_EQ(find(load), 1);
     EXPECT_EQ(rec, 0u);
     EXPECT_EQ(count("[INFO] [StutterQTM] PID in cooldown → skip alle recovery-acties voor pid=500 (hog.exe)"), 1);
 }
@@ -121,19 +114,15 @@ TEST_F(StutterChainTest, CpuHogIsFoundAndRecoveredHard) {
 TEST_F(StutterChainTest, PageFaultHogUnderMemoryPressureGetsTrimAndMemoryRelief) {
     machine.process(kHog)->memory.pageFaultCount = 1000;
     machine.process(kHog)->memory.workingSetSize = 400ull << 20;
-    PfRootCause out{};
-    std::uint32_t rec = 9;
-    const zk::stutter::HostLoad load{93.0, 70.0, 0.0, 0.0, 1.0};
-    EXPECT_EQ(chain.find(kGame, 0.5, 2.0, load, &out, &rec), 0);
+    const HostLoad load{93.0, 70.0, 0.0, 0.0, 1.0};
+    EXPECT_EQ(find(load), 0);
 
     machine.advanceMs(10'000);
     machine.process(kHog)->memory.pageFaultCount = 1500;  // fault part 40
     machine.clearChanges();
-    EXPECT_EQ(chain.find(kGame, 0.5, 2.0, load, &out, &rec), 1);
+    EXPECT_EQ(find(load), 1);
     EXPECT_EQ(rec, 2u);
     EXPECT_EQ(out.category, 4);
-    EXPECT_EQ(out.faults, 500u);
-
     EXPECT_EQ(count("[INFO] [StutterQTM] HARD native throttle applied → pid=500 (hog.exe) reason=faults trim=True"), 1);
     EXPECT_EQ(countContaining("[INFO] [StutterQTM] RAM relief (2) → "), 1);
     EXPECT_EQ(count("[INFO] [StutterQTM] HARD offender (faults) → pid=500 (hog.exe) rss=400MB faults=500"), 1);
@@ -144,14 +133,12 @@ TEST_F(StutterChainTest, PageFaultHogUnderMemoryPressureGetsTrimAndMemoryRelief)
 
 TEST_F(StutterChainTest, DiskHogLowersTheIoAroundTheGame) {
     machine.addProcess(600, 1, "indexer.exe");
-    PfRootCause out{};
-    std::uint32_t rec = 9;
-    const zk::stutter::HostLoad load{50.0, 70.0, 0.0, 0.0, 1.0};
-    EXPECT_EQ(chain.find(kGame, 0.5, 2.0, load, &out, &rec), 0);
+    const HostLoad load{50.0, 70.0, 0.0, 0.0, 1.0};
+    EXPECT_EQ(find(load), 0);
 
     machine.advanceMs(10'000);
     machine.process(kHog)->io.readTransfer += 500ull << 20;  // 50 MB/s: I/O part 30
-    EXPECT_EQ(chain.find(kGame, 0.5, 2.0, load, &out, &rec), 1);
+    EXPECT_EQ(find(load), 1);
     EXPECT_EQ(rec, 2u);
     EXPECT_EQ(out.category, 2);
     EXPECT_EQ(countContaining("[INFO] [StutterQTM] HARD IO inverse rond game → locked="), 1);
