@@ -31,11 +31,7 @@ protected:
 };
 
 TEST_F(ActionBindingTest, ThrottlePassesTheTrimmedUtf16NameAndFixedFlags) {
-    const struct {
-        const char* name;
-        bool trim;
-        std::u16string image;
-    } cases[] = {
+    const struct { const char* name; bool trim; std::u16string image; } cases[] = {
         {" \t chrome.exe\t ", true, u"chrome.exe"},
         {"", false, u""},  // an empty text, never null
         {" \t ", false, u""},

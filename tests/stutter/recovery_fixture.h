@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -55,6 +56,13 @@ protected:
         machine.addProcess(kHog, 1, "hog.exe");
     }
 
+    // An offender as the profiler hands it over.
+    static stutter::OffenderInfo offender(std::uint32_t pid, const char* name, const char* reason, double rssMB) {
+        stutter::OffenderInfo o{pid, {}, {}, 42.5, rssMB, 12};
+        std::strncpy(o.name, name, sizeof o.name - 1);
+        std::strncpy(o.reason, reason, sizeof o.reason - 1);
+        return o;
+    }
     static Lines lines() {
         std::lock_guard lk(RecoveryLines::mutex);
         return RecoveryLines::lines;

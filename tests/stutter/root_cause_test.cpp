@@ -69,10 +69,8 @@ TEST_F(RootCauseTest, UnpublishedMetricsTakeTheRiskReadAgain) {
 
 TEST_F(RootCauseTest, EitherThresholdReachedIsAStutter) {
     // A call that passes the gate stamps it: a severe stutter 1 ms later is then refused.
-    const struct {
-        double risk, p99Ms;
-        bool passes;
-    } cases[] = {{0.3, 1.5, false}, {0.49, 1.99, false}, {0.3, 2.0, true}, {0.3, 2.5, true}, {0.5, 0.0, true}};
+    const struct { double risk, p99Ms; bool passes; } cases[] = {
+        {0.3, 1.5, false}, {0.49, 1.99, false}, {0.3, 2.0, true}, {0.3, 2.5, true}, {0.5, 0.0, true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "risk " << c.risk << " p99 " << c.p99Ms);
         zk::stutter::profiler().resetForTests();

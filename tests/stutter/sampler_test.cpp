@@ -112,18 +112,6 @@ TEST_F(SamplerTest, WindowKeepsTheNewestSamples) {
     EXPECT_EQ(s.windowLength(), 200u);
 }
 
-TEST_F(SamplerTest, FlatSamplesDecayToZeroRisk) {
-    ticks(std::vector<std::uint64_t>(10, 3000));  // a stutter first: smoothed jitter 0
-    flatTicks(260);  // the stutter leaves the window after 200, then the jitter decays
-    QtmMetrics m = metrics();
-    EXPECT_DOUBLE_EQ(m.meanMs, 1.0);
-    EXPECT_DOUBLE_EQ(m.jitterMs, 0.0);
-    EXPECT_DOUBLE_EQ(m.p99Ms, 1.0);
-    EXPECT_EQ(m.spikes, 0u);
-    EXPECT_LT(m.jitterEmaMs, 0.2);
-    EXPECT_DOUBLE_EQ(m.risk, 0.0);
-}
-
 TEST_F(SamplerTest, SpikesAndRiskFromLateWakeUps) {
     std::vector<std::uint64_t> over(40, 0);
     for (std::size_t i = 0; i < 8; ++i) over[i * 5] = 9000;  // 8 samples of 10 ms
