@@ -34,7 +34,7 @@ TEST(AnalyseSorted, MeanPopulationDeviationAndPercentiles) {
 
 TEST(AnalyseSorted, SpikesFromTheHigherOfFactorTimesMeanAndFloor) {
     const struct { std::vector<double> window; double factor, floor; std::uint32_t spikes; } cases[] = {
-        {{1, 1, 1, 1, 1, 1, 1, 1, 2.9999, 3.0}, 2.5, 3.0, 1},  // the floor, reached exactly
+        {{1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 2.9999, 3.0}, 2.5, 3.0, 1},  // the floor, exactly
         {{1, 1, 1, 1, 1, 1, 1, 4, 4, 5}, 2.5, 3.0, 1},         // mean 2.0: the factor's 5.0
         {{1, 1, 1, 1, 1, 1, 1, 1, 5, 9}, kNaN, 3.0, 0},         // a NaN threshold counts none
         {{1, 1, 1, 1, 1, 1, 1, 1, 5, 9}, 2.5, kNaN, 1},         // 2.5 x 2.2 = 5.5
