@@ -13,8 +13,7 @@ namespace zk::test {
 
 struct ThrottleCall {
     std::uint32_t pid;
-    std::int32_t enableDebugPrivilege;
-    std::int32_t trim;
+    std::int32_t enableDebugPrivilege, trim;
     bool imageNull;
     std::u16string image;
     bool lastErrorNull;

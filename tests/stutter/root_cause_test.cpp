@@ -250,19 +250,4 @@ TEST_F(StutterChainTest, PageFaultHogUnderMemoryPressureGetsTrimAndMemoryRelief)
     EXPECT_NE(std::find(changes.begin(), changes.end(), "NtSetSystemInformation 80 4"), changes.end());
 }
 
-TEST_F(StutterChainTest, DiskHogLowersTheIoAroundTheGame) {
-    machine.addProcess(600, 1, "indexer.exe");
-    const HostLoad load{50.0, 70.0, 0.0, 0.0, 1.0};
-    EXPECT_EQ(find(load), 0);
-
-    machine.advanceMs(10'000);
-    machine.process(kHog)->io.readTransfer += 500 * MB;  // 50 MB/s: I/O part 30
-    EXPECT_EQ(find(load), 1);
-    EXPECT_EQ(rec, 2u);
-    EXPECT_EQ(out.category, 2);
-    EXPECT_EQ(countContaining("[INFO] [StutterQTM] HARD IO inverse rond game → locked="), 1);
-    EXPECT_EQ(machine.process(600)->ioPriority, 1u) << "the I/O tuner lowered the bystander";
-    EXPECT_EQ(machine.process(kGame)->ioPriority, 2u);
-}
-
 }  // namespace
