@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -21,14 +20,10 @@ namespace zk::test {
 
 using Lines = std::vector<std::string>;
 
-// Lines from the recovery log callback.
+// Lines from the recovery log callback (the recovery tests log on their own thread only).
 struct RecoveryLines {
-    static inline std::mutex mutex;
     static inline Lines lines;
-    static void ZK_CALL collect(const char* line) {
-        std::lock_guard lk(mutex);
-        lines.emplace_back(line);
-    }
+    static void ZK_CALL collect(const char* line) { lines.emplace_back(line); }
 };
 
 class RecoveryTest : public MachineTest {
@@ -63,14 +58,8 @@ protected:
         std::strncpy(o.reason, reason, sizeof o.reason - 1);
         return o;
     }
-    static Lines lines() {
-        std::lock_guard lk(RecoveryLines::mutex);
-        return RecoveryLines::lines;
-    }
-    static void clearLines() {
-        std::lock_guard lk(RecoveryLines::mutex);
-        RecoveryLines::lines.clear();
-    }
+    static const Lines& lines() { return RecoveryLines::lines; }
+    static void clearLines() { RecoveryLines::lines.clear(); }
     static int count(const std::string& line) {
         int n = 0;
         for (const auto& l : lines()) n += l == line;

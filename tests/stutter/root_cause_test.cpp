@@ -186,7 +186,6 @@ protected:
 TEST_F(StutterChainTest, CpuHogIsFoundAndRecoveredHard) {
     const HostLoad load{50.0, 70.0, 0.0, 0.0, 1.0};
     EXPECT_EQ(find(load), 0);  // the first walk only learns the processes' times
-    EXPECT_EQ(rec, 0u);
 
     // Both the hog and the game's child burn every processor for the next 10 s.
     auto burnTenSeconds = [&] {
@@ -219,8 +218,6 @@ TEST_F(StutterChainTest, CpuHogIsFoundAndRecoveredHard) {
                                 " | CPUmax=70% | RAM=50% | spikes=" + std::to_string(m.spikes) + " | hardPF=0 |";
     EXPECT_EQ(countContaining("[INFO] [StutterQTM] HARD RECOVERY TRIGGERED → " + figures), 1);
     EXPECT_EQ(count("[INFO] [StutterQTM] Profiler offender → pid=500 name=hog.exe reason=cpu score=40"), 1);
-    EXPECT_EQ(count("[INFO] [StutterQTM][Surgical] Surgical HARD complete → level=2 pid=500 cooldown armed."), 1);
-    EXPECT_EQ(count("[INFO] [StutterQTM] HARD native throttle applied → pid=500 (hog.exe) reason=cpu trim=False"), 1);
     EXPECT_EQ(count("[DEBUG] Affinity inverse niet beschikbaar (Zelkor.dll)."), 1);  // the one action not in the table
 
     // The next stutter 10 s later names the same hog, which is now in cooldown.
