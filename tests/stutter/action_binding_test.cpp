@@ -54,7 +54,8 @@ TEST_F(ActionBindingTest, ThrottlePassesTheTrimmedUtf16NameAndFixedFlags) {
 }
 
 TEST_F(ActionBindingTest, ThrottleRefusesSystemGameAndNonPositivePidsWithoutCalling) {
-    for (std::uint32_t pid : {0u, 4u, 100u, 0x80000000u}) EXPECT_FALSE(actionBinding().throttleOffender(pid, false, "x.exe", 100));
+    for (std::uint32_t pid : {0u, 4u, 100u, 0x80000000u})
+        EXPECT_FALSE(actionBinding().throttleOffender(pid, false, "x.exe", 100)) << pid;
     EXPECT_TRUE(FakeActions::throttles.empty());
     FakeActions::throttleResult = 0;
     EXPECT_FALSE(actionBinding().throttleOffender(500, false, "x.exe", 100));
@@ -93,7 +94,8 @@ TEST_F(ActionBindingTest, MissingModuleWarnsOnceThenEachActionSaysUnavailable) {
 }
 
 TEST_F(ActionBindingTest, EachMissingExportIsNamedOnceInOrderAndOnlyItsActionIsLost) {
-    for (const char* name : {"extreme_memory_clean", "Zelkor_IOTuner_ApplyInverseIo", "Zelkor_Affinity_ApplyInverseForOffenderPid"})
+    for (const char* name :
+         {"extreme_memory_clean", "Zelkor_IOTuner_ApplyInverseIo", "Zelkor_Affinity_ApplyInverseForOffenderPid"})
         machine.hideOwnExport(name);
     EXPECT_TRUE(actionBinding().throttleOffender(500, false, "x.exe", 100));
     EXPECT_EQ(actionBinding().inverseAffinityForOffender(500), 0);

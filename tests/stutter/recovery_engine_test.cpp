@@ -50,10 +50,12 @@ TEST_F(RecoveryEngineTest, ScorePointsAndTheRealStutterGateAtEachEdge) {
         bool stutterSignal;  // load and page faults make no stutter by themselves
         std::vector<std::pair<double, std::int32_t>> edges;  // value, points
     } signals[] = {
-        {[](auto& c, double v) { c.risk = v; }, true, {{0.9, 7}, {0.8999, 5}, {0.75, 5}, {0.55, 3}, {0.4, 1}, {0.3999, 0}, {kInf, 0}}},
+        {[](auto& c, double v) { c.risk = v; }, true,
+         {{0.9, 7}, {0.8999, 5}, {0.75, 5}, {0.55, 3}, {0.4, 1}, {0.3999, 0}, {kInf, 0}}},
         {[](auto& c, double v) { c.jitterEmaMs = v; }, true, {{2.0, 4}, {1.2, 2}, {0.8, 1}, {0.79, 0}, {kNaN, 0}}},
         {[](auto& c, double v) { c.p99Ms = v; }, true, {{3.5, 4}, {2.5, 2}, {2.0, 1}, {1.99, 0}}},
-        {[](auto& c, double v) { c.spikes = static_cast<std::uint32_t>(v); }, true, {{25, 3}, {24, 2}, {10, 2}, {5, 1}, {4, 0}}},
+        {[](auto& c, double v) { c.spikes = static_cast<std::uint32_t>(v); }, true,
+         {{25, 3}, {24, 2}, {10, 2}, {5, 1}, {4, 0}}},
         {[](auto& c, double v) { c.thermal = static_cast<std::uint8_t>(v); }, true, {{1, 3}}},
         {[](auto& c, double v) { c.hardPF = static_cast<std::uint32_t>(v); }, false, {{5, 3}, {4, 1}, {1, 1}}},
         {[](auto& c, double v) { c.cpuMaxPct = v; }, false, {{98, 4}, {92, 2}, {88, 1}, {87.9, 0}, {kNaN, 0}}},
@@ -229,7 +231,7 @@ TEST_F(RecoveryEngineTest, HardBoundElsewhereThrottlesWithoutTrimAndSkipsTheAffi
 
 TEST_F(RecoveryEngineTest, HardActionsByReason) {
     softStutter();
-    const struct { const char* reason; double ramPct, rssMB; Lines order; std::int32_t trim; const char* line; } cases[] = {
+    const struct { const char* reason; double ramPct, rssMB; Lines order; int trim; const char* line; } cases[] = {
         // Not bound elsewhere (saturation 97 %, headroom 85.1 %): the CPU offender is moved too.
         {"cpu", 90, 10, {"throttle", "memory", "affinity"}, 1, "[INFO] [StutterQTM] HARD CPU offender inverse → pid=600 (x.exe)"},
         {"io", 0, 10, {"throttle", "io"}, 0, "[INFO] [StutterQTM] HARD IO inverse rond game → locked=7 (game_pid=100)"},
@@ -263,7 +265,8 @@ TEST_F(RecoveryEngineTest, HardRamReliefLevelsFollowTheMemoryLoad) {
         hog = offender(pid++, "x.exe", "cpu", 1.0);
         ctx.ramPct = c.ramPct;
         EXPECT_EQ(recover(c.offender ? &hog : nullptr), 2);
-        EXPECT_EQ(FakeActions::memories.empty() ? 0 : FakeActions::memories[0].level, c.level) << c.offender << " " << c.ramPct;
+        const std::intptr_t level = FakeActions::memories.empty() ? 0 : FakeActions::memories[0].level;
+        EXPECT_EQ(level, c.level) << c.offender << " " << c.ramPct;
     }
     EXPECT_EQ(count("[INFO] [StutterQTM] HARD (no offender) RAM relief (3) → 512.5 MB freed"), 1);
     EXPECT_EQ(count("[INFO] [StutterQTM] HARD recovery complete (no offender)."), 4);

@@ -1,4 +1,4 @@
-// Recovery settings, counters, cooldowns, the 4-core safety test and the log channel.
+// Recovery counters, cooldowns, the 4-core safety test, the log channel and its number format.
 
 #include <cmath>
 #include <cstring>
@@ -30,8 +30,8 @@ TEST_F(RecoveryStateTest, MetricsAreCopiedInCounterOrder) {
 
 TEST_F(RecoveryStateTest, CooldownLengthsByLevelAndSize) {
     const struct { std::int32_t level; std::uint64_t rssMB; double seconds; } cases[] = {
-        {2, 350, 255}, {1, 350, 150}, {3, 100, 180}, {1, 250, 60} /* the +45 needs level 2 */,
-                 {3, 200, 225}, {2, 199, 120}, {0, 0, 60}};
+        {2, 350, 255}, {1, 350, 150}, {3, 100, 180}, {1, 250, 60} /* the +45 needs level 2 */, {3, 200, 225},
+        {2, 199, 120}, {0, 0, 60}};
     const double t0 = now();
     std::uint32_t pid = 10;
     for (const auto& c : cases) {
@@ -52,11 +52,7 @@ TEST_F(RecoveryStateTest, CooldownExpiresOnTheClock) {
 }
 
 // The one place that asserts the safety line; the recovery tests check what it skips.
-struct SafetyCase {
-    std::uint32_t processors;
-    bool passes;
-    const char* line;
-};
+struct SafetyCase { std::uint32_t processors; bool passes; const char* line; };
 
 class FourCoreSafetyTest : public zk::test::RecoveryTest, public ::testing::WithParamInterface<SafetyCase> {};
 
@@ -77,8 +73,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(RecoveryStateTest, LogLevelsArePrefixedAndFiltered) {
     auto& log = zk::stutter::recoveryLog();
     const struct { std::int32_t level, stored; Lines lines; } cases[] = {
-        {-2, 0, {"[DEBUG] d", "[INFO] i", "[WARN] w"}}, {1, 1, {"[INFO] i", "[WARN] w"}},
-                 {2, 2, {"[WARN] w"}}, {7, 3, {}}};
+        {-2, 0, {"[DEBUG] d", "[INFO] i", "[WARN] w"}}, {1, 1, {"[INFO] i", "[WARN] w"}}, {2, 2, {"[WARN] w"}}, {7, 3, {}}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.level);
         clearLines();

@@ -164,20 +164,20 @@ TEST_F(SamplerTest, PageFaultGrowthBaselineRules) {
 TEST_F(SamplerTest, ThermalFromTheFirstProcessorEntryWhenTheQueryAnswers) {
     flatTicks(9);
     enum Query { Answers, Hidden, Fails };
-    const struct { const char* what; std::size_t processors; std::uint32_t maxMhz, mhz; Query query; int thermal; } cases[] = {
+    const struct { const char* what; std::size_t cpus; unsigned maxMhz, mhz; Query query; int thermal; } cases[] = {
         {"80 %", 8, 4000, 3200, Answers, 1}, {"85 %: not below the ratio", 8, 4000, 3400, Answers, 0},
         {"routine missing", 4, 4000, 1000, Hidden, 0}, {"query fails", 4, 4000, 1000, Fails, 0},
         {"no maximum", 4, 0, 1000, Answers, 0}, {"4 processors at 25 %", 4, 4000, 1000, Answers, 1},
         {"65 processors do not fit the 64-entry buffer", 65, 4000, 1000, Answers, 0}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        std::vector<sim::ProcessorPower> cpus(c.processors);
+        std::vector<sim::ProcessorPower> cpus(c.cpus);
         cpus[0].maxMhz = c.maxMhz;
         cpus[0].currentMhz = c.mhz;
         cpus[1].currentMhz = 1;  // only the first entry counts
         machine.setProcessors(cpus);
         machine.hideRoutine(platform::Routine::NtPowerInformation, c.query == Hidden);
-        if (c.query == Fails) machine.failOp(Op::NtPowerInformation, static_cast<std::uint32_t>(win::STATUS_ACCESS_DENIED), 1);
+        if (c.query == Fails) machine.failOp(Op::NtPowerInformation, win::STATUS_ACCESS_DENIED, 1);
         flatTicks(1);
         EXPECT_EQ(metrics().thermal, c.thermal);
         EXPECT_NEAR(metrics().risk, 0.05 * c.thermal, 1e-12);  // flat samples: the thermal term alone
