@@ -1,8 +1,8 @@
 // The recovery engine: score, gates, soft and hard modes, cooldowns and every log line.
 
-#include <vector>
 #include <limits>
 #include <utility>
+#include <vector>
 
 #include "recovery_fixture.h"
 
