@@ -5,7 +5,7 @@
 #include <new>
 
 #include "stutter/sampler.h"
-#include "support/recovery_fixture.h"
+#include "recovery_fixture.h"
 
 namespace zk {
 namespace {

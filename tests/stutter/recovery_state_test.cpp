@@ -1,63 +1,43 @@
-// Recovery settings, counters, cooldowns, the 4-core safety test and the log channel.
+// Recovery counters, cooldowns, the 4-core safety test, the log channel and its number format.
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <sstream>
 
 #include "common/text_format.h"
+#include "recovery_fixture.h"
 #include "stutter/recovery_records.h"
-#include "support/recovery_fixture.h"
 
 namespace {
 
 using zk::stutter::recoveryState;
 using zk::stutter::RecoveryCounter;
+using zk::test::Lines;
 
 class RecoveryStateTest : public zk::test::RecoveryTest {};
 
-TEST_F(RecoveryStateTest, ConfigIsStoredAsGivenAndNullIsIgnored) {
-    QtmRecoveryConfig c{3, 10, -4, 15, 30.5, -1.0};
-    QTM_SetRecoveryConfig(&c);
-    QTM_SetRecoveryConfig(nullptr);
-    const QtmRecoveryConfig got = recoveryState().config();
-    EXPECT_EQ(got.softMinScore, 3);
-    EXPECT_EQ(got.hardMinScore, 10);
-    EXPECT_EQ(got.surgicalL2MinScore, -4);
-    EXPECT_EQ(got.surgicalL3MinScore, 15);
-    EXPECT_EQ(got.softCooldownSec, 30.5);
-    EXPECT_EQ(got.hardCooldownSec, -1.0);
-}
-
 TEST_F(RecoveryStateTest, MetricsAreCopiedInCounterOrder) {
-    QtmRecoveryMetrics m;
-    QTM_GetRecoveryMetrics(&m);
-    EXPECT_EQ(m.softRecoveries + m.hardRecoveries + m.surgicalFailures + m.surgicalL1 + m.surgicalL2 + m.surgicalL3, 0u);
     for (int i = 0; i < 6; ++i)
         for (int k = 0; k <= i; ++k) recoveryState().count(static_cast<RecoveryCounter>(i));
+    QtmRecoveryMetrics m;
     QTM_GetRecoveryMetrics(&m);
-    EXPECT_EQ(m.softRecoveries, 1u);
-    EXPECT_EQ(m.hardRecoveries, 2u);
-    EXPECT_EQ(m.surgicalFailures, 3u);
-    EXPECT_EQ(m.surgicalL1, 4u);
-    EXPECT_EQ(m.surgicalL2, 5u);
-    EXPECT_EQ(m.surgicalL3, 6u);
-    QTM_GetRecoveryMetrics(nullptr);
+    QTM_GetRecoveryMetrics(nullptr);  // null records are ignored
+    QTM_SetRecoveryConfig(nullptr);
+    const QtmRecoveryMetrics want{1, 2, 3, 4, 5, 6};  // soft, hard, failures, L1, L2, L3
+    EXPECT_EQ(std::memcmp(&m, &want, sizeof m), 0);
 }
 
-TEST_F(RecoveryStateTest, ArmCooldownFigures) {
+TEST_F(RecoveryStateTest, CooldownLengthsByLevelAndSize) {
+    const struct { std::int32_t level; std::uint64_t rssMB; double seconds; } cases[] = {
+        {2, 350, 255}, {1, 350, 150}, {3, 100, 180}, {1, 250, 60} /* the +45 needs level 2 */, {3, 200, 225},
+        {2, 199, 120}, {0, 0, 60}};
     const double t0 = now();
-    recoveryState().armCooldown(10, 2, 350);
-    recoveryState().armCooldown(11, 1, 350);
-    recoveryState().armCooldown(12, 3, 100);
-    recoveryState().armCooldown(13, 1, 250);  // the +45 needs level 2 or more
-    recoveryState().armCooldown(14, 3, 200);
-    recoveryState().armCooldown(15, 0, 0);
-    EXPECT_DOUBLE_EQ(recoveryState().cooldownUntil(10) - t0, 255.0);
-    EXPECT_DOUBLE_EQ(recoveryState().cooldownUntil(11) - t0, 150.0);
-    EXPECT_DOUBLE_EQ(recoveryState().cooldownUntil(12) - t0, 180.0);
-    EXPECT_DOUBLE_EQ(recoveryState().cooldownUntil(13) - t0, 60.0);
-    EXPECT_DOUBLE_EQ(recoveryState().cooldownUntil(14) - t0, 225.0);
-    EXPECT_DOUBLE_EQ(recoveryState().cooldownUntil(15) - t0, 60.0);
+    std::uint32_t pid = 10;
+    for (const auto& c : cases) {
+        recoveryState().armCooldown(pid, c.level, c.rssMB);
+        EXPECT_DOUBLE_EQ(recoveryState().cooldownUntil(pid++) - t0, c.seconds) << c.level << " " << c.rssMB;
+    }
     EXPECT_EQ(recoveryState().cooldownUntil(99), 0.0);
 }
 
@@ -71,55 +51,45 @@ TEST_F(RecoveryStateTest, CooldownExpiresOnTheClock) {
     EXPECT_FALSE(recoveryState().inCooldown(11, now()));
 }
 
-TEST_F(RecoveryStateTest, FourCoreSafetyLogsOnEveryCallAtFourProcessors) {
-    machine.setLogicalProcessorCount(4);
-    EXPECT_FALSE(recoveryState().fourCoreSafety());
-    EXPECT_FALSE(recoveryState().fourCoreSafety());
-    EXPECT_EQ(count("[INFO] [StutterQTM] 4-core safety → affinity acties uitgeschakeld (cores=4)"), 2);
+// The one place that asserts the safety line; the recovery tests check what it skips.
+struct SafetyCase { std::uint32_t processors; bool passes; const char* line; };
+
+class FourCoreSafetyTest : public zk::test::RecoveryTest, public ::testing::WithParamInterface<SafetyCase> {};
+
+TEST_P(FourCoreSafetyTest, LogsOnEveryCallAtFourProcessorsOrFewer) {
+    machine.setLogicalProcessorCount(GetParam().processors);
+    EXPECT_EQ(recoveryState().fourCoreSafety(), GetParam().passes);
+    machine.setLogicalProcessorCount(2);  // the count is read once
+    EXPECT_EQ(recoveryState().fourCoreSafety(), GetParam().passes);
+    EXPECT_EQ(lines(), GetParam().line ? Lines(2, GetParam().line) : Lines{});
 }
 
-TEST_F(RecoveryStateTest, FourCoreSafetyPassesSilentlyAboveFourAndCachesTheCount) {
-    machine.setLogicalProcessorCount(5);
-    EXPECT_TRUE(recoveryState().fourCoreSafety());
-    machine.setLogicalProcessorCount(2);  // read once
-    EXPECT_TRUE(recoveryState().fourCoreSafety());
-    EXPECT_TRUE(lines().empty());
-}
-
-TEST_F(RecoveryStateTest, ZeroProcessorsCountAsOne) {
-    machine.setLogicalProcessorCount(0);
-    EXPECT_EQ(recoveryState().processorCount(), 1u);
-    EXPECT_FALSE(recoveryState().fourCoreSafety());
-    EXPECT_EQ(count("[INFO] [StutterQTM] 4-core safety → affinity acties uitgeschakeld (cores=1)"), 1);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Processors, FourCoreSafetyTest,
+    ::testing::Values(SafetyCase{5, true, nullptr},
+                      SafetyCase{4, false, "[INFO] [StutterQTM] 4-core safety → affinity acties uitgeschakeld (cores=4)"},
+                      SafetyCase{0, false, "[INFO] [StutterQTM] 4-core safety → affinity acties uitgeschakeld (cores=1)"}));
 
 TEST_F(RecoveryStateTest, LogLevelsArePrefixedAndFiltered) {
     auto& log = zk::stutter::recoveryLog();
-    QTM_Stutter_SetMinLogLevel(-2);  // stored as 0
-    EXPECT_EQ(log.minLevel(), 0);
-    log.debug("d");
-    log.info("i");
-    log.warn("w");
-    EXPECT_EQ(lines(), (std::vector<std::string>{"[DEBUG] d", "[INFO] i", "[WARN] w"}));
-
-    zk::test::RecoveryLines::clear();
-    QTM_Stutter_SetMinLogLevel(2);
-    log.debug("d");
-    log.info("i");
-    log.warn("w");
-    EXPECT_EQ(lines(), (std::vector<std::string>{"[WARN] w"}));
-
-    zk::test::RecoveryLines::clear();
-    QTM_Stutter_SetMinLogLevel(7);  // stored as 3: nothing
-    EXPECT_EQ(log.minLevel(), 3);
-    log.warn("w");
-    EXPECT_TRUE(lines().empty());
+    const struct { std::int32_t level, stored; Lines lines; } cases[] = {
+        {-2, 0, {"[DEBUG] d", "[INFO] i", "[WARN] w"}}, {1, 1, {"[INFO] i", "[WARN] w"}}, {2, 2, {"[WARN] w"}}, {7, 3, {}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.level);
+        clearLines();
+        QTM_Stutter_SetMinLogLevel(c.level);
+        EXPECT_EQ(log.minLevel(), c.stored);
+        log.debug("d");
+        log.info("i");
+        log.warn("w");
+        EXPECT_EQ(lines(), c.lines);
+    }
 }
 
 TEST_F(RecoveryStateTest, WithoutCallbackLinesGoToTheDebuggerWithASeparateNewline) {
     QTM_Stutter_SetLogCallback(nullptr);
     zk::stutter::recoveryLog().info("hello");
-    EXPECT_EQ(machine.debugOutput(), (std::vector<std::string>{"[INFO] hello", "\n"}));
+    EXPECT_EQ(machine.debugOutput(), (Lines{"[INFO] hello", "\n"}));
 }
 
 TEST(RecoveryText, DoublesAreWrittenAsAStreamWritesThem) {
@@ -135,20 +105,13 @@ TEST(RecoveryText, DoublesAreWrittenAsAStreamWritesThem) {
               "a=1.5 b=42 c=-7 x");
 }
 
-TEST(RecoveryText, MegabytesTruncateSafely) {
+TEST(RecoveryText, MegabytesAndReasonWords) {
     EXPECT_EQ(zk::stutter::wholeMegabytes(350.9), 350u);
     EXPECT_EQ(zk::stutter::wholeMegabytes(-5.0), 0u);
     EXPECT_EQ(zk::stutter::wholeMegabytes(std::nan("")), 0u);
     EXPECT_EQ(zk::stutter::wholeMegabytes(1e30), UINT64_MAX);
-}
-
-TEST(RecoveryText, ReasonWords) {
-    EXPECT_EQ(zk::stutter::reasonWord(1), "cpu");
-    EXPECT_EQ(zk::stutter::reasonWord(2), "io");
-    EXPECT_EQ(zk::stutter::reasonWord(3), "ram");
-    EXPECT_EQ(zk::stutter::reasonWord(4), "faults");
-    EXPECT_EQ(zk::stutter::reasonWord(7), "unknown");
-    EXPECT_EQ(zk::stutter::reasonWord(0), "unknown");
+    const char* words[] = {"unknown", "cpu", "io", "ram", "faults", "unknown"};
+    for (int category = 0; category <= 5; ++category) EXPECT_EQ(zk::stutter::reasonWord(category), words[category]);
 }
 
 }  // namespace

@@ -1,18 +1,26 @@
-// The stutter entry point: metrics gates, the 5 ms rate limit, the profiler's results
-// passed through, the records handed to the recovery engine, and outRecovery.
+// The stutter entry point: metrics gates, the 5 ms rate limit, the profiler's results and
+// outRecovery; then the whole chain over the simulated machine: a sampler publishes real
+// metrics, the profiler walks, and the recovery runs the library's real action exports.
 
+#include <algorithm>
 #include <cstring>
+#include <type_traits>
 
+#include "iotuner/tuner/io_tuner.h"
+#include "iotuner/throttle/offender_throttle.h"
+#include "memory/memory_relief.h"
+#include "common/text_format.h"
+#include "recovery_fixture.h"
 #include "stutter/profiler.h"
 #include "stutter/root_cause.h"
-#include "support/recovery_fixture.h"
+#include "stutter/sampler.h"
 
 namespace {
 
 using zk::sim::Op;
 using zk::stutter::HostLoad;
 using zk::stutter::StutterRootCause;
-using zk::test::FakeActions;
+namespace win = zk::win;
 
 constexpr std::uint64_t MB = 1ull << 20;
 
@@ -22,9 +30,10 @@ protected:
         RecoveryTest::SetUp();
         zk::stutter::profiler().resetForTests();
         addGameAndHog();
-        // Scores 10 on a first walk (RAM part only): enough when the risk is 0.9 or more.
+        // Scores 10 on a first walk (RAM part only): enough when the risk is 0.9 or more, so
+        // a call with such a risk that returns 0 was stopped before the walk.
         machine.process(kHog)->memory.workingSetSize = 2000 * MB;
-        FakeActions::install(machine);
+        zk::test::FakeActions::install(machine);
         metrics.risk = 0.95;
         metrics.p99Ms = 3.0;
     }
@@ -32,227 +41,210 @@ protected:
         zk::stutter::profiler().resetForTests();
         RecoveryTest::TearDown();
     }
-    std::int32_t call(std::uint32_t* outRecovery, double riskThreshold = 0.5, double p99Threshold = 2.0) {
-        return rc.find(kGame, riskThreshold, p99Threshold, load, &out, outRecovery);
-    }
-    std::uint64_t walks() { return machine.callCount(Op::CreateProcessSnapshot); }
+    // The profiler's result; rec holds what the recovery did.
+    std::int32_t call() { return rc.find(kGame, 0.5, 2.0, load, &out, &rec); }
 
     QtmMetrics metrics{};
     double riskAgain = 0.0;
     StutterRootCause rc{[this](QtmMetrics* m) { *m = metrics; }, [this] { return riskAgain; }};
     HostLoad load{50.0, 60.0, 0.0, 0.0, 1.0};
     PfRootCause out{};
+    std::uint32_t rec = 9;
 };
 
-TEST_F(RootCauseTest, NullOutIsRefusedAndOutRecoveryIsStillCleared) {
-    std::uint32_t rec = 9;
-    EXPECT_EQ(rc.find(kGame, 0.5, 2.0, load, nullptr, &rec), -1);
-    EXPECT_EQ(rec, 0u);
-    EXPECT_EQ(rc.find(kGame, 0.5, 2.0, load, nullptr, nullptr), -1);
-    EXPECT_EQ(walks(), 0u);
-}
-
-TEST_F(RootCauseTest, AllZeroMetricsWithZeroRiskMeanNoAnalysisYet) {
+TEST_F(RootCauseTest, UnpublishedMetricsTakeTheRiskReadAgain) {
     metrics = QtmMetrics{};
-    std::uint32_t rec = 9;
-    EXPECT_EQ(call(&rec), -2);
+    EXPECT_EQ(call(), -2);  // all zero and risk 0: no analysis yet
     EXPECT_EQ(rec, 0u);
-    EXPECT_EQ(call(nullptr), -2);
-    EXPECT_EQ(walks(), 0u);
-}
+    EXPECT_EQ(rc.find(kGame, 0.5, 2.0, load, &out, nullptr), -2);
 
-TEST_F(RootCauseTest, AllZeroMetricsTakeTheRiskReadAgain) {
-    metrics = QtmMetrics{};
     riskAgain = 0.95;
-    std::uint32_t rec = 9;
-    EXPECT_EQ(call(&rec), 1);
+    metrics.p1Ms = 0.5;  // any non-zero field counts as published: the risk read again is not consulted
+    EXPECT_EQ(call(), 0);  // risk 0 and p99 0: below both thresholds
+    metrics.p1Ms = 0;
+    EXPECT_EQ(call(), 1);
     EXPECT_EQ(rec, 2u);
-    EXPECT_EQ(zk::test::RecoveryLines::countContaining("HARD RECOVERY TRIGGERED → risk=0.95 | jitter=0 | p99=0 |"), 1);
-}
-
-TEST_F(RootCauseTest, AnyNonZeroFieldCountsAsPublished) {
-    metrics = QtmMetrics{};
-    metrics.p1Ms = 0.5;  // the risk read again is not consulted
-    riskAgain = 0.95;
-    std::uint32_t rec = 9;
-    EXPECT_EQ(call(&rec), 0);  // risk 0 and p99 0: below both thresholds
-    EXPECT_EQ(rec, 0u);
-    EXPECT_EQ(walks(), 0u);
+    EXPECT_EQ(countContaining("HARD RECOVERY TRIGGERED → risk=0.95 | jitter=0 | p99=0 |"), 1);
 }
 
 TEST_F(RootCauseTest, EitherThresholdReachedIsAStutter) {
-    metrics.risk = 0.3;
-    metrics.p99Ms = 1.5;
-    std::uint32_t rec = 9;
-    EXPECT_EQ(call(&rec), 0);
-    EXPECT_EQ(rec, 0u);
-    EXPECT_EQ(walks(), 0u);
-
-    metrics.p99Ms = 2.5;  // the p99 alone suffices; the profiler walks (and finds no one at this risk)
-    EXPECT_EQ(call(&rec), 0);
-    EXPECT_EQ(walks(), 1u);
-
-    zk::stutter::profiler().resetForTests();
-    machine.advanceMs(5);
-    metrics.risk = 0.5;  // exactly at the risk threshold
-    metrics.p99Ms = 0.0;
-    EXPECT_EQ(call(&rec), 0);
-    EXPECT_EQ(walks(), 1u);  // passed the gate, then the profiler's own test (risk < 0.55, p99 < 2)
-    machine.advanceMs(1);
-    metrics.risk = 0.95;  // would walk, but the previous call passed the gate 1 ms ago
-    EXPECT_EQ(call(&rec), 0);
-    EXPECT_EQ(walks(), 1u);
+    // A call that passes the gate stamps it: a severe stutter 1 ms later is then refused.
+    const struct { double risk, p99Ms; bool passes; } cases[] = {
+        {0.3, 1.5, false}, {0.49, 1.99, false}, {0.3, 2.0, true}, {0.3, 2.5, true}, {0.5, 0.0, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "risk " << c.risk << " p99 " << c.p99Ms);
+        machine.advanceMs(10'000);  // past both rate limits
+        metrics.risk = c.risk;
+        metrics.p99Ms = c.p99Ms;
+        EXPECT_EQ(call(), 0);  // no offender at these risks
+        EXPECT_EQ(rec, 0u);
+        machine.advanceMs(1);
+        metrics.risk = 0.95;
+        EXPECT_EQ(call(), c.passes ? 0 : 1);
+    }
 }
 
 TEST_F(RootCauseTest, FiveMillisecondRateLimitOnTheSimulatedClock) {
-    // The first call at clock 0 counts as a previous call.
-    EXPECT_EQ(call(nullptr), 1);
-    EXPECT_EQ(walks(), 1u);
+    EXPECT_EQ(call(), 1);  // the first call at clock 0 counts as a previous call
     zk::stutter::profiler().resetForTests();  // lift the profiler's own 10 s limit
     machine.advanceMs(1);
-    std::uint32_t rec = 9;
-    EXPECT_EQ(call(&rec), 0);
+    EXPECT_EQ(call(), 0);
     EXPECT_EQ(rec, 0u);
-    EXPECT_EQ(walks(), 1u);
     machine.advanceNs(3'999'999);
-    EXPECT_EQ(call(&rec), 0);
-    EXPECT_EQ(walks(), 1u);
+    EXPECT_EQ(call(), 0);
     machine.advanceNs(1);  // 5 ms after the first
-    EXPECT_EQ(call(&rec), 1);
-    EXPECT_EQ(walks(), 2u);
-}
+    EXPECT_EQ(call(), 1);
 
-TEST_F(RootCauseTest, ReadingOlderThanTheLastPassIsTooSoon) {
     // Two racing callers: the one that read the clock first stamps second.
-    EXPECT_TRUE(rc.admit(20'000'000));
-    EXPECT_FALSE(rc.admit(19'000'000));
-    EXPECT_FALSE(rc.admit(24'999'999));
-    EXPECT_TRUE(rc.admit(25'000'000));
+    EXPECT_FALSE(rc.admit(machine.nowNs() - 1));
+    EXPECT_TRUE(rc.admit(machine.nowNs() + 5'000'000));
 }
 
-TEST_F(RootCauseTest, ProfilerFailuresPassThroughWithoutRecovery) {
-    std::uint32_t rec = 9;
-    machine.failOp(Op::CreateProcessSnapshot, zk::win::ERROR_NOT_ENOUGH_MEMORY, 1);
-    EXPECT_EQ(call(&rec), -2);
+TEST_F(RootCauseTest, ProfilerFailureOrNoOffenderMeansNoRecovery) {
+    machine.failOp(Op::CreateProcessSnapshot, win::ERROR_NOT_ENOUGH_MEMORY, 1);
+    EXPECT_EQ(call(), -2);
     EXPECT_EQ(rec, 0u);
 
-    // A second stutter while the walk runs: the profiler refuses it with -3.
-    zk::stutter::profiler().resetForTests();
     machine.advanceMs(10'000);
-    std::int32_t inner = 0;
-    std::uint32_t innerRec = 9;
-    machine.setHook(Op::CreateProcessSnapshot, [&] {
-        machine.setHook(Op::CreateProcessSnapshot, nullptr);
-        machine.advanceMs(10'000);
-        PfRootCause other{};
-        inner = rc.find(kGame, 0.5, 2.0, load, &other, &innerRec);
-    });
-    EXPECT_EQ(call(&rec), 1);
-    EXPECT_EQ(inner, -3);
-    EXPECT_EQ(innerRec, 0u);
-    EXPECT_EQ(rec, 2u);
-}
-
-TEST_F(RootCauseTest, NoQualifyingOffenderReturnsZeroWithoutRecovery) {
     machine.process(kHog)->memory.workingSetSize = 1999 * MB;
-    std::uint32_t rec = 9;
-    EXPECT_EQ(call(&rec), 0);
+    rec = 9;
+    EXPECT_EQ(call(), 0);
     EXPECT_EQ(rec, 0u);
-    EXPECT_EQ(walks(), 1u);
     EXPECT_TRUE(lines().empty());
 }
 
-TEST_F(RootCauseTest, OffenderIsRecoveredWithTheHostsLoadFigures) {
-    load = HostLoad{93.0, 99.0, 80.0, 97.0, 1.7};
-    std::uint32_t rec = 9;
-    EXPECT_EQ(call(&rec), 1);
-    EXPECT_EQ(rec, 2u);
-    EXPECT_EQ(out.pid, kHog);
-    EXPECT_STREQ(out.name, "hog.exe");
-    EXPECT_EQ(out.category, 3);
-    EXPECT_EQ(count("[INFO] [StutterQTM] Profiler offender → pid=500 name=hog.exe reason=ram score=10"), 1);
-    // risk 7 + p99 2 + CPU 4 + RAM 2 + load factor 2
-    EXPECT_EQ(count("[INFO] [StutterQTM] HARD RECOVERY TRIGGERED → risk=0.95 | jitter=0 | p99=3 | CPUmax=99% | "
-                    "RAM=93% | spikes=0 | hardPF=0 | thermal=False | score=17"),
-              1);
-    EXPECT_EQ(count("[INFO] [StutterQTM] HARD offender (ram) → pid=500 (hog.exe) rss=2000MB faults=0"), 1);
-    ASSERT_EQ(FakeActions::memories.size(), 1u);
-    EXPECT_EQ(FakeActions::memories[0].ramPct, 93.0);
-    EXPECT_EQ(FakeActions::memories[0].level, 2);
-    EXPECT_EQ(FakeActions::throttles[0].image, u"hog.exe");
-}
-
-TEST_F(RootCauseTest, OutRecoveryCarriesTheEnginesResult) {
-    QtmRecoveryConfig soft{1, 100, 0, 0, 0, 0};
-    QTM_SetRecoveryConfig(&soft);
-    metrics.p99Ms = 2.0;  // soft: risk 0.9 with a p99 below 3
-    std::uint32_t rec = 9;
-    EXPECT_EQ(call(&rec), 1);
-    EXPECT_EQ(rec, 1u);
-
-    // A launcher offender: found, but nothing done.
-    zk::stutter::profiler().resetForTests();
-    machine.advanceMs(5);
-    machine.addProcess(kHog, 1, "Steam.exe").memory.workingSetSize = 2000 * MB;
-    EXPECT_EQ(call(&rec), 1);
-    EXPECT_EQ(rec, 0u);
-    EXPECT_STREQ(out.name, "Steam.exe");
-}
-
-TEST(RootCauseRecords, ContextAndOffenderAreBuiltAsHandedOver) {
-    QtmMetrics m{};
-    m.risk = 0.7;
-    m.jitterEmaMs = 1.1;
-    m.p99Ms = 2.2;
-    m.spikes = 6;
-    m.hardPF = 8;
-    m.thermal = 1;
-    const auto c = zk::stutter::stutterContext(42, m, HostLoad{1, 2, 3, 4, 5});
-    EXPECT_EQ(c.gamePid, 42u);
-    EXPECT_EQ(c.risk, 0.7);
-    EXPECT_EQ(c.jitterEmaMs, 1.1);
-    EXPECT_EQ(c.p99Ms, 2.2);
-    EXPECT_EQ(c.spikes, 6u);
-    EXPECT_EQ(c.hardPF, 8u);
-    EXPECT_EQ(c.thermal, 1);
-    EXPECT_EQ(c.ramPct, 1);
-    EXPECT_EQ(c.cpuMaxPct, 2);
-    EXPECT_EQ(c.headroomPct, 3);
-    EXPECT_EQ(c.saturationPct, 4);
-    EXPECT_EQ(c.loadFactor, 5);
-
+TEST(RootCauseRecords, OffenderNameIsCutAndTheCategoryNamed) {
     PfRootCause r{};
     r.pid = 77;
     std::memset(r.name, 'x', sizeof r.name);  // no terminator at all
-    r.category = 7;
-    r.score = 33.5;
+    r.category = 2;
     r.ramMB = 123.25;
-    r.faults = 9;
     const auto o = zk::stutter::offenderInfo(r);
     EXPECT_EQ(o.pid, 77u);
     EXPECT_EQ(std::string(o.name), std::string(63, 'x'));
-    EXPECT_STREQ(o.reason, "unknown");
-    EXPECT_EQ(o.score, 33.5);
+    EXPECT_STREQ(o.reason, "io");
     EXPECT_EQ(o.rssMB, 123.25);
-    EXPECT_EQ(o.faults, 9u);
-    for (int cat = 1; cat <= 4; ++cat) {
-        r.category = cat;
-        EXPECT_STREQ(zk::stutter::offenderInfo(r).reason, std::string(zk::stutter::reasonWord(cat)).c_str());
-    }
 }
 
 class RootCauseExportTest : public zk::test::RecoveryTest {};
 
-TEST_F(RootCauseExportTest, BeforeAnyAnalysisTheExportReportsNoMetrics) {
+TEST_F(RootCauseExportTest, NoMetricsBeforeAnyAnalysisAndANullRecordIsRefused) {
     QTM_ResetMetrics();
     PfRootCause out{};
     std::uint32_t rec = 9;
     EXPECT_EQ(QTM_GetStutterRootCause(kGame, 0.5, 2.0, 50, 50, 0, 0, 1, &out, &rec), -2);
     EXPECT_EQ(rec, 0u);
     EXPECT_EQ(QTM_GetStutterRootCause(kGame, 0.5, 2.0, 50, 50, 0, 0, 1, &out, nullptr), -2);
-    rec = 9;
+    rec = 9;  // cleared even when the record is refused
     EXPECT_EQ(QTM_GetStutterRootCause(kGame, 0.5, 2.0, 50, 50, 0, 0, 1, nullptr, &rec), -1);
     EXPECT_EQ(rec, 0u);
+    EXPECT_EQ(QTM_GetStutterRootCause(kGame, 0.5, 2.0, 50, 50, 0, 0, 1, nullptr, nullptr), -1);
+}
+
+// --- the whole chain ------------------------------------------------------------------
+
+// The binding calls the action exports with their declared shapes.
+static_assert(std::is_same_v<decltype(&Zelkor_Throttle_OffenderW), zk::stutter::ThrottleOffenderFn>);
+static_assert(std::is_same_v<decltype(&extreme_memory_clean), zk::stutter::MemoryCleanFn>);
+static_assert(std::is_same_v<decltype(&Zelkor_IOTuner_ApplyInverseIo), zk::stutter::InverseIoFn>);
+
+constexpr std::uint32_t kGameChild = 101;
+
+class StutterChainTest : public zk::test::RecoveryTest {
+protected:
+    void SetUp() override {
+        RecoveryTest::SetUp();
+        resetActionModules();
+        addGameAndHog();
+        machine.addProcess(kGameChild, kGame, "shadercache.exe");
+        machine.setOwnExport("Zelkor_Throttle_OffenderW", reinterpret_cast<void*>(&Zelkor_Throttle_OffenderW));
+        machine.setOwnExport("extreme_memory_clean", reinterpret_cast<void*>(&extreme_memory_clean));
+        machine.setOwnExport("Zelkor_IOTuner_ApplyInverseIo", reinterpret_cast<void*>(&Zelkor_IOTuner_ApplyInverseIo));
+        // Wake-ups alternately 1 ms and 9 ms late: a stutter by its p99.
+        sampler.beginRun();
+        for (int i = 0; i < 20; ++i) sampler.processSample(i % 2 ? 9.0 : 1.0);
+    }
+    void TearDown() override {
+        resetActionModules();
+        RecoveryTest::TearDown();
+    }
+    static void resetActionModules() {
+        zk::stutter::profiler().resetForTests();
+        zk::iotuner::offenderThrottle().resetForTests();
+        zk::iotuner::tuner().resetForTests();
+        zk::memory::memoryRelief().resetForTests();
+    }
+    // The profiler's result; rec holds what the recovery did.
+    std::int32_t find(const HostLoad& load) { return chain.find(kGame, 0.5, 2.0, load, &out, &rec); }
+
+    zk::stutter::Sampler sampler;
+    StutterRootCause chain{[this](QtmMetrics* m) { sampler.getMetrics(m); }, [this] { return sampler.risk(); }};
+    PfRootCause out{};
+    std::uint32_t rec = 9;
+};
+
+TEST_F(StutterChainTest, CpuHogIsFoundAndRecoveredHard) {
+    const HostLoad load{50.0, 70.0, 0.0, 0.0, 1.0};
+    EXPECT_EQ(find(load), 0);  // the first walk only learns the processes' times
+
+    // Both the hog and the game's child burn every processor for the next 10 s.
+    auto burnTenSeconds = [&] {
+        machine.advanceMs(10'000);
+        machine.process(kHog)->times.user += 8 * 100'000'000ull;
+        machine.process(kGameChild)->times.user += 8 * 100'000'000ull;
+    };
+    burnTenSeconds();
+    machine.clearChanges();
+    EXPECT_EQ(find(load), 1);
+    EXPECT_EQ(rec, 2u);
+    EXPECT_EQ(out.pid, kHog);  // the game's child burned as much, but is the game's
+    EXPECT_EQ(out.category, 1);
+
+    // Surgical level 2, then the real throttle (idle, very low I/O priority, no trim).
+    const auto* hog = machine.process(kHog);
+    EXPECT_EQ(hog->affinity, 0x80u);
+    EXPECT_EQ(hog->priorityClass, win::IDLE_PRIORITY_CLASS);
+    EXPECT_EQ(hog->ioPriority, 0u);
+    for (const auto& change : machine.changes()) {
+        EXPECT_EQ(change.find(" 101"), std::string::npos) << change;
+        EXPECT_EQ(change.find("EmptyWorkingSet"), std::string::npos) << change;
+    }
+
+    // The sampler's figures and the host's load, as the trigger line gives them.
+    QtmMetrics m{};
+    sampler.getMetrics(&m);
+    const std::string figures = "risk=" + zk::text::formatDouble(m.risk) + " | jitter=" +
+                                zk::text::formatDouble(m.jitterEmaMs) + " | p99=" + zk::text::formatDouble(m.p99Ms) +
+                                " | CPUmax=70% | RAM=50% | spikes=" + std::to_string(m.spikes) + " | hardPF=0 |";
+    EXPECT_EQ(countContaining("[INFO] [StutterQTM] HARD RECOVERY TRIGGERED → " + figures), 1);
+    EXPECT_EQ(count("[INFO] [StutterQTM] Profiler offender → pid=500 name=hog.exe reason=cpu score=40"), 1);
+    EXPECT_EQ(count("[DEBUG] Affinity inverse niet beschikbaar (Zelkor.dll)."), 1);  // the one action not in the table
+
+    // The next stutter 10 s later names the same hog, which is now in cooldown.
+    burnTenSeconds();
+    EXPECT_EQ(find(load), 1);
+    EXPECT_EQ(rec, 0u);
+    EXPECT_EQ(count("[INFO] [StutterQTM] PID in cooldown → skip alle recovery-acties voor pid=500 (hog.exe)"), 1);
+}
+
+TEST_F(StutterChainTest, PageFaultHogUnderMemoryPressureGetsTrimAndMemoryRelief) {
+    machine.process(kHog)->memory.pageFaultCount = 1000;
+    machine.process(kHog)->memory.workingSetSize = 400 * MB;
+    const HostLoad load{93.0, 70.0, 0.0, 0.0, 1.0};
+    EXPECT_EQ(find(load), 0);
+
+    machine.advanceMs(10'000);
+    machine.process(kHog)->memory.pageFaultCount = 1500;  // fault part 40
+    machine.clearChanges();
+    EXPECT_EQ(find(load), 1);
+    EXPECT_EQ(rec, 2u);
+    EXPECT_EQ(out.category, 4);
+    EXPECT_EQ(count("[INFO] [StutterQTM] HARD native throttle applied → pid=500 (hog.exe) reason=faults trim=True"), 1);
+    EXPECT_EQ(countContaining("[INFO] [StutterQTM] RAM relief (2) → "), 1);
+    EXPECT_EQ(count("[INFO] [StutterQTM] HARD offender (faults) → pid=500 (hog.exe) rss=400MB faults=500"), 1);
+    const auto changes = machine.changes();
+    EXPECT_NE(std::find(changes.begin(), changes.end(), "EmptyWorkingSet 500"), changes.end());
+    EXPECT_NE(std::find(changes.begin(), changes.end(), "NtSetSystemInformation 80 4"), changes.end());
 }
 
 }  // namespace

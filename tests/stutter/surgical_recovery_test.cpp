@@ -1,17 +1,15 @@
 // The surgical L1/L2/L3 transaction over the simulated machine.
 
-#include <cstring>
-
+#include "recovery_fixture.h"
 #include "stutter/surgical_recovery.h"
-#include "support/recovery_fixture.h"
 
 namespace {
 
 using zk::sim::Op;
 using zk::stutter::recoveryState;
 using zk::stutter::surgicalHard;
+using zk::test::Lines;
 namespace win = zk::win;
-
 
 class SurgicalTest : public zk::test::RecoveryTest {
 protected:
@@ -19,52 +17,37 @@ protected:
         RecoveryTest::SetUp();
         addGameAndHog();
         ctx.gamePid = kGame;
-        offender = makeOffender(kHog, "hog.exe", 150.0);
-    }
-
-    static zk::stutter::OffenderInfo makeOffender(std::uint32_t pid, const char* name, double rssMB) {
-        zk::stutter::OffenderInfo o;
-        o.pid = pid;
-        std::strncpy(o.name, name, sizeof o.name - 1);
-        std::strncpy(o.reason, "cpu", sizeof o.reason - 1);
-        o.rssMB = rssMB;
-        return o;
+        target = offender(kHog, "hog.exe", "cpu", 150.0);
     }
     // Score and thresholds chosen so that the attempt runs at the given level.
     std::int32_t runAtLevel(int level) {
-        cfg.surgicalL2MinScore = 10;
-        cfg.surgicalL3MinScore = 15;
-        const int score = level == 3 ? 15 : level == 2 ? 12 : 5;
-        return surgicalHard(ctx, offender, score, level == 3 ? 91.0 : 50.0, cfg);
+        const QtmRecoveryConfig cfg{0, 0, 10, 15, 0, 0};
+        return surgicalHard(ctx, target, level == 3 ? 15 : level == 2 ? 12 : 5, level == 3 ? 91.0 : 50.0, cfg);
     }
-    QtmRecoveryMetrics metrics() {
-        QtmRecoveryMetrics m;
-        QTM_GetRecoveryMetrics(&m);
-        return m;
+    // Another process to act on: the previous one is locked or cooling down.
+    void nextOffender(std::uint32_t pid, double rssMB = 150.0) {
+        machine.addProcess(pid, 1, "x.exe");
+        target = offender(pid, "x.exe", "cpu", rssMB);
+        machine.clearChanges();
     }
+    static QtmRecoveryMetrics metrics() { return recoveryState().metrics(); }
 
     zk::stutter::StutterContext ctx;
-    zk::stutter::OffenderInfo offender;
-    QtmRecoveryConfig cfg{};
+    zk::stutter::OffenderInfo target;
 };
 
-TEST_F(SurgicalTest, SystemGameAndNonPositivePidsAreNotAllowed) {
+TEST_F(SurgicalTest, RefusalsOpenNothingAndLeaveNoLock) {
     for (std::uint32_t pid : {4u, kGame, 0u, 0x80000000u}) {
-        offender.pid = pid;
-        EXPECT_EQ(surgicalHard(ctx, offender, 20, 95.0, cfg), 0);
+        target.pid = pid;
+        EXPECT_EQ(runAtLevel(3), 0);
     }
+    target = offender(kHog, "STEAM.exe", "cpu", 150.0);  // launchers in any letter case
+    EXPECT_EQ(runAtLevel(3), 0);
     EXPECT_EQ(count("[DEBUG] [StutterQTM][Surgical] Offender PID not allowed → skip."), 4);
+    EXPECT_EQ(count("[INFO] [StutterQTM][SAFE][Surgical] Launcher detected → STEAM.exe (pid=500) → no surgical hard actions."), 1);
     EXPECT_TRUE(machine.opens().empty());
     EXPECT_EQ(recoveryState().cooldownUntil(4), 0.0);
-}
-
-TEST_F(SurgicalTest, LaunchersAreRefusedInAnyLetterCase) {
-    offender = makeOffender(kHog, "STEAM.exe", 150.0);
-    EXPECT_EQ(surgicalHard(ctx, offender, 20, 95.0, cfg), 0);
-    EXPECT_EQ(lines(), std::vector<std::string>{
-                           "[INFO] [StutterQTM][SAFE][Surgical] Launcher detected → STEAM.exe (pid=500) → no surgical hard actions."});
-    EXPECT_TRUE(machine.changes().empty());
-    EXPECT_EQ(recoveryState().cooldownUntil(kHog), 0.0);  // refusals leave no lock
+    EXPECT_EQ(recoveryState().cooldownUntil(kHog), 0.0);
 }
 
 TEST_F(SurgicalTest, LevelTwoOnEightProcessorsPinsToTheLastCoreAndIdles) {
@@ -72,9 +55,8 @@ TEST_F(SurgicalTest, LevelTwoOnEightProcessorsPinsToTheLastCoreAndIdles) {
     EXPECT_EQ(runAtLevel(2), 2);
     ASSERT_EQ(machine.opens().size(), 1u);
     EXPECT_EQ(machine.opens()[0].access, 0x1300u);
-    EXPECT_EQ(machine.changes(), (std::vector<std::string>{"SetProcessAffinityMask 500 0x80",
-                                                           "SetPriorityClass 500 0x40"}));
-    EXPECT_EQ(lines(), (std::vector<std::string>{
+    EXPECT_EQ(machine.changes(), (Lines{"SetProcessAffinityMask 500 0x80", "SetPriorityClass 500 0x40"}));
+    EXPECT_EQ(lines(), (Lines{
                            "[INFO] [StutterQTM][Surgical] L1: Affinity → last core pid=500 (hog.exe)",
                            "[INFO] [StutterQTM][Surgical] L2: Priority → IDLE pid=500",
                            "[INFO] [StutterQTM][Surgical] Surgical HARD complete → level=2 pid=500 cooldown armed.",
@@ -84,120 +66,39 @@ TEST_F(SurgicalTest, LevelTwoOnEightProcessorsPinsToTheLastCoreAndIdles) {
     EXPECT_DOUBLE_EQ(recoveryState().cooldownUntil(kHog) - t0, 120.0);
 }
 
-TEST_F(SurgicalTest, LevelThreeEmptiesTheWorkingSetAndArmsTheLongestCooldown) {
-    offender.rssMB = 350.75;
+TEST_F(SurgicalTest, LevelThreeEmptiesTheWorkingSetAndATrimFailureRollsNothingBack) {
+    target.rssMB = 350.75;
     const double t0 = now();
     EXPECT_EQ(runAtLevel(3), 2);
     EXPECT_EQ(machine.changes().back(), "EmptyWorkingSet 500");
     EXPECT_EQ(count("[INFO] [StutterQTM][Surgical] L3: EmptyWorkingSet → rss=350.75MB result=OK"), 1);
-    EXPECT_EQ(metrics().surgicalL3, 1u);
     EXPECT_DOUBLE_EQ(recoveryState().cooldownUntil(kHog) - t0, 180.0 + 45.0 + 90.0);
-}
 
-TEST_F(SurgicalTest, LevelThreeTrimFailureDoesNotRollBack) {
+    nextOffender(501);
     machine.failOp(Op::EmptyWorkingSet, win::ERROR_ACCESS_DENIED);
     EXPECT_EQ(runAtLevel(3), 2);
     EXPECT_EQ(count("[INFO] [StutterQTM][Surgical] L3: EmptyWorkingSet → rss=150MB result=FAIL"), 1);
+    EXPECT_EQ(machine.process(501)->priorityClass, win::IDLE_PRIORITY_CLASS);
+    EXPECT_EQ(metrics().surgicalL3, 2u);
     EXPECT_EQ(metrics().surgicalFailures, 0u);
-    EXPECT_EQ(machine.process(kHog)->priorityClass, win::IDLE_PRIORITY_CLASS);
 }
 
 TEST_F(SurgicalTest, LevelChoice) {
-    cfg.surgicalL2MinScore = 10;
-    cfg.surgicalL3MinScore = 15;
-    auto levelFor = [&](int score, double ramPct, double rssMB) {
-        recoveryState().resetForTests();
-        offender.rssMB = rssMB;
-        surgicalHard(ctx, offender, score, ramPct, cfg);
-        const auto m = metrics();
-        return m.surgicalL3 ? 3 : m.surgicalL2 ? 2 : m.surgicalL1 ? 1 : 0;
+    const struct { QtmRecoveryConfig cfg; int score; double ramPct, rssMB; int level; } cases[] = {
+        {{0, 0, 10, 15, 0, 0}, 12, 95.0, 500.0, 2}, {{0, 0, 10, 15, 0, 0}, 15, 91.0, 150.0, 3},
+        {{0, 0, 10, 15, 0, 0}, 15, 89.0, 150.0, 2}, {{0, 0, 10, 15, 0, 0}, 15, 90.0, 99.0, 2},
+        {{0, 0, 10, 15, 0, 0}, 9, 99.0, 999.0, 1},
+        {{}, 0, 10.0, 10.0, 2}, {{}, 0, 90.0, 100.0, 3},  // all zero: never below level 2
     };
-    EXPECT_EQ(levelFor(12, 95.0, 500.0), 2);
-    EXPECT_EQ(levelFor(15, 91.0, 150.0), 3);
-    EXPECT_EQ(levelFor(15, 89.0, 150.0), 2);
-    EXPECT_EQ(levelFor(15, 90.0, 99.0), 2);
-    EXPECT_EQ(levelFor(9, 99.0, 999.0), 1);
-    cfg = QtmRecoveryConfig{};  // all zero: never below level 2
-    EXPECT_EQ(levelFor(0, 10.0, 10.0), 2);
-    EXPECT_EQ(levelFor(0, 90.0, 100.0), 3);
-}
-
-TEST_F(SurgicalTest, FourProcessorsSkipL1AndALevelOneAttemptChangesNothing) {
-    machine.setLogicalProcessorCount(4);
-    const double t0 = now();
-    EXPECT_EQ(runAtLevel(1), 2);
-    EXPECT_TRUE(machine.changes().empty());
-    EXPECT_EQ(lines(), (std::vector<std::string>{
-                           "[INFO] [StutterQTM] 4-core safety → affinity acties uitgeschakeld (cores=4)",
-                           "[INFO] [StutterQTM][Surgical] L1 affinity SKIPPED (4-core safety)",
-                           "[INFO] [StutterQTM][Surgical] Surgical HARD complete → level=1 pid=500 cooldown armed.",
-                       }));
-    EXPECT_EQ(metrics().surgicalL1, 1u);
-    EXPECT_EQ(metrics().surgicalFailures, 0u);
-    EXPECT_DOUBLE_EQ(recoveryState().cooldownUntil(kHog) - t0, 60.0);
-}
-
-TEST_F(SurgicalTest, IdlePriorityFailureRollsTheAffinityBack) {
-    machine.process(kHog)->affinity = 0x0F;
-    machine.failOp(Op::SetPriorityClass, win::ERROR_ACCESS_DENIED, 1);
-    offender.rssMB = 200.0;
-    const double t0 = now();
-    EXPECT_EQ(runAtLevel(2), 2);
-    EXPECT_EQ(machine.changes(), (std::vector<std::string>{"SetProcessAffinityMask 500 0x80",
-                                                           "SetProcessAffinityMask 500 0xf"}));
-    EXPECT_EQ(machine.process(kHog)->affinity, 0x0Fu);
-    EXPECT_EQ(lines(), (std::vector<std::string>{
-                           "[INFO] [StutterQTM][Surgical] L1: Affinity → last core pid=500 (hog.exe)",
-                           "[DEBUG] [StutterQTM][Surgical] L2: SetPriorityClass failed.",
-                           "[WARN] [StutterQTM][Surgical] Transaction partial failure → rollback initiated.",
-                           "[INFO] [StutterQTM][Surgical] Surgical HARD complete → level=2 pid=500 cooldown armed.",
-                       }));
-    EXPECT_EQ(metrics().surgicalFailures, 1u);
-    EXPECT_EQ(metrics().surgicalL2, 1u);
-    EXPECT_DOUBLE_EQ(recoveryState().cooldownUntil(kHog) - t0, 165.0);
-}
-
-TEST_F(SurgicalTest, AffinityFailureRollsThePriorityBack) {
-    machine.process(kHog)->priorityClass = win::BELOW_NORMAL_PRIORITY_CLASS;
-    machine.failOp(Op::SetProcessAffinityMask, win::ERROR_ACCESS_DENIED, 1);
-    EXPECT_EQ(runAtLevel(2), 2);
-    EXPECT_EQ(machine.changes(), (std::vector<std::string>{"SetPriorityClass 500 0x40", "SetPriorityClass 500 0x4000"}));
-    EXPECT_EQ(count("[DEBUG] [StutterQTM][Surgical] L1: SetProcessAffinityMask failed."), 1);
-    EXPECT_EQ(metrics().surgicalFailures, 1u);
-}
-
-TEST_F(SurgicalTest, UnreadablePriorityIsNotRestored) {
-    machine.failOp(Op::GetPriorityClass, win::ERROR_ACCESS_DENIED, 1);
-    machine.failOp(Op::SetProcessAffinityMask, win::ERROR_ACCESS_DENIED, 1);
-    EXPECT_EQ(runAtLevel(2), 2);
-    EXPECT_EQ(machine.changes(), std::vector<std::string>{"SetPriorityClass 500 0x40"});
-}
-
-TEST_F(SurgicalTest, OpenFailureCountsAndKeepsTheFiveSecondLock) {
-    machine.failOp(Op::OpenProcess, win::ERROR_ACCESS_DENIED, 1);
-    EXPECT_EQ(runAtLevel(2), 0);
-    EXPECT_EQ(lines(), std::vector<std::string>{
-                           "[DEBUG] [StutterQTM][Surgical] OpenProcess failed → no hard recovery modifications."});
-    EXPECT_EQ(metrics().surgicalFailures, 1u);
-    EXPECT_EQ(metrics().surgicalL2, 0u);
-
-    machine.advanceMs(4999);
-    EXPECT_EQ(runAtLevel(2), 0);
-    EXPECT_EQ(count("[INFO] [StutterQTM][Surgical] PID al in cooldown/lock → skip pid=500 (hog.exe)"), 1);
-    machine.advanceMs(1);
-    EXPECT_EQ(runAtLevel(2), 2);
-}
-
-TEST_F(SurgicalTest, SecondAttemptDuringTheTransactionIsLockedOut) {
-    std::int32_t inner = -1;
-    machine.setHook(Op::SetPriorityClass, [&] {
-        machine.setHook(Op::SetPriorityClass, nullptr);
-        inner = surgicalHard(ctx, offender, 12, 50.0, cfg);
-    });
-    EXPECT_EQ(runAtLevel(2), 2);
-    EXPECT_EQ(inner, 0);
-    EXPECT_EQ(count("[INFO] [StutterQTM][Surgical] PID al in cooldown/lock → skip pid=500 (hog.exe)"), 1);
-    EXPECT_EQ(metrics().surgicalL2, 1u);
+    std::uint32_t pid = 600;
+    for (const auto& c : cases) {
+        nextOffender(pid, c.rssMB);
+        EXPECT_EQ(surgicalHard(ctx, target, c.score, c.ramPct, c.cfg), 2);
+        EXPECT_EQ(count("[INFO] [StutterQTM][Surgical] Surgical HARD complete → level=" + std::to_string(c.level) +
+                        " pid=" + std::to_string(pid++) + " cooldown armed."),
+                  1)
+            << c.score << " " << c.ramPct << " " << c.rssMB;
+    }
 }
 
 TEST_F(SurgicalTest, ProcessorGroupsGiveTheLastCoreOfTheProcessGroup) {
@@ -209,6 +110,54 @@ TEST_F(SurgicalTest, ProcessorGroupsGiveTheLastCoreOfTheProcessGroup) {
     machine.setProcessorGroups({64, 8});
     EXPECT_EQ(runAtLevel(1), 2);
     EXPECT_EQ(machine.changes(), std::vector<std::string>{"SetProcessAffinityMask 500 0x8000000000000000"});
+}
+
+TEST_F(SurgicalTest, IdlePriorityFailureRollsTheAffinityBack) {
+    machine.process(kHog)->affinity = 0x0F;
+    machine.failOp(Op::SetPriorityClass, win::ERROR_ACCESS_DENIED, 1);
+    target.rssMB = 200.0;
+    const double t0 = now();
+    EXPECT_EQ(runAtLevel(2), 2);
+    EXPECT_EQ(machine.changes(), (Lines{"SetProcessAffinityMask 500 0x80", "SetProcessAffinityMask 500 0xf"}));
+    EXPECT_EQ(machine.process(kHog)->affinity, 0x0Fu);
+    EXPECT_EQ(lines(), (Lines{
+                           "[INFO] [StutterQTM][Surgical] L1: Affinity → last core pid=500 (hog.exe)",
+                           "[DEBUG] [StutterQTM][Surgical] L2: SetPriorityClass failed.",
+                           "[WARN] [StutterQTM][Surgical] Transaction partial failure → rollback initiated.",
+                           "[INFO] [StutterQTM][Surgical] Surgical HARD complete → level=2 pid=500 cooldown armed.",
+                       }));
+    EXPECT_EQ(metrics().surgicalFailures, 1u);
+    EXPECT_EQ(metrics().surgicalL2, 1u);
+    EXPECT_DOUBLE_EQ(recoveryState().cooldownUntil(kHog) - t0, 165.0);
+}
+
+TEST_F(SurgicalTest, AffinityFailureRollsBackOnlyAPriorityThatWasRead) {
+    machine.process(kHog)->priorityClass = win::BELOW_NORMAL_PRIORITY_CLASS;
+    machine.failOp(Op::SetProcessAffinityMask, win::ERROR_ACCESS_DENIED, 1);
+    EXPECT_EQ(runAtLevel(2), 2);
+    EXPECT_EQ(machine.changes(), (Lines{"SetPriorityClass 500 0x40", "SetPriorityClass 500 0x4000"}));
+    EXPECT_EQ(count("[DEBUG] [StutterQTM][Surgical] L1: SetProcessAffinityMask failed."), 1);
+    EXPECT_EQ(metrics().surgicalFailures, 1u);
+
+    nextOffender(501);
+    machine.failOp(Op::GetPriorityClass, win::ERROR_ACCESS_DENIED, 1);
+    machine.failOp(Op::SetProcessAffinityMask, win::ERROR_ACCESS_DENIED, 1);
+    EXPECT_EQ(runAtLevel(2), 2);
+    EXPECT_EQ(machine.changes(), Lines{"SetPriorityClass 501 0x40"});
+}
+
+TEST_F(SurgicalTest, OpenFailureCountsAndKeepsTheFiveSecondLock) {
+    machine.failOp(Op::OpenProcess, win::ERROR_ACCESS_DENIED, 1);
+    EXPECT_EQ(runAtLevel(2), 0);
+    EXPECT_EQ(lines(), Lines{"[DEBUG] [StutterQTM][Surgical] OpenProcess failed → no hard recovery modifications."});
+    EXPECT_EQ(metrics().surgicalFailures, 1u);
+    EXPECT_EQ(metrics().surgicalL2, 0u);
+
+    machine.advanceMs(4999);
+    EXPECT_EQ(runAtLevel(2), 0);
+    EXPECT_EQ(count("[INFO] [StutterQTM][Surgical] PID al in cooldown/lock → skip pid=500 (hog.exe)"), 1);
+    machine.advanceMs(1);
+    EXPECT_EQ(runAtLevel(2), 2);
 }
 
 }  // namespace

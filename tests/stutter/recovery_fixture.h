@@ -4,55 +4,26 @@
 
 #include <gtest/gtest.h>
 
-#include <mutex>
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "fake_actions.h"
 #include "stutter/action_binding.h"
 #include "stutter/recovery_engine.h"
 #include "stutter/recovery_log.h"
 #include "stutter/recovery_state.h"
-#include "support/fake_actions.h"
 #include "support/machine_fixture.h"
 #include "zelkor.h"
 
 namespace zk::test {
 
-// Lines from the recovery log callback.
-class RecoveryLines {
-public:
-    static void ZK_CALL collect(const char* line) {
-        std::lock_guard lk(mutex());
-        lines().emplace_back(line);
-    }
-    static std::vector<std::string> all() {
-        std::lock_guard lk(mutex());
-        return lines();
-    }
-    static void clear() {
-        std::lock_guard lk(mutex());
-        lines().clear();
-    }
-    static int count(const std::string& line) {
-        int n = 0;
-        for (const auto& l : all()) n += l == line;
-        return n;
-    }
-    static int countContaining(const std::string& part) {
-        int n = 0;
-        for (const auto& l : all()) n += l.find(part) != std::string::npos;
-        return n;
-    }
+using Lines = std::vector<std::string>;
 
-private:
-    static std::mutex& mutex() {
-        static std::mutex m;
-        return m;
-    }
-    static std::vector<std::string>& lines() {
-        static std::vector<std::string> v;
-        return v;
-    }
+// Lines from the recovery log callback (the recovery tests log on their own thread only).
+struct RecoveryLines {
+    static inline Lines lines;
+    static void ZK_CALL collect(const char* line) { lines.emplace_back(line); }
 };
 
 class RecoveryTest : public MachineTest {
@@ -63,7 +34,7 @@ protected:
         stutter::actionBinding().resetForTests();
         stutter::recoveryEngine().resetForTests();
         FakeActions::reset();
-        RecoveryLines::clear();
+        clearLines();
         QTM_Stutter_SetLogCallback(&RecoveryLines::collect);
         QTM_Stutter_SetMinLogLevel(0);
     }
@@ -80,8 +51,25 @@ protected:
         machine.addProcess(kHog, 1, "hog.exe");
     }
 
-    static std::vector<std::string> lines() { return RecoveryLines::all(); }
-    static int count(const std::string& line) { return RecoveryLines::count(line); }
+    // An offender as the profiler hands it over.
+    static stutter::OffenderInfo offender(std::uint32_t pid, const char* name, const char* reason, double rssMB) {
+        stutter::OffenderInfo o{pid, {}, {}, 42.5, rssMB, 12};
+        std::strncpy(o.name, name, sizeof o.name - 1);
+        std::strncpy(o.reason, reason, sizeof o.reason - 1);
+        return o;
+    }
+    static const Lines& lines() { return RecoveryLines::lines; }
+    static void clearLines() { RecoveryLines::lines.clear(); }
+    static int count(const std::string& line) {
+        int n = 0;
+        for (const auto& l : lines()) n += l == line;
+        return n;
+    }
+    static int countContaining(const std::string& part) {
+        int n = 0;
+        for (const auto& l : lines()) n += l.find(part) != std::string::npos;
+        return n;
+    }
     double now() { return stutter::wallClockSeconds(); }
 };
 

@@ -3,7 +3,6 @@
 // calls in order and returns a result the test chooses.
 
 #include <cstdint>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -14,8 +13,7 @@ namespace zk::test {
 
 struct ThrottleCall {
     std::uint32_t pid;
-    std::int32_t enableDebugPrivilege;
-    std::int32_t trim;
+    std::int32_t enableDebugPrivilege, trim;
     bool imageNull;
     std::u16string image;
     bool lastErrorNull;
@@ -27,34 +25,26 @@ struct MemoryCall {
     std::intptr_t level;
 };
 
-struct IoCall {
-    std::uint32_t gamePid;
-    std::int32_t aggressive;
-};
-
 class FakeActions {
 public:
     // Results the fakes return.
-    static inline std::int32_t throttleResult = 1;
-    static inline std::int32_t affinityResult = 1;
-    static inline std::int32_t ioResult = 7;
-    static inline double memoryResult = 512.5;
+    static inline std::int32_t throttleResult, affinityResult, ioResult;
+    static inline double memoryResult;
 
     static inline std::vector<ThrottleCall> throttles;
     static inline std::vector<std::int32_t> affinities;
-    static inline std::vector<IoCall> ios;
+    static inline std::vector<std::uint32_t> ioGamePids;
     static inline std::vector<MemoryCall> memories;
     // Every call by export name, in order.
     static inline std::vector<std::string> order;
 
     static void reset() {
-        throttleResult = 1;
-        affinityResult = 1;
+        throttleResult = affinityResult = 1;
         ioResult = 7;
         memoryResult = 512.5;
         throttles.clear();
         affinities.clear();
-        ios.clear();
+        ioGamePids.clear();
         memories.clear();
         order.clear();
     }
@@ -70,8 +60,7 @@ public:
     static std::int32_t ZK_CALL throttle(std::uint32_t pid, std::int32_t dbg, std::int32_t trim,
                                          const zk_wchar* image, std::uint32_t* lastError) {
         ThrottleCall c{pid, dbg, trim, image == nullptr, {}, lastError == nullptr};
-        if (image)
-            for (const zk_wchar* p = image; *p; ++p) c.image.push_back(static_cast<char16_t>(*p));
+        for (const zk_wchar* p = image; p && *p; ++p) c.image.push_back(static_cast<char16_t>(*p));
         throttles.push_back(c);
         order.emplace_back("throttle");
         return throttleResult;
@@ -81,9 +70,10 @@ public:
         order.emplace_back("affinity");
         return affinityResult;
     }
+    // The binding always asks for the aggressive mode: anything else is recorded as "io?".
     static std::int32_t ZK_CALL io(std::uint32_t gamePid, std::int32_t aggressive) {
-        ios.push_back({gamePid, aggressive});
-        order.emplace_back("io");
+        ioGamePids.push_back(gamePid);
+        order.emplace_back(aggressive == 1 ? "io" : "io?");
         return ioResult;
     }
     static double ZK_CALL memory(std::uint32_t pid, double ramPct, const void* tag) {
