@@ -27,15 +27,10 @@ void ZK_CALL collect(const char* line) { g_log.emplace_back(line); }
 class ProfilerTest : public zk::test::MachineTest {
 protected:
     void SetUp() override {
-        zk::stutter::profiler().resetForTests();
         g_log.clear();
         machine.setLogicalProcessorCount(1);
         machine.advanceMs(1000);
         machine.addProcess(kGame, 4, "game.exe");
-    }
-    void TearDown() override {
-        zk::stutter::profiler().resetForTests();
-        MachineTest::TearDown();
     }
     SimProcess& hog(std::uint32_t pid, const char* name = "hog.exe", std::uint32_t parent = 4) {
         return machine.addProcess(pid, parent, name);

@@ -29,10 +29,6 @@ struct RecoveryLines {
 class RecoveryTest : public MachineTest {
 protected:
     void SetUp() override {
-        stutter::recoveryState().resetForTests();
-        stutter::recoveryLog().resetForTests();
-        stutter::actionBinding().resetForTests();
-        stutter::recoveryEngine().resetForTests();
         FakeActions::reset();
         clearLines();
         QTM_Stutter_SetLogCallback(&RecoveryLines::collect);

@@ -6,9 +6,6 @@
 #include <cstring>
 #include <type_traits>
 
-#include "iotuner/tuner/io_tuner.h"
-#include "iotuner/throttle/offender_throttle.h"
-#include "memory/memory_relief.h"
 #include "common/text_format.h"
 #include "recovery_fixture.h"
 #include "stutter/profiler.h"
@@ -28,7 +25,6 @@ class RootCauseTest : public zk::test::RecoveryTest {
 protected:
     void SetUp() override {
         RecoveryTest::SetUp();
-        zk::stutter::profiler().resetForTests();
         addGameAndHog();
         // Scores 10 on a first walk (RAM part only): enough when the risk is 0.9 or more, so
         // a call with such a risk that returns 0 was stopped before the walk.
@@ -36,10 +32,6 @@ protected:
         zk::test::FakeActions::install(machine);
         metrics.risk = 0.95;
         metrics.p99Ms = 3.0;
-    }
-    void TearDown() override {
-        zk::stutter::profiler().resetForTests();
-        RecoveryTest::TearDown();
     }
     // The profiler's result; rec holds what the recovery did.
     std::int32_t call() { return rc.find(kGame, 0.5, 2.0, load, &out, &rec); }
@@ -154,7 +146,6 @@ class StutterChainTest : public zk::test::RecoveryTest {
 protected:
     void SetUp() override {
         RecoveryTest::SetUp();
-        resetActionModules();
         addGameAndHog();
         machine.addProcess(kGameChild, kGame, "shadercache.exe");
         machine.setOwnExport("Zelkor_Throttle_OffenderW", reinterpret_cast<void*>(&Zelkor_Throttle_OffenderW));
@@ -163,16 +154,6 @@ protected:
         // Wake-ups alternately 1 ms and 9 ms late: a stutter by its p99.
         sampler.beginRun();
         for (int i = 0; i < 20; ++i) sampler.processSample(i % 2 ? 9.0 : 1.0);
-    }
-    void TearDown() override {
-        resetActionModules();
-        RecoveryTest::TearDown();
-    }
-    static void resetActionModules() {
-        zk::stutter::profiler().resetForTests();
-        zk::iotuner::offenderThrottle().resetForTests();
-        zk::iotuner::tuner().resetForTests();
-        zk::memory::memoryRelief().resetForTests();
     }
     // The profiler's result; rec holds what the recovery did.
     std::int32_t find(const HostLoad& load) { return chain.find(kGame, 0.5, 2.0, load, &out, &rec); }

@@ -105,9 +105,14 @@ TEST_F(SamplerTest, WindowKeepsTheNewestSamples) {
     EXPECT_NEAR(metrics().p1Ms, 1.01, 1e-9);
     flatTicks(5);
     EXPECT_EQ(s.windowLength(), 200u);  // oldest dropped
-    setWindow(20);  // a lowered size still drops one sample per tick, as one comes in
+    setWindow(20);  // a lowered size is reached one sample a tick
     flatTicks(5);
-    EXPECT_EQ(s.windowLength(), 200u);
+    EXPECT_EQ(s.windowLength(), 195u);
+    flatTicks(175);
+    EXPECT_EQ(s.windowLength(), 20u);
+    flatTicks(3);
+    EXPECT_EQ(s.windowLength(), 20u);
+    EXPECT_DOUBLE_EQ(metrics().p99Ms, 1.0);  // the sorted copy shrank with it: only flat samples left
 }
 
 TEST_F(SamplerTest, SpikesAndRiskFromLateWakeUps) {
@@ -124,14 +129,37 @@ TEST_F(SamplerTest, SpikesAndRiskFromLateWakeUps) {
     EXPECT_EQ(s.risk(), m.risk);
 }
 
-TEST_F(SamplerTest, PageFaultGrowthBaselineRules) {
-    addFaults(1000);
-    flatTicks(10);
-    EXPECT_EQ(metrics().hardPF, 0u);  // first analysed tick sets the baseline
-    addFaults(30);
+TEST_F(SamplerTest, PageFaultGrowthOfTheSystemTotal) {
+    addFaults(1000);  // the processes' own counters are not the system's total
+    flatTicks(11);
+    EXPECT_EQ(metrics().hardPF, 0u);  // a total of 0 (as under Wine) is no baseline
+    machine.addSystemPageFaults(1000);
+    flatTicks(1);
+    EXPECT_EQ(metrics().hardPF, 0u);  // this tick sets the baseline
+    machine.addSystemPageFaults(150);
     flatTicks(1);
     EXPECT_EQ(metrics().hardPF, 150u);
     EXPECT_DOUBLE_EQ(metrics().risk, 0.125);  // flat samples: only 0.25 x 150 / 300
+    flatTicks(1);
+    EXPECT_EQ(metrics().hardPF, 0u);  // no growth
+    machine.addSystemPageFaults(0xFFFFFFFFu - 1150 - 9);  // 10 below the 32-bit end
+    flatTicks(1);
+    machine.addSystemPageFaults(30);  // across the end: the counter reads 20
+    flatTicks(1);
+    EXPECT_EQ(metrics().hardPF, 30u);
+    EXPECT_TRUE(machine.opens().empty());  // no process was opened for it
+}
+
+TEST_F(SamplerTest, PageFaultWalkWhereTheSystemQueryIsMissingOrFails) {
+    machine.addSystemPageFaults(5000);
+    addFaults(1000);
+    flatTicks(10);
+    machine.hideRoutine(platform::Routine::NtQuerySystemInformation);
+    flatTicks(1);
+    EXPECT_EQ(metrics().hardPF, 0u);  // a baseline of the system total does not compare with a walk's sum
+    addFaults(30);
+    flatTicks(1);
+    EXPECT_EQ(metrics().hardPF, 150u);
     flatTicks(1);
     EXPECT_EQ(metrics().hardPF, 0u);  // no growth
 
@@ -144,6 +172,8 @@ TEST_F(SamplerTest, PageFaultGrowthBaselineRules) {
     EXPECT_EQ(metrics().hardPF, 40u);
 
     // Failed counters or a failed snapshot reduce the sum, never break the tick.
+    machine.hideRoutine(platform::Routine::NtQuerySystemInformation, false);
+    machine.failOp(Op::NtQuerySystemInformation, win::STATUS_ACCESS_DENIED);
     machine.failOp(Op::GetProcessMemoryInfo, win::ERROR_ACCESS_DENIED, 4);
     flatTicks(1);
     EXPECT_EQ(metrics().hardPF, 0u);
@@ -185,7 +215,7 @@ TEST_F(SamplerTest, ThermalFromTheFirstProcessorEntryWhenTheQueryAnswers) {
 }
 
 TEST_F(SamplerTest, ResetClearsMetricsBaselineAndWindowButKeepsSmoothedJitter) {
-    addFaults(100);
+    machine.addSystemPageFaults(100);
     ticks({0, 5000, 0, 5000, 0, 5000, 0, 5000, 0, 5000, 0, 5000});
     const double ema = s.smoothedJitter();
     ASSERT_GT(ema, 0.0);
@@ -194,7 +224,7 @@ TEST_F(SamplerTest, ResetClearsMetricsBaselineAndWindowButKeepsSmoothedJitter) {
     EXPECT_TRUE(isZero(metrics()));
     EXPECT_EQ(s.windowLength(), 0u);
 
-    addFaults(100);
+    machine.addSystemPageFaults(100);
     flatTicks(9);
     EXPECT_TRUE(isZero(metrics()));
     flatTicks(1);
@@ -204,10 +234,10 @@ TEST_F(SamplerTest, ResetClearsMetricsBaselineAndWindowButKeepsSmoothedJitter) {
 
 TEST_F(SamplerTest, ResetDuringAnAnalysisDiscardsThatTick) {
     flatTicks(10);
-    // The reset lands while the tick walks the processes: its results must not appear.
-    machine.setHook(Op::CreateProcessSnapshot, [&] { s.resetMetrics(); });
+    // The reset lands while the tick reads the page faults: its results must not appear.
+    machine.setHook(Op::NtQuerySystemInformation, [&] { s.resetMetrics(); });
     flatTicks(1);
-    machine.setHook(Op::CreateProcessSnapshot, nullptr);
+    machine.setHook(Op::NtQuerySystemInformation, nullptr);
     EXPECT_TRUE(isZero(metrics()));
     EXPECT_EQ(s.windowLength(), 0u);
 }
