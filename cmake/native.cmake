@@ -3,6 +3,8 @@
 file(GLOB ZELKOR_SIM_SOURCES CONFIGURE_DEPENDS src/platform/sim/*.cpp)
 add_library(zelkor_native STATIC ${ZELKOR_MODULE_SOURCES} ${ZELKOR_SIM_SOURCES})
 target_include_directories(zelkor_native PUBLIC ${ZELKOR_INCLUDE_DIRS})
+# Each module registers its state's reset for the test suite (common/reset_registry.h).
+target_compile_definitions(zelkor_native PUBLIC ZELKOR_TEST_RESETS)
 find_package(Threads REQUIRED)
 target_link_libraries(zelkor_native PUBLIC Threads::Threads)
 

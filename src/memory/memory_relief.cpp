@@ -73,8 +73,6 @@ MemoryRelief& memoryRelief() {
     return *relief;
 }
 
-namespace {
-const common::RegisteredReset kReset{[] { memoryRelief().resetForTests(); }};
-}  // namespace
+ZK_REGISTER_TEST_RESET([] { memoryRelief().resetForTests(); })
 
 }  // namespace zk::memory

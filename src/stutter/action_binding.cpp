@@ -105,8 +105,6 @@ ActionBinding& actionBinding() {
     return *instance;
 }
 
-namespace {
-const common::RegisteredReset kReset{[] { actionBinding().resetForTests(); }};
-}  // namespace
+ZK_REGISTER_TEST_RESET([] { actionBinding().resetForTests(); })
 
 }  // namespace zk::stutter

@@ -192,8 +192,6 @@ Profiler& profiler() {
     return *instance;
 }
 
-namespace {
-const common::RegisteredReset kReset{[] { profiler().resetForTests(); }};
-}  // namespace
+ZK_REGISTER_TEST_RESET([] { profiler().resetForTests(); })
 
 }  // namespace zk::stutter

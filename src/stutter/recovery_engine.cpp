@@ -248,8 +248,6 @@ RecoveryEngine& recoveryEngine() {
     return *instance;
 }
 
-namespace {
-const common::RegisteredReset kReset{[] { recoveryEngine().resetForTests(); }};
-}  // namespace
+ZK_REGISTER_TEST_RESET([] { recoveryEngine().resetForTests(); })
 
 }  // namespace zk::stutter

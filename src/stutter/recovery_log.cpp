@@ -42,8 +42,6 @@ RecoveryLog& recoveryLog() {
     return *instance;
 }
 
-namespace {
-const common::RegisteredReset kReset{[] { recoveryLog().resetForTests(); }};
-}  // namespace
+ZK_REGISTER_TEST_RESET([] { recoveryLog().resetForTests(); })
 
 }  // namespace zk::stutter

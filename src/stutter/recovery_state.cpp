@@ -113,8 +113,6 @@ RecoveryState& recoveryState() {
     return *instance;
 }
 
-namespace {
-const common::RegisteredReset kReset{[] { recoveryState().resetForTests(); }};
-}  // namespace
+ZK_REGISTER_TEST_RESET([] { recoveryState().resetForTests(); })
 
 }  // namespace zk::stutter

@@ -98,8 +98,6 @@ StutterRootCause& stutterRootCause() {
     return *instance;
 }
 
-namespace {
-const common::RegisteredReset kReset{[] { stutterRootCause().resetForTests(); }};
-}  // namespace
+ZK_REGISTER_TEST_RESET([] { stutterRootCause().resetForTests(); })
 
 }  // namespace zk::stutter

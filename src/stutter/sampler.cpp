@@ -292,8 +292,6 @@ Sampler& sampler() {
     return *instance;
 }
 
-namespace {
-const common::RegisteredReset kReset{[] { sampler().resetForTests(); }};
-}  // namespace
+ZK_REGISTER_TEST_RESET([] { sampler().resetForTests(); })
 
 }  // namespace zk::stutter

@@ -154,8 +154,6 @@ OffenderThrottle& offenderThrottle() {
     return *instance;
 }
 
-namespace {
-const common::RegisteredReset kReset{[] { offenderThrottle().resetForTests(); }};
-}  // namespace
+ZK_REGISTER_TEST_RESET([] { offenderThrottle().resetForTests(); })
 
 }  // namespace zk::iotuner

@@ -8,9 +8,7 @@ IoTuner& tuner() {
     return *t;
 }
 
-namespace {
-const common::RegisteredReset kReset{[] { tuner().resetForTests(); }};
-}  // namespace
+ZK_REGISTER_TEST_RESET([] { tuner().resetForTests(); })
 
 void IoTuner::resetForTests() {
     records.OriginalIoPriority.clear();
