@@ -110,6 +110,7 @@ TEST(RecoveryText, MegabytesAndReasonWords) {
     EXPECT_EQ(zk::stutter::wholeMegabytes(-5.0), 0u);
     EXPECT_EQ(zk::stutter::wholeMegabytes(std::nan("")), 0u);
     EXPECT_EQ(zk::stutter::wholeMegabytes(1e30), UINT64_MAX);
+    EXPECT_EQ(zk::stutter::wholeMegabytes(18446744073709551616.0), UINT64_MAX);  // 2^64: the first too large
     const char* words[] = {"unknown", "cpu", "io", "ram", "faults", "unknown"};
     for (int category = 0; category <= 5; ++category) EXPECT_EQ(zk::stutter::reasonWord(category), words[category]);
 }
