@@ -60,14 +60,5 @@ TEST_F(OutOfMemoryTest, StutterEntryPointDuringRecoveryReportsNothingFoundWithIt
     EXPECT_EQ(recovery, 0u);
 }
 
-TEST_F(OutOfMemoryTest, SamplerThatCannotStartItsThreadIsNotRunning) {
-    machine.setHook(Op::StartThread, throwBadAlloc);
-    EXPECT_EQ(QTM_Start(), 0);
-    EXPECT_FALSE(stutter::sampler().running());
-    machine.setHook(Op::StartThread, nullptr);
-    EXPECT_EQ(QTM_Start(), 1);
-    QTM_Stop();
-}
-
 }  // namespace
 }  // namespace zk

@@ -1,6 +1,6 @@
-// What the sampler costs and what it can tell apart on a real system: its mean sample
-// beside a bare Sleep(1) loop's with many processes running (a figure, not a gate), and
-// the risk it reads on a quiet machine and on a saturated one.
+// The real DLL's sampler on a real system: what it costs (its mean sample beside a bare
+// Sleep(1) loop's with many processes running, a figure, not a gate) and what it can tell
+// apart (the risk on a quiet machine and on a saturated one).
 
 #include <cstdio>
 #include <utility>
@@ -46,6 +46,7 @@ QtmMetrics sampleFor(DWORD ms) {
     auto reset = ZK_LOAD(QTM_ResetMetrics);
     auto getMetrics = ZK_LOAD(QTM_GetMetrics);
     QtmMetrics m{};
+    EXPECT_NE(zkdll::library(), nullptr) << "LoadLibraryW(Zelkor.dll) failed: error " << zkdll::loadError();
     if (!(start && stop && reset && getMetrics)) return m;
     reset();
     start();
