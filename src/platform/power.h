@@ -23,7 +23,6 @@ struct SystemPowerStatus {
     std::uint8_t acLineStatus = 1;  // 0 battery, 1 mains, 255 unknown
     std::uint8_t batteryFlag = 128;
     std::uint8_t batteryLifePercent = 255;
-    std::uint8_t systemStatusFlag = 0;
     std::uint32_t batteryLifeTime = 0xFFFFFFFF;
     std::uint32_t batteryFullLifeTime = 0xFFFFFFFF;
 };

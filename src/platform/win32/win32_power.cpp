@@ -69,7 +69,6 @@ bool Win32Power::getSystemPowerStatus(SystemPowerStatus& out) {
     out.acLineStatus = s.ACLineStatus;
     out.batteryFlag = s.BatteryFlag;
     out.batteryLifePercent = s.BatteryLifePercent;
-    out.systemStatusFlag = s.SystemStatusFlag;
     out.batteryLifeTime = s.BatteryLifeTime;
     out.batteryFullLifeTime = s.BatteryFullLifeTime;
     return true;
