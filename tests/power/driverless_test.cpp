@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+#include <thread>
+
 #include "power_fixture.h"
 
 namespace zk::test {
@@ -258,6 +262,25 @@ TEST_F(DriverlessTest, BatteryMemoryLoadAndStandbyPurge) {
     Zelkor_Driverless_Apply("low", 0);
     EXPECT_TRUE(logged("[WARNING] [Driverless] StandbyPurge: NtSetSystemInformation not found."));
     EXPECT_NE(Zelkor_Driverless_GetMode(), 0u) << "the side steps never stop a boost";
+}
+
+TEST_F(DriverlessTest, ConcurrentCallersSeeWholeBoostsAndCleanups) {
+    auto loop = [](auto fn) {
+        return std::thread([fn] {
+            for (int i = 0; i < 50; ++i) fn();
+        });
+    };
+    std::thread threads[] = {loop([] { Zelkor_Driverless_Apply("mid", 1); }), loop([] { Zelkor_Driverless_Cleanup(); }),
+                             loop([] {
+                                 const std::uint32_t m = Zelkor_Driverless_GetMode();
+                                 EXPECT_TRUE(m == 0 || m == 4) << m;
+                             })};
+    for (auto& t : threads) t.join();
+    Zelkor_Driverless_Cleanup();
+    EXPECT_EQ(processorAc(), (std::vector<std::uint32_t>{5, 100, 2, 10}));
+    EXPECT_EQ(std::count_if(lines().begin(), lines().end(),
+                            [](const std::string& l) { return l.find("Saved original values") != std::string::npos; }),
+              1);
 }
 
 }  // namespace
