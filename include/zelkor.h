@@ -323,6 +323,66 @@ ZK_API void ZK_CALL ram_overseer_step(void);
 /* Does nothing; the same entry point as ram_overseer_step. */
 ZK_API void ZK_CALL clear_rights_cache(void);
 
+/* ---------------------------------------------------------------------------------
+ * Processor boost on the active power scheme
+ * ------------------------------------------------------------------------------- */
+
+/* Receives one zero-terminated log line of the processor boost (no line end). Called
+ * while the boost's locks are held: it must call no Zelkor_Driverless_ export and not
+ * SetDriverlessLogCallback, or it waits on itself. */
+typedef void(ZK_CALL* DriverlessLogCallback)(const char* line);
+
+/* Sets the processor boost's log callback; null stops delivery to the host. */
+ZK_API void ZK_CALL SetDriverlessLogCallback(DriverlessLogCallback cb);
+/* Boosts the active power scheme (AC values): minimum and maximum processor state 100,
+ * a processor boost mode from the tier ("high"/"mid" 3, anything else 2, +1 with
+ * inGame, at most 2 with two physical cores or fewer), core parking off, then
+ * re-activates the scheme. tier null or empty is "low", any case. The first boost of a
+ * scheme saves its four processor values; an aborted boost puts back what it wrote.
+ * Does nothing while a boost is active. */
+ZK_API void ZK_CALL Zelkor_Driverless_Apply(const char* tier, int32_t inGame);
+/* Writes the boosted scheme's saved values back and re-activates it; nothing without an
+ * active boost. */
+ZK_API void ZK_CALL Zelkor_Driverless_Cleanup(void);
+/* The processor boost mode of the active boost; 0 when none. */
+ZK_API uint32_t ZK_CALL Zelkor_Driverless_GetMode(void);
+
+/* ---------------------------------------------------------------------------------
+ * Power API: single settings of a power scheme
+ * ------------------------------------------------------------------------------- */
+
+/* A GUID, byte for byte (pass a const GUID* cast to it). */
+typedef struct ZkGuid {
+    uint32_t Data1;
+    uint16_t Data2;
+    uint16_t Data3;
+    uint8_t Data4[8];
+} ZkGuid;
+
+ZK_STATIC_ASSERT(sizeof(ZkGuid) == 16, "ZkGuid is 16 bytes");
+ZK_STATIC_ASSERT(offsetof(ZkGuid, Data2) == 4, "ZkGuid layout");
+ZK_STATIC_ASSERT(offsetof(ZkGuid, Data3) == 6, "ZkGuid layout");
+ZK_STATIC_ASSERT(offsetof(ZkGuid, Data4) == 8, "ZkGuid layout");
+
+/* Copies the active scheme's GUID into *out; 1, or 0 (null out or no active scheme). */
+ZK_API int32_t ZK_CALL Zelkor_Power_GetActivePlan(ZkGuid* out);
+/* The calling thread's last error, as the host's previous call left it. */
+ZK_API uint32_t ZK_CALL Zelkor_Power_GetLastError(void);
+/* Non-zero when the process token is elevated. */
+ZK_API uint32_t ZK_CALL Zelkor_Power_IsElevated(void);
+/* Sets the minimum and maximum processor state (AC and DC) of plan (null: the active
+ * scheme) and activates it; 1 or 0. 0 without logging unless minPercent <= maxPercent
+ * <= 100 and maxPercent >= 0. */
+ZK_API int32_t ZK_CALL Zelkor_Power_SetCpuThrottle(const ZkGuid* plan, uint32_t minPercent, int32_t maxPercent);
+/* Activates the High performance scheme; 1 or 0. */
+ZK_API int32_t ZK_CALL Zelkor_Power_SetHighPerformance(void);
+/* Switches PCI Express link state power management off (AC and DC) in plan (null: the
+ * active scheme) and activates it; 1 or 0. */
+ZK_API int32_t ZK_CALL Zelkor_Power_SetPcieAspmDisabled(const ZkGuid* plan);
+/* Puts the wireless adapter's power saving mode at maximum performance (AC and DC) in
+ * plan (null: the active scheme) and activates it; 1 or 0. */
+ZK_API int32_t ZK_CALL Zelkor_Power_SetWifiMaxPerf(const ZkGuid* plan);
+
 #ifdef __cplusplus
 }
 #endif

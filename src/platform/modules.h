@@ -17,6 +17,11 @@ enum class Routine : std::uint8_t {
     IsWow64Process,
     GetProcessInformation,
     DnsFlushResolverCache,
+    PowerGetActiveScheme,
+    PowerSetActiveScheme,
+    PowerReadACValueIndex,
+    PowerWriteACValueIndex,
+    PowerWriteDCValueIndex,
     Count
 };
 

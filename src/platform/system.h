@@ -33,6 +33,13 @@ public:
     // 0 for a group that does not exist.
     virtual std::uint32_t activeProcessorCount(std::uint16_t group) = 0;
 
+    // GetLogicalProcessorInformationEx: fills `buffer` with the variable-size
+    // SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX records of one relationship and sets
+    // `length` to the bytes used. A buffer too small (or none) fails with
+    // ERROR_INSUFFICIENT_BUFFER and sets `length` to the size needed.
+    virtual bool getLogicalProcessorInformationEx(std::uint32_t relationship, void* buffer,
+                                                  std::uint32_t& length) = 0;
+
     virtual bool globalMemoryStatus(MemoryStatus& out) = 0;
     // NtQuerySystemInformation; returns the NTSTATUS. *returnedSize is written on success.
     virtual std::int32_t ntQuerySystemInformation(std::uint32_t infoClass, void* buffer, std::uint32_t size,

@@ -71,5 +71,6 @@ inline constexpr std::uint32_t ProcessorInformation = 11;            // NtPowerI
 inline constexpr std::uint32_t SystemPerformanceInformation = 2;     // NtQuerySystemInformation class
 inline constexpr std::uint32_t SystemMemoryListInformation = 80;     // NtSetSystemInformation class
 inline constexpr std::uint32_t ProcessProtectionLevelInfo = 7;       // GetProcessInformation class
+inline constexpr std::uint32_t RelationProcessorCore = 0;            // LOGICAL_PROCESSOR_RELATIONSHIP
 
 }  // namespace zk::win

@@ -155,6 +155,21 @@ TEST_F(SimRulesTest, ReferencesStayValidAfterARemoval) {
     EXPECT_EQ(&again, machine.process(500));  // the same entry, replaced in place
 }
 
+TEST_F(SimRulesTest, PowerSchemesAreNamedAndCoreRecordsSized) {
+    platform::Power& power = machine.power();
+    const platform::Guid unknown{1, 2, 3, {}};
+    EXPECT_EQ(power.powerSetActiveScheme(nullptr), win::ERROR_INVALID_PARAMETER) << "no null for the active one";
+    EXPECT_EQ(power.powerSetActiveScheme(&unknown), win::ERROR_FILE_NOT_FOUND);
+    std::uint32_t value = 7;
+    EXPECT_EQ(power.powerReadAcValueIndex(nullptr, &unknown, &unknown, value), win::ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(value, 7u) << "written on success only";
+    EXPECT_TRUE(machine.changes().empty());
+    std::uint32_t length = 0;
+    EXPECT_FALSE(machine.system().getLogicalProcessorInformationEx(win::RelationProcessorCore, nullptr, length));
+    EXPECT_EQ(machine.lastError(), win::ERROR_INSUFFICIENT_BUFFER);
+    EXPECT_EQ(length, 4 * sim::SimSystem::kCoreRecordBytes);
+}
+
 TEST(SimMachineTest, NoMachineInstalledStopsAtOnce) {
     EXPECT_DEATH(platform::api(), "no simulated machine installed");
 }

@@ -92,6 +92,57 @@ void SimMachine::addSystemPageFaults(std::uint32_t faults) {
     system_.pageFaults += faults;
 }
 
+void SimMachine::setPhysicalCoreCount(std::uint32_t n) {
+    std::lock_guard lk(core_.m);
+    system_.physicalCores = n;
+}
+
+void SimMachine::setTokenElevated(bool elevated) {
+    std::lock_guard lk(core_.m);
+    tokens_.tokenElevated = elevated;
+}
+
+// --- power schemes ----------------------------------------------------------------------
+
+void SimMachine::addPowerScheme(const Guid& scheme) {
+    std::lock_guard lk(core_.m);
+    power_.schemes[guidText(scheme)];
+}
+
+Guid SimMachine::activePowerScheme() {
+    std::lock_guard lk(core_.m);
+    return power_.active;
+}
+
+void SimMachine::setPowerValue(const Guid& scheme, const Guid& subgroup, const Guid& setting, PowerValue v) {
+    std::lock_guard lk(core_.m);
+    power_.schemes[guidText(scheme)][SimPower::settingKey(subgroup, setting)] = v;
+}
+
+std::optional<PowerValue> SimMachine::powerValue(const Guid& scheme, const Guid& subgroup, const Guid& setting) {
+    std::lock_guard lk(core_.m);
+    auto s = power_.schemes.find(guidText(scheme));
+    if (s == power_.schemes.end()) return std::nullopt;
+    auto v = s->second.find(SimPower::settingKey(subgroup, setting));
+    if (v == s->second.end()) return std::nullopt;
+    return v->second;
+}
+
+void SimMachine::failPowerRead(const Guid& setting, std::uint32_t error) {
+    std::lock_guard lk(core_.m);
+    power_.readFailures[guidText(setting)] = error;
+}
+
+void SimMachine::failPowerWrite(const Guid& setting, std::uint32_t error) {
+    std::lock_guard lk(core_.m);
+    power_.writeFailures[guidText(setting)] = error;
+}
+
+void SimMachine::setPowerStatus(SystemPowerStatus status) {
+    std::lock_guard lk(core_.m);
+    power_.status = status;
+}
+
 // --- failures and hooks -----------------------------------------------------------------
 
 void SimMachine::failOp(Op op, std::uint32_t errorOrStatus, int times) {

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,20 @@ public:
     // The system-wide page-fault total moves on by this much (it wraps at 2^32); the
     // processes' own counts are apart from it, as on Windows.
     void addSystemPageFaults(std::uint32_t faults);
+    void setPhysicalCoreCount(std::uint32_t n);
+    void setTokenElevated(bool elevated);
+
+    // --- power schemes --------------------------------------------------------------
+    // Balanced is active at start; it and High performance hold the four processor
+    // settings (minimum and maximum state, boost mode, core parking minimum).
+    void addPowerScheme(const Guid& scheme);
+    Guid activePowerScheme();
+    void setPowerValue(const Guid& scheme, const Guid& subgroup, const Guid& setting, PowerValue v);
+    std::optional<PowerValue> powerValue(const Guid& scheme, const Guid& subgroup, const Guid& setting);
+    // Reads (or writes) of one setting fail with this error in every scheme.
+    void failPowerRead(const Guid& setting, std::uint32_t error);
+    void failPowerWrite(const Guid& setting, std::uint32_t error);
+    void setPowerStatus(SystemPowerStatus status);
 
     // --- failures and hooks ---------------------------------------------------------
     // Make op fail `times` times (-1: until cleared) with a Win32 error, or for native

@@ -52,6 +52,33 @@ std::uint32_t SimSystem::activeProcessorCount(std::uint16_t group) {
     return groups_[group];
 }
 
+bool SimSystem::getLogicalProcessorInformationEx(std::uint32_t relationship, void* buffer, std::uint32_t& length) {
+    if (core_.failsWin32(Op::GetLogicalProcessorInformationEx)) return false;
+    std::lock_guard lk(core_.m);
+    if (relationship != win::RelationProcessorCore) {  // the one relationship this machine models
+        lastError() = win::ERROR_INVALID_PARAMETER;
+        return false;
+    }
+    const std::uint32_t need = physicalCores * kCoreRecordBytes;
+    if (!buffer || length < need) {
+        length = need;
+        lastError() = win::ERROR_INSUFFICIENT_BUFFER;
+        return false;
+    }
+    auto* out = static_cast<unsigned char*>(buffer);
+    std::memset(out, 0, need);
+    for (std::uint32_t i = 0; i < physicalCores; ++i) {
+        unsigned char* record = out + i * kCoreRecordBytes;
+        const std::uint32_t head[2] = {win::RelationProcessorCore, kCoreRecordBytes};  // Relationship, Size
+        std::memcpy(record, head, sizeof head);
+        record[8 + 22] = 1;  // GroupCount
+        const std::uint64_t mask = 1ull << (i % 64);
+        std::memcpy(record + 8 + 24, &mask, sizeof mask);  // GroupMask[0].Mask
+    }
+    length = need;
+    return true;
+}
+
 bool SimSystem::globalMemoryStatus(MemoryStatus& out) {
     if (core_.failsWin32(Op::GlobalMemoryStatus)) return false;
     std::lock_guard lk(core_.m);

@@ -28,6 +28,10 @@ public:
     void setGroups(std::vector<std::uint32_t> sizes);  // each 1 to 64
     std::uint32_t currentGroupSize() const { return groups_.empty() ? 0 : groups_[0]; }
     std::deque<MemoryStatus> memory;  // returned in order; the last one repeats
+    std::uint32_t physicalCores = 4;  // processor core records of GetLogicalProcessorInformationEx
+    // The size of one processor core record (SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX with
+    // one GROUP_AFFINITY), as Windows reports it in the record's Size.
+    static constexpr std::uint32_t kCoreRecordBytes = 48;
     std::vector<std::string> debug;
     std::string stdErr, stdOut;
     // The system-wide page-fault total, a counter of its own (it wraps at 2^32).
@@ -36,6 +40,7 @@ public:
     std::uint32_t logicalProcessorCount() override;
     std::uint16_t activeProcessorGroupCount() override;
     std::uint32_t activeProcessorCount(std::uint16_t group) override;
+    bool getLogicalProcessorInformationEx(std::uint32_t relationship, void* buffer, std::uint32_t& length) override;
     bool globalMemoryStatus(MemoryStatus& out) override;
     std::int32_t ntQuerySystemInformation(std::uint32_t infoClass, void* buffer, std::uint32_t size,
                                           std::uint32_t* returnedSize) override;

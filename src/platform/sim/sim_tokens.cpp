@@ -69,7 +69,7 @@ bool SimTokens::getTokenElevation(const TokenHandle& token, bool& elevated) {
         lastError() = win::ERROR_ACCESS_DENIED;
         return false;
     }
-    elevated = true;
+    elevated = tokenElevated;
     return true;
 }
 

@@ -19,6 +19,7 @@ public:
     bool enabled(const std::string& name) const { return enabled_.count(name) != 0; }
     std::set<std::string> denied;         // lookup fails: ERROR_NO_SUCH_PRIVILEGE
     std::set<std::string> notAssigned;    // adjust succeeds with ERROR_NOT_ALL_ASSIGNED
+    bool tokenElevated = true;
 
     TokenHandle openProcessToken(std::uint32_t access) override;
     bool lookupPrivilegeValue(const char* name, std::uint64_t& luid) override;

@@ -42,6 +42,16 @@ struct Routines {
     BOOL(WINAPI* getProcessInformation)(HANDLE, int, LPVOID, DWORD);
 };
 const Routines& routines();
+// powrprof's routines, resolved once from the system folder's powrprof.dll: Wine's lacks
+// the value reads and writes, and a static import would stop this DLL from loading.
+struct PowerRoutines {
+    DWORD(WINAPI* getActiveScheme)(HKEY, GUID**);
+    DWORD(WINAPI* setActiveScheme)(HKEY, const GUID*);
+    DWORD(WINAPI* readAcValueIndex)(HKEY, const GUID*, const GUID*, const GUID*, LPDWORD);
+    DWORD(WINAPI* writeAcValueIndex)(HKEY, const GUID*, const GUID*, const GUID*, DWORD);
+    DWORD(WINAPI* writeDcValueIndex)(HKEY, const GUID*, const GUID*, const GUID*, DWORD);
+};
+const PowerRoutines& powerRoutines();
 // A system DLL loaded from the system folder by its full path (never found by the search
 // path); null when it cannot be loaded. Loaded once and never released.
 HMODULE systemModule(const wchar_t* fileName);
@@ -98,6 +108,7 @@ public:
     std::uint32_t logicalProcessorCount() override;
     std::uint16_t activeProcessorGroupCount() override;
     std::uint32_t activeProcessorCount(std::uint16_t group) override;
+    bool getLogicalProcessorInformationEx(std::uint32_t relationship, void* buffer, std::uint32_t& length) override;
     bool globalMemoryStatus(MemoryStatus& out) override;
     std::int32_t ntQuerySystemInformation(std::uint32_t infoClass, void* buffer, std::uint32_t size,
                                           std::uint32_t* returnedSize) override;
@@ -114,6 +125,15 @@ class Win32Power final : public Power {
 public:
     std::int32_t ntPowerInformation(std::uint32_t level, const void* input, std::uint32_t inputSize, void* output,
                                     std::uint32_t outputSize) override;
+    std::uint32_t powerGetActiveScheme(std::optional<Guid>& out) override;
+    std::uint32_t powerSetActiveScheme(const Guid* scheme) override;
+    std::uint32_t powerReadAcValueIndex(const Guid* scheme, const Guid* subgroup, const Guid* setting,
+                                        std::uint32_t& value) override;
+    std::uint32_t powerWriteAcValueIndex(const Guid* scheme, const Guid* subgroup, const Guid* setting,
+                                         std::uint32_t value) override;
+    std::uint32_t powerWriteDcValueIndex(const Guid* scheme, const Guid* subgroup, const Guid* setting,
+                                         std::uint32_t value) override;
+    bool getSystemPowerStatus(SystemPowerStatus& out) override;
 };
 
 class Win32Clocks final : public Clocks {

@@ -43,6 +43,20 @@ const Routines& routines() {
     return r;
 }
 
+const PowerRoutines& powerRoutines() {
+    static const PowerRoutines r = [] {
+        PowerRoutines out{};
+        HMODULE powrprof = systemModule(L"powrprof.dll");
+        resolve(out.getActiveScheme, powrprof, "PowerGetActiveScheme");
+        resolve(out.setActiveScheme, powrprof, "PowerSetActiveScheme");
+        resolve(out.readAcValueIndex, powrprof, "PowerReadACValueIndex");
+        resolve(out.writeAcValueIndex, powrprof, "PowerWriteACValueIndex");
+        resolve(out.writeDcValueIndex, powrprof, "PowerWriteDCValueIndex");
+        return out;
+    }();
+    return r;
+}
+
 bool Win32Modules::hasRoutine(Routine r) {
     const Routines& t = routines();
     switch (r) {
@@ -64,6 +78,11 @@ bool Win32Modules::hasRoutine(Routine r) {
             }();
             return dnsFlush != nullptr;
         }
+        case Routine::PowerGetActiveScheme: return powerRoutines().getActiveScheme != nullptr;
+        case Routine::PowerSetActiveScheme: return powerRoutines().setActiveScheme != nullptr;
+        case Routine::PowerReadACValueIndex: return powerRoutines().readAcValueIndex != nullptr;
+        case Routine::PowerWriteACValueIndex: return powerRoutines().writeAcValueIndex != nullptr;
+        case Routine::PowerWriteDCValueIndex: return powerRoutines().writeDcValueIndex != nullptr;
         case Routine::Count: break;
     }
     return false;

@@ -14,6 +14,17 @@ std::uint16_t Win32System::activeProcessorGroupCount() { return GetActiveProcess
 
 std::uint32_t Win32System::activeProcessorCount(std::uint16_t group) { return GetActiveProcessorCount(group); }
 
+bool Win32System::getLogicalProcessorInformationEx(std::uint32_t relationship, void* buffer, std::uint32_t& length) {
+    DWORD size = length;
+    if (!GetLogicalProcessorInformationEx(static_cast<LOGICAL_PROCESSOR_RELATIONSHIP>(relationship),
+                                          static_cast<PSYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX>(buffer), &size)) {
+        if (GetLastError() == ERROR_INSUFFICIENT_BUFFER) length = size;
+        return false;
+    }
+    length = size;
+    return true;
+}
+
 bool Win32System::globalMemoryStatus(MemoryStatus& out) {
     MEMORYSTATUSEX m{};
     m.dwLength = sizeof m;

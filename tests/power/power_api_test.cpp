@@ -1,0 +1,146 @@
+// The power API: argument checks, the settings each setter writes and the scheme it
+// activates (the resolved one, also for the active scheme), and every failure line.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+
+#include "power_fixture.h"
+
+namespace zk::test {
+namespace {
+
+using sim::Op;
+
+class PowerApiTest : public PowerTest {
+protected:
+    // The "[ZELKOR.POWER] " lines written to standard error since the last call.
+    Lines powerLines() {
+        const std::string all = machine.stdErr();
+        Lines out;
+        for (std::size_t at = seen_, end; (end = all.find('\n', at)) != std::string::npos; at = end + 1)
+            out.push_back(all.substr(at, end - at));
+        seen_ = all.size();
+        return out;
+    }
+    static ZkGuid zk(const Guid& g) {
+        ZkGuid out;
+        std::memcpy(&out, &g, sizeof out);
+        return out;
+    }
+
+private:
+    std::size_t seen_ = 0;
+};
+
+TEST_F(PowerApiTest, RefusedArgumentsAndANullOutLogNothing) {
+    const std::pair<std::uint32_t, std::int32_t> refused[] = {{60, 50}, {0, 101}, {101, 101}, {0, -1}, {~0u, 100}};
+    for (auto [min, max] : refused) EXPECT_EQ(Zelkor_Power_SetCpuThrottle(nullptr, min, max), 0) << min << " " << max;
+    EXPECT_EQ(Zelkor_Power_GetActivePlan(nullptr), 0);
+    EXPECT_TRUE(machine.stdErr().empty());
+    EXPECT_TRUE(machine.changes().empty());
+}
+
+TEST_F(PowerApiTest, SettersWriteACAndDCAndActivateTheResolvedScheme) {
+    // A null plan is the active scheme, which the machine refuses as a null GUID.
+    EXPECT_EQ(Zelkor_Power_SetCpuThrottle(nullptr, 100, 100), 1);
+    EXPECT_EQ(value(win::GUID_PROCESSOR_SETTINGS_SUBGROUP, kMin), (sim::PowerValue{100, 100}));
+    EXPECT_EQ(value(win::GUID_PROCESSOR_SETTINGS_SUBGROUP, kMax), (sim::PowerValue{100, 100}));
+    EXPECT_EQ(Zelkor_Power_SetPcieAspmDisabled(nullptr), 1);
+    EXPECT_EQ(value(win::GUID_PCIEXPRESS_SETTINGS_SUBGROUP, win::GUID_PCIEXPRESS_ASPM_POLICY), (sim::PowerValue{0, 0}));
+    const ZkGuid highPerf = zk(kHighPerf);
+    EXPECT_EQ(Zelkor_Power_SetWifiMaxPerf(&highPerf), 1);
+    EXPECT_EQ(
+        value(win::GUID_WIRELESS_ADAPTER_SETTINGS_SUBGROUP, win::GUID_WIRELESS_POWER_SAVING_MODE, kHighPerf),
+        (sim::PowerValue{0, 0}));
+    EXPECT_EQ(machine.activePowerScheme(), kHighPerf) << "the given plan becomes the active one";
+    EXPECT_EQ(Zelkor_Power_SetCpuThrottle(&highPerf, 20, 80), 1);
+    EXPECT_EQ(value(win::GUID_PROCESSOR_SETTINGS_SUBGROUP, kMax, kHighPerf), (sim::PowerValue{80, 80}));
+    ZkGuid active{};
+    EXPECT_EQ(Zelkor_Power_GetActivePlan(&active), 1);
+    EXPECT_EQ(std::memcmp(&active, &highPerf, sizeof active), 0);
+    EXPECT_EQ(powerLines(), (Lines{
+        "[ZELKOR.POWER] Zelkor_Power_SetCpuThrottle: SUCCESS (plan tuned, min=100, max=100).",
+        "[ZELKOR.POWER] Zelkor_Power_SetPcieAspmDisabled: SUCCESS (PCIe ASPM disabled on selected scheme).",
+        "[ZELKOR.POWER] Zelkor_Power_SetWifiMaxPerf: SUCCESS (WiFi max performance on selected scheme).",
+        "[ZELKOR.POWER] Zelkor_Power_SetCpuThrottle: SUCCESS (plan tuned, min=20, max=80).",
+        "[ZELKOR.POWER] Zelkor_Power_GetActivePlan: active scheme GUID retrieved.",
+    }));
+    const auto debug = machine.debugOutput();
+    EXPECT_EQ(Lines(debug.end() - 3, debug.end()),
+              (Lines{"[ZELKOR.POWER] ", "Zelkor_Power_GetActivePlan: active scheme GUID retrieved.", "\n"}));
+}
+
+TEST_F(PowerApiTest, EveryFailureLine) {
+    using Setup = std::function<void(sim::SimMachine&)>;
+    const Setup noActive = [](sim::SimMachine& m) { m.failOp(Op::PowerGetActiveScheme, 120); };
+    const Setup noActivation = [](sim::SimMachine& m) { m.failOp(Op::PowerSetActiveScheme, 5); };
+    const Setup noAcWrite = [](sim::SimMachine& m) { m.hideRoutine(platform::Routine::PowerWriteACValueIndex); };
+    const std::string resolve = "ResolvePlanGuid: PowerGetActiveScheme FAILED (error=120).";
+    struct Case {
+        std::function<std::int32_t()> call;
+        Setup setup;
+        Lines lines;
+    };
+    const auto throttle = [] { return Zelkor_Power_SetCpuThrottle(nullptr, 10, 90); };
+    const Case cases[] = {
+        {throttle, noActive, {resolve, "Zelkor_Power_SetCpuThrottle: FAILED (ResolvePlanGuid)."}},
+        {throttle, [](sim::SimMachine& m) { m.failPowerWrite(kMin, 5); }, {"Zelkor_Power_SetCpuThrottle: FAILED (AC MIN)."}},
+        {throttle, [](sim::SimMachine& m) { m.failPowerWrite(kMax, 5); }, {"Zelkor_Power_SetCpuThrottle: FAILED (AC MAX)."}},
+        {throttle, noActivation, {"Zelkor_Power_SetCpuThrottle: FAILED (PowerSetActiveScheme)."}},
+        {Zelkor_Power_SetHighPerformance, noActivation,
+         {"Failed to activate High Performance scheme (error=5).", "Zelkor_Power_SetHighPerformance: FAILED."}},
+        {[] { return Zelkor_Power_SetPcieAspmDisabled(nullptr); }, noActive,
+         {resolve, "Zelkor_Power_SetPcieAspmDisabled: FAILED (ResolvePlanGuid)."}},
+        {[] { return Zelkor_Power_SetPcieAspmDisabled(nullptr); }, noAcWrite,
+         {"Zelkor_Power_SetPcieAspmDisabled: FAILED (AC)."}},
+        {[] { return Zelkor_Power_SetPcieAspmDisabled(nullptr); }, noActivation,
+         {"Zelkor_Power_SetPcieAspmDisabled: FAILED (PowerSetActiveScheme)."}},
+        {[] { return Zelkor_Power_SetWifiMaxPerf(nullptr); }, noActive,
+         {resolve, "Zelkor_Power_SetWifiMaxPerf: FAILED (ResolvePlanGuid)."}},
+        {[] { return Zelkor_Power_SetWifiMaxPerf(nullptr); }, noAcWrite, {"Zelkor_Power_SetWifiMaxPerf: FAILED (AC)."}},
+        {[] { return Zelkor_Power_SetWifiMaxPerf(nullptr); }, noActivation,
+         {"Zelkor_Power_SetWifiMaxPerf: FAILED (PowerSetActiveScheme)."}},
+        {[] {
+             ZkGuid out;
+             return Zelkor_Power_GetActivePlan(&out);
+         },
+         noActive, {"Zelkor_Power_GetActivePlan FAILED (error=120)."}},
+    };
+    for (const Case& c : cases) {
+        sim::SimMachine m;
+        sim::ScopedMachine scope(m);
+        c.setup(m);
+        SCOPED_TRACE(c.lines.back());
+        EXPECT_EQ(c.call(), 0);
+        Lines expected;
+        for (const auto& l : c.lines) expected.push_back("[ZELKOR.POWER] " + l);
+        EXPECT_EQ(m.stdErr(), [&] {
+            std::string all;
+            for (const auto& l : expected) all += l + "\n";
+            return all;
+        }());
+    }
+    // A missing DC write is not a failure.
+    machine.hideRoutine(platform::Routine::PowerWriteDCValueIndex);
+    EXPECT_EQ(Zelkor_Power_SetCpuThrottle(nullptr, 0, 100), 1);
+}
+
+TEST_F(PowerApiTest, LastErrorAndElevation) {
+    machine.setLastError(1234);
+    EXPECT_EQ(Zelkor_Power_GetLastError(), 1234u);
+    EXPECT_EQ(Zelkor_Power_IsElevated(), 1u);
+    machine.setTokenElevated(false);
+    EXPECT_EQ(Zelkor_Power_IsElevated(), 0u);
+    machine.setTokenElevated(true);
+    machine.failOp(Op::OpenProcessToken, 5, 1);
+    EXPECT_EQ(Zelkor_Power_IsElevated(), 0u);
+    EXPECT_EQ(powerLines(), (Lines{"[ZELKOR.POWER] Zelkor_Power_GetLastError: 1234.",
+                                   "[ZELKOR.POWER] Zelkor_Power_IsElevated: process is elevated.",
+                                   "[ZELKOR.POWER] Zelkor_Power_IsElevated: process is NOT elevated.",
+                                   "[ZELKOR.POWER] Zelkor_Power_IsElevated: process is NOT elevated."}));
+}
+
+}  // namespace
+}  // namespace zk::test

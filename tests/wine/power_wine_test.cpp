@@ -1,0 +1,85 @@
+// The processor boost and the power API in the real DLL. Wine has no active power scheme
+// (PowerGetActiveScheme fails with 120), no PowerReadACValueIndex or PowerWrite*ValueIndex,
+// and accepts any scheme activation without doing anything.
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+#include <functional>
+#include <regex>
+
+#include "wine_support.h"
+
+namespace {
+
+// What fn wrote to standard error (the power API's only channel besides the debugger).
+std::string capturedStdErr(const std::function<void()>& fn) {
+    char folder[MAX_PATH], path[MAX_PATH];
+    if (!GetTempPathA(MAX_PATH, folder) || !GetTempFileNameA(folder, "zkp", 0, path)) return "(no temporary file)";
+    FILE* file = std::fopen(path, "w+b");
+    if (!file) return "(no temporary file)";
+    std::fflush(stderr);
+    const int saved = _dup(2);
+    _dup2(_fileno(file), 2);
+    fn();
+    std::fflush(stderr);
+    _dup2(saved, 2);
+    _close(saved);
+    std::string text;
+    std::fseek(file, 0, SEEK_SET);
+    for (int c; (c = std::fgetc(file)) != EOF;) text.push_back(static_cast<char>(c));
+    std::fclose(file);
+    std::remove(path);
+    return text;
+}
+
+TEST(PowerUnderWine, TheBoostAbortsWithoutAnActiveScheme) {
+    ZKW_ONLY_UNDER_WINE("boosts the machine's active power scheme");
+    auto setLog = ZK_LOAD(SetDriverlessLogCallback);
+    auto apply = ZK_LOAD(Zelkor_Driverless_Apply);
+    auto mode = ZK_LOAD(Zelkor_Driverless_GetMode);
+    ASSERT_TRUE(setLog && apply && mode);
+    zkw::clearLines();
+    setLog(zkw::keepLine);
+    apply("high", 1);
+    setLog(nullptr);
+    const auto lines = zkw::keptLines();
+    ASSERT_EQ(lines.size(), 2u);
+    const std::string stamp = R"(\[ZELKOR\.Driverless\] \[\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\] \[ERROR\] )";
+    EXPECT_TRUE(std::regex_match(lines[0], std::regex(stamp + R"(\[Driverless\] PowerGetActiveScheme failed with error: 120)")))
+        << lines[0];
+    EXPECT_TRUE(std::regex_match(lines[1], std::regex(stamp + R"(\[Driverless\] Cannot read active power scheme GUID\. Aborting boost\.)")))
+        << lines[1];
+    EXPECT_EQ(mode(), 0u);
+}
+
+TEST(PowerUnderWine, SettersMeetWhatWineLacks) {
+    ZKW_ONLY_UNDER_WINE("switches and tunes the machine's power schemes");
+    auto highPerf = ZK_LOAD(Zelkor_Power_SetHighPerformance);
+    auto throttle = ZK_LOAD(Zelkor_Power_SetCpuThrottle);
+    ASSERT_TRUE(highPerf && throttle);
+    EXPECT_EQ(highPerf(), 1) << "Wine accepts the activation";
+    static const GUID balanced = {0x381b4222, 0xf694, 0x41f0, {0x96, 0x85, 0xff, 0x5b, 0xb2, 0x60, 0xdf, 0x2e}};
+    static_assert(sizeof(GUID) == sizeof(ZkGuid), "a GUID passes as a ZkGuid");
+    int32_t result = -1;
+    const std::string err =
+        capturedStdErr([&] { result = throttle(reinterpret_cast<const ZkGuid*>(&balanced), 50, 100); });
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(err, "[ZELKOR.POWER] Zelkor_Power_SetCpuThrottle: FAILED (AC MIN).\n")
+        << "PowerWriteACValueIndex is absent, and the DLL loaded without it";
+}
+
+TEST(PowerUnderWine, LastErrorAndElevation) {
+    auto lastError = ZK_LOAD(Zelkor_Power_GetLastError);
+    auto elevated = ZK_LOAD(Zelkor_Power_IsElevated);
+    ASSERT_TRUE(lastError && elevated);
+    SetLastError(1234);
+    EXPECT_EQ(lastError(), 1234u) << "the caller's error, not one left by the logging";
+    const uint32_t e = elevated();
+    if (zkw::isWine()) {
+        EXPECT_EQ(e, 1u) << "Wine's token is elevated";
+    }
+}
+
+}  // namespace
