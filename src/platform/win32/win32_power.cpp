@@ -1,6 +1,7 @@
 #include "platform/win32/win32_areas.h"
 
 #include <cstring>
+#include <memory>
 
 namespace zk::platform::win32 {
 
@@ -9,6 +10,11 @@ namespace {
 static_assert(sizeof(GUID) == sizeof(Guid), "Guid is a GUID");
 
 const GUID* toGuid(const Guid* g) { return reinterpret_cast<const GUID*>(g); }
+
+// PowerGetActiveScheme's buffer, released with LocalFree on every path.
+struct LocalFreeDeleter {
+    void operator()(GUID* p) const { LocalFree(p); }
+};
 
 }  // namespace
 
@@ -22,14 +28,14 @@ std::int32_t Win32Power::ntPowerInformation(std::uint32_t level, const void* inp
 std::uint32_t Win32Power::powerGetActiveScheme(std::optional<Guid>& out) {
     auto fn = powerRoutines().getActiveScheme;
     if (!fn) return ERROR_PROC_NOT_FOUND;
-    GUID* scheme = nullptr;
-    const DWORD rc = fn(nullptr, &scheme);
+    GUID* raw = nullptr;
+    const DWORD rc = fn(nullptr, &raw);
+    const std::unique_ptr<GUID, LocalFreeDeleter> scheme(raw);
     if (rc == ERROR_SUCCESS && scheme) {
         Guid g;
-        std::memcpy(static_cast<void*>(&g), scheme, sizeof g);
+        std::memcpy(static_cast<void*>(&g), scheme.get(), sizeof g);
         out = g;
     }
-    if (scheme) LocalFree(scheme);
     return rc;
 }
 
