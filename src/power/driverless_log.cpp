@@ -9,14 +9,7 @@ namespace zk::power {
 
 namespace {
 
-std::string_view levelTag(int level) {
-    switch (level) {
-        case kDebug: return "[DEBUG] ";
-        case kWarning: return "[WARNING] ";
-        case kError: return "[ERROR] ";
-        default: return "[INFO] ";
-    }
-}
+using common::levelTag;
 
 }  // namespace
 

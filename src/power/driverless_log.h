@@ -5,11 +5,15 @@
 #include <mutex>
 #include <string_view>
 
+#include "common/log_level.h"
 #include "zelkor.h"
 
 namespace zk::power {
 
-enum DriverlessLevel : int { kDebug = 0, kInfo = 1, kWarning = 2, kError = 3 };
+using common::kDebug;
+using common::kInfo;
+using common::kWarning;
+using common::kError;
 
 class DriverlessLogger {
 public:

@@ -10,14 +10,7 @@ namespace zk::iotuner {
 
 namespace {
 
-std::string_view levelTag(int level) {
-    switch (level) {
-        case kDebug: return "[DEBUG] ";
-        case kWarning: return "[WARNING] ";
-        case kError: return "[ERROR] ";
-        default: return "[INFO] ";
-    }
-}
+using common::levelTag;
 
 // Set while this thread is inside the host's callback: a callback that logs through the
 // module again would otherwise wait forever on the log mutex it already holds.

@@ -6,11 +6,16 @@
 #include <mutex>
 #include <string_view>
 
+#include "common/log_level.h"
 #include "zelkor.h"
 
 namespace zk::iotuner {
 
-enum LogLevel : int { kDebug = 0, kInfo = 1, kWarning = 2, kError = 3 };
+using common::LogLevel;
+using common::kDebug;
+using common::kInfo;
+using common::kWarning;
+using common::kError;
 
 class TunerLogger {
 public:
