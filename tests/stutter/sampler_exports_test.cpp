@@ -129,4 +129,25 @@ TEST_F(SamplerExportsTest, StopFromTheWorkerThreadNeverWaitsForItselfOrANewerWor
     }
 }
 
+// Resets and window changes from the host while the worker inserts into and removes from
+// its sorted window: the sanitizer builds see any access outside the window lock.
+TEST_F(SamplerExportsTest, ResetsAndWindowChangesWhileTheWorkerRuns) {
+    std::vector<std::uint64_t> late(5000);
+    for (std::size_t i = 0; i < late.size(); ++i) late[i] = i * 37 % 11 * 100;  // samples of 1.0 to 2.0 ms
+    machine.scriptSleepOvershootUs(late);
+    ASSERT_EQ(QTM_Start(), 1);
+    QtmConfig c;
+    QTM_GetConfig(&c);
+    for (int i = 0; i < 300; ++i) {
+        c.windowSize = i % 3 ? 20 : 200;
+        QTM_SetConfig(&c);
+        if (i % 7 == 0) QTM_ResetMetrics();
+        QtmMetrics m;
+        QTM_GetMetrics(&m);
+        EXPECT_LE(m.p1Ms, m.p99Ms);
+        std::this_thread::yield();
+    }
+    QTM_Stop();
+}
+
 }  // namespace
