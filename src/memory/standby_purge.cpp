@@ -4,13 +4,13 @@
 
 #include "platform/platform.h"
 #include "platform/privilege.h"
+#include "platform/system_info.h"
 
 namespace zk::memory {
 
 namespace {
 
 constexpr char kProfilePrivilege[] = "SeProfileSingleProcessPrivilege";
-constexpr std::uint32_t kPurgeStandbyList = 4;  // MemoryPurgeStandbyList command
 
 }  // namespace
 
@@ -26,9 +26,7 @@ bool StandbyPurge::purge() {
         return platform::modules().hasRoutine(platform::Routine::NtSetSystemInformation) && privilege;
     });
     if (!ready) return false;
-    const std::uint32_t command = kPurgeStandbyList;
-    return win::ntSuccess(
-        platform::system().ntSetSystemInformation(win::SystemMemoryListInformation, &command, sizeof command));
+    return win::ntSuccess(platform::purgeStandbyList());
 }
 
 void StandbyPurge::resetForTests() { ready_.reset(); }

@@ -14,6 +14,7 @@ namespace {
 // running system's record, so the buffer leaves room to spare.
 constexpr std::uint32_t kPageFaultCountOffset = 4 * 8 + 7 * 4;
 constexpr std::uint32_t kPerformanceBufferBytes = 1024;
+constexpr std::uint32_t kMemoryPurgeStandbyList = 4;  // SYSTEM_MEMORY_LIST_COMMAND
 
 }  // namespace
 
@@ -25,6 +26,11 @@ bool systemPageFaultCount(std::uint32_t& out) {
     if (!win::ntSuccess(status) || returned < kPageFaultCountOffset + 4) return false;
     std::memcpy(&out, buffer + kPageFaultCountOffset, sizeof out);
     return true;
+}
+
+std::int32_t purgeStandbyList() {
+    const std::uint32_t command = kMemoryPurgeStandbyList;
+    return system().ntSetSystemInformation(win::SystemMemoryListInformation, &command, sizeof command);
 }
 
 }  // namespace zk::platform

@@ -10,4 +10,8 @@ namespace zk::platform {
 // 32-bit counter that wraps. False when the query is missing or fails.
 bool systemPageFaultCount(std::uint32_t& out);
 
+// NtSetSystemInformation(SystemMemoryListInformation, MemoryPurgeStandbyList): empties the
+// standby list. Returns the NTSTATUS; the caller needs SeProfileSingleProcessPrivilege.
+std::int32_t purgeStandbyList();
+
 }  // namespace zk::platform

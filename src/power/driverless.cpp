@@ -31,6 +31,8 @@ constexpr ProcessorSetting kOrder[] = {ProcessorSetting::MinState, ProcessorSett
 
 const SettingInfo& info(ProcessorSetting s) { return kSettings[static_cast<int>(s)]; }
 unsigned bit(ProcessorSetting s) { return 1u << static_cast<int>(s); }
+// A cleanup writes every setting back; an aborted boost only those it wrote.
+constexpr unsigned kAllSettings = (1u << std::size(kOrder)) - 1;
 
 constexpr std::uint32_t kFullState = 100;
 constexpr std::uint32_t kCoreParkingOff = 100;
@@ -103,8 +105,6 @@ void Driverless::boost(std::string tierText, bool inGame) {
         return;
     }
     state_.scheme = scheme;
-    state_.haveScheme = true;
-    state_.schemeText = text;
     log.log(kInfo, Message() << "[Driverless] Active scheme GUID: " << text);
 
     const std::string tier = boostTier(tierText);
@@ -151,7 +151,7 @@ void Driverless::boost(std::string tierText, bool inGame) {
     };
     auto abort = [&](std::string_view line) {
         log.log(kError, line);
-        rollBack(originals, written);
+        writeBack(originals, written, false);
     };
 
     if (!write(ProcessorSetting::MinState, kFullState))
@@ -203,31 +203,28 @@ void Driverless::boost(std::string tierText, bool inGame) {
     log.log(kInfo, "[Driverless] BOOST ACTIVE.");
 }
 
-void Driverless::rollBack(const std::map<std::string, std::uint32_t>& originals, unsigned writtenMask) {
+int Driverless::writeBack(const std::map<std::string, std::uint32_t>& originals, unsigned mask, bool cleanup) {
+    int restored = 0;
     for (ProcessorSetting s : kOrder) {
-        if (!(writtenMask & bit(s))) continue;
         auto original = originals.find(info(s).key);
-        if (original != originals.end()) writeAcValue(state_.scheme, s, original->second);
+        if (!(mask & bit(s)) || original == originals.end()) continue;
+        if (writeAcValue(state_.scheme, s, original->second))
+            ++restored;
+        else if (cleanup && s == ProcessorSetting::CoreParkMin)
+            log.log(kWarning,
+                    "[Driverless] Cleanup: Failed to restore COREPARK_MIN. Setting may be unsupported or locked on "
+                    "this system.");
     }
+    return restored;
 }
 
 void Driverless::cleanup() {
     std::lock_guard lk(boostMutex_);
     if (!state_.active) return;
+    const std::string text = schemeGuidText(state_.scheme);
     log.log(kInfo, Message() << "[Driverless] Cleanup requested - restoring saved processor values for scheme "
-                             << state_.schemeText << ".");
-    const auto& originals = state_.originals[state_.schemeText];
-    int restored = 0;
-    for (ProcessorSetting s : kOrder) {
-        auto original = originals.find(info(s).key);
-        if (original == originals.end()) continue;
-        if (writeAcValue(state_.scheme, s, original->second))
-            ++restored;
-        else if (s == ProcessorSetting::CoreParkMin)
-            log.log(kWarning,
-                    "[Driverless] Cleanup: Failed to restore COREPARK_MIN. Setting may be unsupported or locked on "
-                    "this system.");
-    }
+                             << text << ".");
+    const int restored = writeBack(state_.originals[text], kAllSettings, true);
     const std::uint32_t rc = platform::power().powerSetActiveScheme(&state_.scheme);
     if (rc != 0) log.log(kError, Message() << "[Driverless] Cleanup: PowerSetActiveScheme FAILED (err=" << rc << ")");
     state_.active = false;

@@ -24,10 +24,8 @@ struct DriverlessState {
     // GUID text, only for the settings that could be read. A scheme is listed once its
     // originals are saved, and stays listed for the life of the library.
     std::map<std::string, std::map<std::string, std::uint32_t>> originals;
-    std::uint32_t mode = 0;   // boost mode written by the active boost; 0 when none
-    std::string schemeText;   // upper-case, no braces
-    platform::Guid scheme;    // the scheme the boost changed
-    bool haveScheme = false;
+    std::uint32_t mode = 0;  // boost mode written by the active boost; 0 when none
+    platform::Guid scheme;   // the scheme the last boost changed
 };
 
 class Driverless {
@@ -51,7 +49,9 @@ public:
 
 private:
     void boost(std::string tier, bool inGame);  // holds the boost lock
-    void rollBack(const std::map<std::string, std::uint32_t>& originals, unsigned writtenMask);
+    // Writes back the saved originals of the settings in `mask` to the boosted scheme, in
+    // order; the number written. Only a cleanup warns about core parking.
+    int writeBack(const std::map<std::string, std::uint32_t>& originals, unsigned mask, bool cleanup);
 
     std::mutex boostMutex_;  // the boost lock: all of a boost or a cleanup, its log lines too
     DriverlessState state_;

@@ -8,6 +8,7 @@
 
 #include "common/text_format.h"
 #include "platform/platform.h"
+#include "platform/system_info.h"
 #include "power/driverless.h"
 
 namespace zk::power {
@@ -18,7 +19,6 @@ using text::Message;
 
 constexpr std::uint32_t kAssumedCores = 4;
 constexpr std::uint64_t kCompactCooldownNs = 60ull * 1000000000ull;
-constexpr std::uint32_t kPurgeStandbyList = 4;  // MemoryPurgeStandbyList command
 
 }  // namespace
 
@@ -74,9 +74,7 @@ bool Driverless::purgeStandbyList() {
         log.log(kWarning, "[Driverless] StandbyPurge: NtSetSystemInformation not found.");
         return false;
     }
-    const std::uint32_t command = kPurgeStandbyList;
-    const std::int32_t status =
-        platform::system().ntSetSystemInformation(win::SystemMemoryListInformation, &command, sizeof command);
+    const std::int32_t status = platform::purgeStandbyList();
     if (!win::ntSuccess(status)) {
         char hex[16];
         std::snprintf(hex, sizeof hex, "%x", static_cast<unsigned>(status));

@@ -43,6 +43,10 @@ Sampler::Sampler() : config_(defaultQtmConfig()) {}
 
 Sampler::~Sampler() {
     stop();
+    waitForNoWorker();
+}
+
+void Sampler::waitForNoWorker() {
     std::unique_lock lk(aliveMutex_);
     aliveCv_.wait(lk, [&] { return !workerAlive_; });
 }
@@ -274,10 +278,7 @@ bool Sampler::throttled(double ratio) {
 
 void Sampler::resetForTests() {
     stop();
-    {
-        std::unique_lock lk(aliveMutex_);
-        aliveCv_.wait(lk, [&] { return !workerAlive_; });
-    }
+    waitForNoWorker();
     QtmConfig defaults = defaultQtmConfig();
     setConfig(&defaults);
     resetMetrics();

@@ -47,6 +47,7 @@ public:
 private:
     void run(std::uint64_t generation);
     bool keepRunning() const;
+    void waitForNoWorker();  // until no worker, detached ones included, is running
     void log(const char* line) const;
     QtmConfig config() const;
     static std::uint64_t pageFaultWalk();

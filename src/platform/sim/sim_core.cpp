@@ -44,6 +44,23 @@ bool SimCore::hidden(Routine r) {
     return hiddenRoutines[static_cast<std::size_t>(r)];
 }
 
+bool SimCore::missing(Routine r) {
+    if (!hidden(r)) return false;
+    lastError() = win::ERROR_PROC_NOT_FOUND;
+    return true;
+}
+
+bool SimCore::failsNative(Routine r, Op op, std::int32_t* status) {
+    if (hidden(r)) {
+        *status = win::STATUS_PROCEDURE_NOT_FOUND;
+        return true;
+    }
+    std::uint32_t code = 0;
+    if (!enter(op, &code)) return false;
+    *status = static_cast<std::int32_t>(code);
+    return true;
+}
+
 RawHandle SimCore::newHandle(HandleInfo info) {
     const RawHandle h = nextHandle;
     nextHandle += 4;

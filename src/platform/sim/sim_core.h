@@ -82,6 +82,11 @@ public:
     bool failsWin32(Op op);
     // Whether the test hid routine r. Call without holding the lock.
     bool hidden(Routine r);
+    // A native routine's entry: STATUS_PROCEDURE_NOT_FOUND when the test hid it, else
+    // enter()'s fault as the NTSTATUS. True (with *status) when the call fails here.
+    bool failsNative(Routine r, Op op, std::int32_t* status);
+    // A hidden Win32 routine: the last error is ERROR_PROC_NOT_FOUND.
+    bool missing(Routine r);
 
     // The rest: caller holds the lock.
     RawHandle newHandle(HandleInfo info);

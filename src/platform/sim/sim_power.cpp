@@ -36,9 +36,8 @@ SimPower::SimPower(SimCore& core) : processors(8), active(win::GUID_TYPICAL_POWE
 
 std::int32_t SimPower::ntPowerInformation(std::uint32_t level, const void*, std::uint32_t, void* output,
                                           std::uint32_t outputSize) {
-    if (core_.hidden(Routine::NtPowerInformation)) return win::STATUS_PROCEDURE_NOT_FOUND;
-    std::uint32_t code;
-    if (core_.enter(Op::NtPowerInformation, &code)) return static_cast<std::int32_t>(code);
+    std::int32_t status;
+    if (core_.failsNative(Routine::NtPowerInformation, Op::NtPowerInformation, &status)) return status;
     std::lock_guard lk(core_.m);
     if (level != win::ProcessorInformation) return win::STATUS_INVALID_PARAMETER;
     const std::size_t need = processors.size() * 6 * sizeof(std::uint32_t);

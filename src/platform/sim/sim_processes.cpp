@@ -190,10 +190,7 @@ bool SimProcesses::queryFullProcessImageName(const ProcessHandle& process, std::
 }
 
 bool SimProcesses::isWow64Process(const ProcessHandle& process, bool& wow64) {
-    if (core_.hidden(Routine::IsWow64Process)) {
-        lastError() = win::ERROR_PROC_NOT_FOUND;
-        return false;
-    }
+    if (core_.missing(Routine::IsWow64Process)) return false;
     ZK_SIM_READ(Op::IsWow64Process, process, kQuery, false);
     wow64 = p->wow64;
     return true;
@@ -201,10 +198,7 @@ bool SimProcesses::isWow64Process(const ProcessHandle& process, bool& wow64) {
 
 bool SimProcesses::getProcessInformation(const ProcessHandle& process, std::uint32_t infoClass, void* buffer,
                                          std::uint32_t size) {
-    if (core_.hidden(Routine::GetProcessInformation)) {
-        lastError() = win::ERROR_PROC_NOT_FOUND;
-        return false;
-    }
+    if (core_.missing(Routine::GetProcessInformation)) return false;
     ZK_SIM_READ(Op::GetProcessInformation, process, kQuery, false);
     if (infoClass != win::ProcessProtectionLevelInfo || size < 4 || !buffer) {
         lastError() = win::ERROR_INVALID_PARAMETER;
@@ -217,9 +211,8 @@ bool SimProcesses::getProcessInformation(const ProcessHandle& process, std::uint
 std::int32_t SimProcesses::ntQueryInformationProcess(const ProcessHandle& process, std::uint32_t infoClass,
                                                      void* buffer, std::uint32_t size,
                                                      std::uint32_t* returnedSize) {
-    if (core_.hidden(Routine::NtQueryInformationProcess)) return win::STATUS_PROCEDURE_NOT_FOUND;
-    std::uint32_t code;
-    if (core_.enter(Op::NtQueryInformationProcess, &code)) return static_cast<std::int32_t>(code);
+    std::int32_t status;
+    if (core_.failsNative(Routine::NtQueryInformationProcess, Op::NtQueryInformationProcess, &status)) return status;
     std::lock_guard lk(core_.m);
     SimProcess* p = target(process, kQuery);
     if (!p) return lastError() == win::ERROR_ACCESS_DENIED ? win::STATUS_ACCESS_DENIED : win::STATUS_INVALID_HANDLE;
@@ -272,9 +265,8 @@ bool SimProcesses::setProcessAffinityMask(const ProcessHandle& process, std::uin
 
 std::int32_t SimProcesses::ntSetInformationProcess(const ProcessHandle& process, std::uint32_t infoClass,
                                                    const void* buffer, std::uint32_t size) {
-    if (core_.hidden(Routine::NtSetInformationProcess)) return win::STATUS_PROCEDURE_NOT_FOUND;
-    std::uint32_t code;
-    if (core_.enter(Op::NtSetInformationProcess, &code)) return static_cast<std::int32_t>(code);
+    std::int32_t status;
+    if (core_.failsNative(Routine::NtSetInformationProcess, Op::NtSetInformationProcess, &status)) return status;
     std::lock_guard lk(core_.m);
     SimProcess* p = target(process, win::PROCESS_SET_INFORMATION);
     if (!p) return lastError() == win::ERROR_ACCESS_DENIED ? win::STATUS_ACCESS_DENIED : win::STATUS_INVALID_HANDLE;

@@ -89,9 +89,8 @@ bool SimSystem::globalMemoryStatus(MemoryStatus& out) {
 
 std::int32_t SimSystem::ntQuerySystemInformation(std::uint32_t infoClass, void* buffer, std::uint32_t size,
                                                 std::uint32_t* returnedSize) {
-    if (core_.hidden(Routine::NtQuerySystemInformation)) return win::STATUS_PROCEDURE_NOT_FOUND;
-    std::uint32_t code;
-    if (core_.enter(Op::NtQuerySystemInformation, &code)) return static_cast<std::int32_t>(code);
+    std::int32_t status;
+    if (core_.failsNative(Routine::NtQuerySystemInformation, Op::NtQuerySystemInformation, &status)) return status;
     std::lock_guard lk(core_.m);
     if (infoClass != win::SystemPerformanceInformation) return win::STATUS_INVALID_INFO_CLASS;
     if (!buffer || size < kPerformanceInfoBytes) return win::STATUS_INFO_LENGTH_MISMATCH;
@@ -102,9 +101,8 @@ std::int32_t SimSystem::ntQuerySystemInformation(std::uint32_t infoClass, void* 
 }
 
 std::int32_t SimSystem::ntSetSystemInformation(std::uint32_t infoClass, const void* buffer, std::uint32_t size) {
-    if (core_.hidden(Routine::NtSetSystemInformation)) return win::STATUS_PROCEDURE_NOT_FOUND;
-    std::uint32_t code;
-    if (core_.enter(Op::NtSetSystemInformation, &code)) return static_cast<std::int32_t>(code);
+    std::int32_t status;
+    if (core_.failsNative(Routine::NtSetSystemInformation, Op::NtSetSystemInformation, &status)) return status;
     std::lock_guard lk(core_.m);
     std::uint32_t value = 0;
     if (buffer && size >= 4) std::memcpy(&value, buffer, 4);
