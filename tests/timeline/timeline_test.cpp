@@ -53,6 +53,9 @@ TEST(TimelineCsvTest, NumbersUseThePointWhateverTheLocale) {
     const std::string line = zktl::rowLine(row(0.1, 0.5, 2.75), false);
     std::setlocale(LC_ALL, previous.c_str());
     EXPECT_EQ(line, "0.1,0.5,1.25,1,2.75,0,0,3,120,0");
+    Row fine = row(12.34567, 0.123456, 16.6666666);
+    fine.sample.jitterMs = -0.0001;
+    EXPECT_EQ(zktl::rowLine(fine, false), "12.346,0.1235,1.25,1,16.667,0,0,3,120,0") << "rounded, no minus zero";
     EXPECT_EQ(zktl::headerLine(false),
               "elapsed_s,risk,mean_ms,p1_ms,p99_ms,jitter_ms,jitter_ema_ms,spikes,page_faults,thermal");
     EXPECT_EQ(zktl::headerLine(true), zktl::headerLine(false) + ",verdict,offender_pid,offender_name,recovery");

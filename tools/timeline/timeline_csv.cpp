@@ -5,11 +5,16 @@
 
 namespace zktl {
 
-std::string formatNumber(double v) {
+std::string formatNumber(double v, int decimals) {
     if (!std::isfinite(v)) return "0";
-    char buf[32];
-    const auto r = std::to_chars(buf, buf + sizeof buf, v);
-    return std::string(buf, r.ptr);
+    char buf[64];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals);
+    std::string out(buf, r.ptr);
+    if (out.find('.') != std::string::npos) {
+        while (out.back() == '0') out.pop_back();
+        if (out.back() == '.') out.pop_back();
+    }
+    return out == "-0" ? "0" : out;
 }
 
 std::string csvField(std::string_view text) {
@@ -50,8 +55,9 @@ std::string headerLine(bool withEvents) {
 
 std::string rowLine(const Row& row, bool withEvents) {
     const Sample& s = row.sample;
-    std::string out = formatNumber(row.elapsedS);
-    for (double v : {s.risk, s.meanMs, s.p1Ms, s.p99Ms, s.jitterMs, s.jitterEmaMs}) (out += ',') += formatNumber(v);
+    std::string out = formatNumber(row.elapsedS, 3);
+    (out += ',') += formatNumber(s.risk, 4);
+    for (double v : {s.meanMs, s.p1Ms, s.p99Ms, s.jitterMs, s.jitterEmaMs}) (out += ',') += formatNumber(v, 3);
     for (std::uint32_t v : {s.spikes, s.pageFaults, s.thermal ? 1u : 0u}) (out += ',') += std::to_string(v);
     if (withEvents) {
         if (row.event) {

@@ -36,8 +36,9 @@ inline constexpr std::string_view kSampleColumns[] = {"elapsed_s", "risk",      
                                                       "spikes",    "page_faults", "thermal"};
 inline constexpr std::string_view kEventColumns[] = {"verdict", "offender_pid", "offender_name", "recovery"};
 
-// Shortest text that reads back as the same double, '.' as the decimal point.
-std::string formatNumber(double v);
+// v rounded to `decimals` places, trailing zeros dropped, '.' as the decimal point: times
+// to the millisecond, intervals to the microsecond, the risk to 4 places.
+std::string formatNumber(double v, int decimals);
 // The field as CSV: quoted when it holds a comma, a quote, a CR or an LF (quotes doubled).
 std::string csvField(std::string_view text);
 // "cpu", "io", "ram" or "page-faults" for a profiler category; "unknown" otherwise.
