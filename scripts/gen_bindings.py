@@ -728,19 +728,28 @@ class _CSharp:
         self.lines.append(("    " * indent + text).rstrip())
 
     def doc(self, text, indent, extra=()):
-        if not text and not extra:
+        paras = [p.replace("&", "&amp;").replace("<", "&lt;").replace(">", "&gt;")
+                 for p in [text] + list(extra) if p]
+        if not paras:
             return
         pad = "    " * indent + "/// "
+        if len(paras) == 1 and len(pad) + len(paras[0]) + 19 <= 110:
+            self.w("/// <summary>%s</summary>" % paras[0], indent)
+            return
         self.w("/// <summary>", indent)
-        for para_i, para in enumerate(([text] if text else []) + list(extra)):
-            body = para.replace("&", "&amp;").replace("<", "&lt;").replace(">", "&gt;")
-            lines = _wrap(body, 110, pad)
-            if para_i > 0 or not text:
+        for k, para in enumerate(paras):
+            lines = _wrap(para, 110, pad)
+            if k > 0:
                 lines[0] = "<para>" + lines[0]
                 lines[-1] += "</para>"
             for ln in lines:
                 self.w("/// " + ln, indent)
         self.w("/// </summary>", indent)
+
+    def section(self, title, indent):
+        for k, ln in enumerate(_wrap(title, 100, "    " * indent + "// ---- ")):
+            self.w(("// ---- " if k == 0 else "//      ") + ln, indent)
+        self.w()
 
     # -- types
 
@@ -858,6 +867,11 @@ class _CSharp:
         extra = []
         if any(_resolve(self.api, p.ctype).base in self.api.callbacks for p in e.params):
             extra.append(KEEP_ALIVE_CS)
+        decls = [self.param(p, k in arrays) for k, p in enumerate(e.params)]
+        if any("StringBuilder" in d for d in decls):
+            extra.append("Give the StringBuilder a Capacity of at least the length passed.")
+        if any(d.startswith("[Out] byte[]") for d in decls):
+            extra.append("Native.TextOf(buffer) reads the text written.")
         if has_ref:
             extra.append("An overload takes every such pointer as IntPtr, where IntPtr.Zero passes null.")
         ret = _resolve(self.api, e.ret)
@@ -920,8 +934,7 @@ class _CSharp:
         w("{")
         for item in api.items:
             if isinstance(item, Section):
-                w("// ---- %s" % item.title, 1)
-                w()
+                self.section(item.title, 1)
             elif isinstance(item, Record):
                 self.record(item)
             elif isinstance(item, Callback):
@@ -942,8 +955,7 @@ class _CSharp:
                 w()
         for item in api.items:
             if isinstance(item, Section):
-                w("// ---- %s" % item.title, 2)
-                w()
+                self.section(item.title, 2)
             elif isinstance(item, Export):
                 self.export(item)
         self.doc("The text in a narrow buffer that an export filled: UTF-8 up to the first NUL.", 2)
@@ -1044,7 +1056,9 @@ _thunks_lock = threading.Lock()
 def _callback(cbtype, fn):
     """fn as a C callback of cbtype: None stays null, a cbtype instance is passed as is, and a
     Python callable gets decoded arguments (str for text). Kept for the life of the process."""
-    if fn is None or isinstance(fn, cbtype):
+    if fn is None:
+        return cbtype()  # a null function pointer
+    if isinstance(fn, cbtype):
         return fn
     key = (cbtype, fn)
     with _thunks_lock:
@@ -1267,7 +1281,8 @@ class _Python:
         w()
         for item in api.items:
             if isinstance(item, Section):
-                w("# ---- %s" % item.title)
+                for k, ln in enumerate(_wrap(item.title, 100, "# ---- ")):
+                    w(("# ---- " if k == 0 else "#      ") + ln)
                 w()
             elif isinstance(item, Constant):
                 w("%s = %s" % (item.name, item.value))

@@ -10,85 +10,50 @@ using System.Text;
 
 namespace Zelkor
 {
-    // ---- Sampling engine: stutter risk from the wake-up lateness of a timer-driven worker, system page-fault growth and processor clock throttling.
+    // ---- Sampling engine: stutter risk from the wake-up lateness of a timer-driven worker, system
+    //      page-fault growth and processor clock throttling.
 
-    /// <summary>
-    /// <para>40 bytes.</para>
-    /// </summary>
+    /// <summary>40 bytes.</summary>
     [StructLayout(LayoutKind.Sequential, Pack = 8, CharSet = CharSet.Ansi)]
     public struct QtmConfig
     {
-        /// <summary>
-        /// pause between samples, µs; at least 200 (default 1000)
-        /// </summary>
+        /// <summary>pause between samples, µs; at least 200 (default 1000)</summary>
         public int sampleIntervalUs;
-        /// <summary>
-        /// samples in the sliding window; at least 20 (default 200)
-        /// </summary>
+        /// <summary>samples in the sliding window; at least 20 (default 200)</summary>
         public int windowSize;
-        /// <summary>
-        /// weight of the newest jitter in the smoothed jitter (0.25)
-        /// </summary>
+        /// <summary>weight of the newest jitter in the smoothed jitter (0.25)</summary>
         public double emaAlpha;
-        /// <summary>
-        /// lowest spike threshold, ms (3.0)
-        /// </summary>
+        /// <summary>lowest spike threshold, ms (3.0)</summary>
         public double spikeFloorMs;
-        /// <summary>
-        /// spike = sample &gt;= factor x mean, or the floor (2.5)
-        /// </summary>
+        /// <summary>spike = sample &gt;= factor x mean, or the floor (2.5)</summary>
         public double spikeFactor;
-        /// <summary>
-        /// throttled when current/max clock is below this (0.85)
-        /// </summary>
+        /// <summary>throttled when current/max clock is below this (0.85)</summary>
         public double thermalRatio;
     }
 
-    /// <summary>
-    /// <para>64 bytes.</para>
-    /// </summary>
+    /// <summary>64 bytes.</summary>
     [StructLayout(LayoutKind.Sequential, Pack = 8, CharSet = CharSet.Ansi)]
     public struct QtmMetrics
     {
-        /// <summary>
-        /// mean of the window, ms
-        /// </summary>
+        /// <summary>mean of the window, ms</summary>
         public double meanMs;
-        /// <summary>
-        /// population standard deviation of the window, ms
-        /// </summary>
+        /// <summary>population standard deviation of the window, ms</summary>
         public double jitterMs;
-        /// <summary>
-        /// smoothed jitterMs
-        /// </summary>
+        /// <summary>smoothed jitterMs</summary>
         public double jitterEmaMs;
-        /// <summary>
-        /// stutter risk, 0.0 to 1.0
-        /// </summary>
+        /// <summary>stutter risk, 0.0 to 1.0</summary>
         public double risk;
-        /// <summary>
-        /// low percentile of the window
-        /// </summary>
+        /// <summary>low percentile of the window</summary>
         public double p1Ms;
-        /// <summary>
-        /// high percentile of the window
-        /// </summary>
+        /// <summary>high percentile of the window</summary>
         public double p99Ms;
-        /// <summary>
-        /// window samples at or above the spike threshold
-        /// </summary>
+        /// <summary>window samples at or above the spike threshold</summary>
         public uint spikes;
-        /// <summary>
-        /// system page-fault growth since the previous analysed tick
-        /// </summary>
+        /// <summary>system page-fault growth since the previous analysed tick</summary>
         public uint hardPF;
-        /// <summary>
-        /// 1 when the processor was found throttled
-        /// </summary>
+        /// <summary>1 when the processor was found throttled</summary>
         public byte thermal;
-        /// <summary>
-        /// zero after a reset
-        /// </summary>
+        /// <summary>zero after a reset</summary>
         [MarshalAs(UnmanagedType.ByValArray, SizeConst = 7)]
         public byte[] reserved;
     }
@@ -111,38 +76,22 @@ namespace Zelkor
     [StructLayout(LayoutKind.Sequential, Pack = 4, CharSet = CharSet.Ansi)]
     public struct PfRootCause
     {
-        /// <summary>
-        /// offender's process id
-        /// </summary>
+        /// <summary>offender's process id</summary>
         public uint pid;
-        /// <summary>
-        /// executable name as listed, narrow, at most 63 characters + NUL
-        /// </summary>
+        /// <summary>executable name as listed, narrow, at most 63 characters + NUL</summary>
         [MarshalAs(UnmanagedType.ByValTStr, SizeConst = 64)]
         public string name;
-        /// <summary>
-        /// CPU share of the whole machine since the previous walk, 0 to 100
-        /// </summary>
+        /// <summary>CPU share of the whole machine since the previous walk, 0 to 100</summary>
         public double cpuPct;
-        /// <summary>
-        /// disk read + write throughput since the previous walk, MB/s
-        /// </summary>
+        /// <summary>disk read + write throughput since the previous walk, MB/s</summary>
         public double ioMBps;
-        /// <summary>
-        /// working set, MB (1,048,576 bytes)
-        /// </summary>
+        /// <summary>working set, MB (1,048,576 bytes)</summary>
         public double ramMB;
-        /// <summary>
-        /// page faults since the previous walk
-        /// </summary>
+        /// <summary>page faults since the previous walk</summary>
         public uint faults;
-        /// <summary>
-        /// dominant cause: 1 CPU, 2 I/O, 3 RAM, 4 page faults
-        /// </summary>
+        /// <summary>dominant cause: 1 CPU, 2 I/O, 3 RAM, 4 page faults</summary>
         public int category;
-        /// <summary>
-        /// total weighted score, at most 120
-        /// </summary>
+        /// <summary>total weighted score, at most 120</summary>
         public double score;
     }
 
@@ -164,29 +113,17 @@ namespace Zelkor
     [StructLayout(LayoutKind.Sequential, Pack = 8, CharSet = CharSet.Ansi)]
     public struct QtmRecoveryConfig
     {
-        /// <summary>
-        /// lowest recovery score for a soft recovery
-        /// </summary>
+        /// <summary>lowest recovery score for a soft recovery</summary>
         public int softMinScore;
-        /// <summary>
-        /// lowest recovery score for a hard recovery
-        /// </summary>
+        /// <summary>lowest recovery score for a hard recovery</summary>
         public int hardMinScore;
-        /// <summary>
-        /// lowest score for surgical level 2 (idle priority)
-        /// </summary>
+        /// <summary>lowest score for surgical level 2 (idle priority)</summary>
         public int surgicalL2MinScore;
-        /// <summary>
-        /// lowest score for surgical level 3 (working-set trim)
-        /// </summary>
+        /// <summary>lowest score for surgical level 3 (working-set trim)</summary>
         public int surgicalL3MinScore;
-        /// <summary>
-        /// seconds after a soft recovery before the next one
-        /// </summary>
+        /// <summary>seconds after a soft recovery before the next one</summary>
         public double softCooldownSec;
-        /// <summary>
-        /// seconds after a hard recovery before the next hard one
-        /// </summary>
+        /// <summary>seconds after a hard recovery before the next hard one</summary>
         public double hardCooldownSec;
     }
 
@@ -197,29 +134,17 @@ namespace Zelkor
     [StructLayout(LayoutKind.Sequential, Pack = 8, CharSet = CharSet.Ansi)]
     public struct QtmRecoveryMetrics
     {
-        /// <summary>
-        /// soft recoveries finished
-        /// </summary>
+        /// <summary>soft recoveries finished</summary>
         public ulong softRecoveries;
-        /// <summary>
-        /// hard recoveries finished
-        /// </summary>
+        /// <summary>hard recoveries finished</summary>
         public ulong hardRecoveries;
-        /// <summary>
-        /// surgical transactions that could not open or rolled back
-        /// </summary>
+        /// <summary>surgical transactions that could not open or rolled back</summary>
         public ulong surgicalFailures;
-        /// <summary>
-        /// surgical transactions that ended at level 1
-        /// </summary>
+        /// <summary>surgical transactions that ended at level 1</summary>
         public ulong surgicalL1;
-        /// <summary>
-        /// ... at level 2
-        /// </summary>
+        /// <summary>... at level 2</summary>
         public ulong surgicalL2;
-        /// <summary>
-        /// ... at level 3
-        /// </summary>
+        /// <summary>... at level 3</summary>
         public ulong surgicalL3;
     }
 
@@ -272,21 +197,13 @@ namespace Zelkor
     [StructLayout(LayoutKind.Sequential, Pack = 8, CharSet = CharSet.Ansi)]
     public struct MemoryStats
     {
-        /// <summary>
-        /// recorded cleanings
-        /// </summary>
+        /// <summary>recorded cleanings</summary>
         public ulong calls;
-        /// <summary>
-        /// sum of the positive amounts freed, MiB
-        /// </summary>
+        /// <summary>sum of the positive amounts freed, MiB</summary>
         public double totalFreedMb;
-        /// <summary>
-        /// result code of the last recorded cleaning
-        /// </summary>
+        /// <summary>result code of the last recorded cleaning</summary>
         public int lastCode;
-        /// <summary>
-        /// recorded cleanings per result code 0 to 99 (0 done, 2 excluded)
-        /// </summary>
+        /// <summary>recorded cleanings per result code 0 to 99 (0 done, 2 excluded)</summary>
         [MarshalAs(UnmanagedType.ByValArray, SizeConst = 100)]
         public int[] codeCounts;
     }
@@ -319,14 +236,13 @@ namespace Zelkor
         public byte[] Data4;
     }
 
-    /// <summary>
-    /// The exports of Zelkor.dll, each under its own name.
-    /// </summary>
+    /// <summary>The exports of Zelkor.dll, each under its own name.</summary>
     public static class Native
     {
         public const string Library = "Zelkor.dll";
 
-        // ---- Sampling engine: stutter risk from the wake-up lateness of a timer-driven worker, system page-fault growth and processor clock throttling.
+        // ---- Sampling engine: stutter risk from the wake-up lateness of a timer-driven worker,
+        //      system page-fault growth and processor clock throttling.
 
         /// <summary>
         /// Starts the sampling worker; returns 1 (also when already running), 0 when the worker thread could
@@ -373,9 +289,7 @@ namespace Zelkor
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "QTM_GetMetrics", ExactSpelling = true)]
         public static extern void QTM_GetMetrics(IntPtr @out);
 
-        /// <summary>
-        /// Returns the latest published stutter risk, 0.0 to 1.0.
-        /// </summary>
+        /// <summary>Returns the latest published stutter risk, 0.0 to 1.0.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "QTM_GetStutterRisk", ExactSpelling = true)]
         public static extern double QTM_GetStutterRisk();
 
@@ -397,15 +311,11 @@ namespace Zelkor
 
         // ---- Offender profiler
 
-        /// <summary>
-        /// Caches the logical processor count and logs "[Profiler] Init.". Optional.
-        /// </summary>
+        /// <summary>Caches the logical processor count and logs "[Profiler] Init.". Optional.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "PF_Init", ExactSpelling = true)]
         public static extern void PF_Init();
 
-        /// <summary>
-        /// Forgets every process's history (the next walk measures working sets only).
-        /// </summary>
+        /// <summary>Forgets every process's history (the next walk measures working sets only).</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "PF_Reset", ExactSpelling = true)]
         public static extern void PF_Reset();
 
@@ -548,9 +458,7 @@ namespace Zelkor
 
         // ---- I/O tuner
 
-        /// <summary>
-        /// Non-zero logs debug lines too; zero logs information, warnings and errors only.
-        /// </summary>
+        /// <summary>Non-zero logs debug lines too; zero logs information, warnings and errors only.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "SetIOTunerDebug", ExactSpelling = true)]
         public static extern void SetIOTunerDebug(int enabled);
 
@@ -619,9 +527,7 @@ namespace Zelkor
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "trim_process_working_set", ExactSpelling = true)]
         public static extern double trim_process_working_set(uint pid);
 
-        /// <summary>
-        /// A copy of the statistics.
-        /// </summary>
+        /// <summary>A copy of the statistics.</summary>
         public static MemoryStats get_memory_stats()
         {
             MemoryStatsValue value = get_memory_stats_();
@@ -636,9 +542,7 @@ namespace Zelkor
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "get_memory_stats", ExactSpelling = true)]
         private static extern MemoryStatsValue get_memory_stats_();
 
-        /// <summary>
-        /// Sets every statistics field to zero.
-        /// </summary>
+        /// <summary>Sets every statistics field to zero.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "reset_memory_stats", ExactSpelling = true)]
         public static extern void reset_memory_stats();
 
@@ -649,15 +553,11 @@ namespace Zelkor
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "self_test", ExactSpelling = true)]
         public static extern int self_test();
 
-        /// <summary>
-        /// Does nothing (kept for hosts that call it).
-        /// </summary>
+        /// <summary>Does nothing (kept for hosts that call it).</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "ram_overseer_step", ExactSpelling = true)]
         public static extern void ram_overseer_step();
 
-        /// <summary>
-        /// Does nothing; the same entry point as ram_overseer_step.
-        /// </summary>
+        /// <summary>Does nothing; the same entry point as ram_overseer_step.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "clear_rights_cache", ExactSpelling = true)]
         public static extern void clear_rights_cache();
 
@@ -688,9 +588,7 @@ namespace Zelkor
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Driverless_Cleanup", ExactSpelling = true)]
         public static extern void Zelkor_Driverless_Cleanup();
 
-        /// <summary>
-        /// The processor boost mode of the active boost; 0 when none.
-        /// </summary>
+        /// <summary>The processor boost mode of the active boost; 0 when none.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Driverless_GetMode", ExactSpelling = true)]
         public static extern uint Zelkor_Driverless_GetMode();
 
@@ -706,15 +604,11 @@ namespace Zelkor
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Power_GetActivePlan", ExactSpelling = true)]
         public static extern int Zelkor_Power_GetActivePlan(IntPtr @out);
 
-        /// <summary>
-        /// The calling thread's last error, as the host's previous call left it.
-        /// </summary>
+        /// <summary>The calling thread's last error, as the host's previous call left it.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Power_GetLastError", ExactSpelling = true)]
         public static extern uint Zelkor_Power_GetLastError();
 
-        /// <summary>
-        /// Non-zero when the process token is elevated.
-        /// </summary>
+        /// <summary>Non-zero when the process token is elevated.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Power_IsElevated", ExactSpelling = true)]
         public static extern uint Zelkor_Power_IsElevated();
 
@@ -730,9 +624,7 @@ namespace Zelkor
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Power_SetCpuThrottle", ExactSpelling = true)]
         public static extern int Zelkor_Power_SetCpuThrottle(IntPtr plan, uint minPercent, int maxPercent);
 
-        /// <summary>
-        /// Activates the High performance scheme; 1 or 0.
-        /// </summary>
+        /// <summary>Activates the High performance scheme; 1 or 0.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Power_SetHighPerformance", ExactSpelling = true)]
         public static extern int Zelkor_Power_SetHighPerformance();
 
@@ -758,9 +650,7 @@ namespace Zelkor
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Power_SetWifiMaxPerf", ExactSpelling = true)]
         public static extern int Zelkor_Power_SetWifiMaxPerf(IntPtr plan);
 
-        /// <summary>
-        /// The text in a narrow buffer that an export filled: UTF-8 up to the first NUL.
-        /// </summary>
+        /// <summary>The text in a narrow buffer that an export filled: UTF-8 up to the first NUL.</summary>
         public static string TextOf(byte[] buffer)
         {
             if (buffer == null) return null;

@@ -84,7 +84,9 @@ _thunks_lock = threading.Lock()
 def _callback(cbtype, fn):
     """fn as a C callback of cbtype: None stays null, a cbtype instance is passed as is, and a
     Python callable gets decoded arguments (str for text). Kept for the life of the process."""
-    if fn is None or isinstance(fn, cbtype):
+    if fn is None:
+        return cbtype()  # a null function pointer
+    if isinstance(fn, cbtype):
         return fn
     key = (cbtype, fn)
     with _thunks_lock:
@@ -141,7 +143,8 @@ def _fn(name):
     return fn
 
 
-# ---- Sampling engine: stutter risk from the wake-up lateness of a timer-driven worker, system page-fault growth and processor clock throttling.
+# ---- Sampling engine: stutter risk from the wake-up lateness of a timer-driven worker, system
+#      page-fault growth and processor clock throttling.
 
 class QtmConfig(ctypes.Structure):
     """40 bytes.
