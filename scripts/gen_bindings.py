@@ -12,6 +12,7 @@ Python 3 standard library only.
 """
 
 import argparse
+import itertools
 import keyword
 import os
 import re
@@ -863,7 +864,6 @@ class _CSharp:
 
     def export(self, e):
         arrays = _array_params(e.params)
-        has_ref = any(self.is_ref(p, k in arrays) for k, p in enumerate(e.params))
         extra = []
         if any(_resolve(self.api, p.ctype).base in self.api.callbacks for p in e.params):
             extra.append(KEEP_ALIVE_CS)
@@ -872,8 +872,11 @@ class _CSharp:
             extra.append("Give the StringBuilder a Capacity of at least the length passed.")
         if any(d.startswith("[Out] byte[]") for d in decls):
             extra.append("Native.TextOf(buffer) reads the text written.")
-        if has_ref:
-            extra.append("An overload takes every such pointer as IntPtr, where IntPtr.Zero passes null.")
+        refs = [k for k, p in enumerate(e.params) if self.is_ref(p, k in arrays)]
+        if refs:
+            extra.append("Overloads take %s as IntPtr, where IntPtr.Zero passes null."
+                         % ("the pointer" if len(refs) == 1 else
+                            "any of the pointers" if len(refs) <= 2 else "every pointer"))
         ret = _resolve(self.api, e.ret)
         by_value = not ret.ptr and ret.base in self.api.records and not self.blittable(self.api.records[ret.base])
         attr = ('[DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "%s", '
@@ -905,10 +908,16 @@ class _CSharp:
         self.w(attr, 2)
         self.w("public static extern %s %s(%s);" % (self.ret(e.ret), e.name, params), 2)
         self.w()
-        if has_ref:
+        # Null is a meaningful argument for some pointers (the active scheme, no error
+        # wanted); every mix of ref and IntPtr up to two pointers, all IntPtr beyond.
+        if len(refs) <= 2:
+            mixes = [set(c) for n in range(1, len(refs) + 1) for c in itertools.combinations(refs, n)]
+        else:
+            mixes = [set(refs)]
+        for raw in mixes:
+            args = ", ".join(self.param(p, k in arrays, raw=k in raw) for k, p in enumerate(e.params))
             self.w(attr, 2)
-            raw = ", ".join(self.param(p, k in arrays, raw=True) for k, p in enumerate(e.params))
-            self.w("public static extern %s %s(%s);" % (self.ret(e.ret), e.name, raw), 2)
+            self.w("public static extern %s %s(%s);" % (self.ret(e.ret), e.name, args), 2)
             self.w()
 
     def is_ref(self, p, as_array):

@@ -260,7 +260,7 @@ namespace Zelkor
 
         /// <summary>
         /// Copies the current configuration into *out; null is ignored.
-        /// <para>An overload takes every such pointer as IntPtr, where IntPtr.Zero passes null.</para>
+        /// <para>Overloads take the pointer as IntPtr, where IntPtr.Zero passes null.</para>
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "QTM_GetConfig", ExactSpelling = true)]
         public static extern void QTM_GetConfig(ref QtmConfig @out);
@@ -271,7 +271,7 @@ namespace Zelkor
         /// <summary>
         /// Raises sampleIntervalUs to 200 and windowSize to 20 where lower (writing them back into *cfg),
         /// then stores the record; null is ignored.
-        /// <para>An overload takes every such pointer as IntPtr, where IntPtr.Zero passes null.</para>
+        /// <para>Overloads take the pointer as IntPtr, where IntPtr.Zero passes null.</para>
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "QTM_SetConfig", ExactSpelling = true)]
         public static extern void QTM_SetConfig(ref QtmConfig cfg);
@@ -281,7 +281,7 @@ namespace Zelkor
 
         /// <summary>
         /// Copies the latest published metrics into *out; null is ignored.
-        /// <para>An overload takes every such pointer as IntPtr, where IntPtr.Zero passes null.</para>
+        /// <para>Overloads take the pointer as IntPtr, where IntPtr.Zero passes null.</para>
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "QTM_GetMetrics", ExactSpelling = true)]
         public static extern void QTM_GetMetrics(ref QtmMetrics @out);
@@ -332,7 +332,7 @@ namespace Zelkor
         /// Walks all processes (at most once per 10 s) and fills *out with the worst background process. 1
         /// found; 0 no stutter, too soon or none qualified; -1 out is null; -2 no process snapshot; -3
         /// another walk is running. *out is zeroed unless the result is 1.
-        /// <para>An overload takes every such pointer as IntPtr, where IntPtr.Zero passes null.</para>
+        /// <para>Overloads take the pointer as IntPtr, where IntPtr.Zero passes null.</para>
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "PF_GetRootCause", ExactSpelling = true)]
         public static extern int PF_GetRootCause(uint gamePid, double risk, double p99Ms, ref PfRootCause @out);
@@ -344,7 +344,7 @@ namespace Zelkor
 
         /// <summary>
         /// Stores the recovery settings (copied; no field is checked); null is ignored.
-        /// <para>An overload takes every such pointer as IntPtr, where IntPtr.Zero passes null.</para>
+        /// <para>Overloads take the pointer as IntPtr, where IntPtr.Zero passes null.</para>
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "QTM_SetRecoveryConfig", ExactSpelling = true)]
         public static extern void QTM_SetRecoveryConfig([In] ref QtmRecoveryConfig cfg);
@@ -354,7 +354,7 @@ namespace Zelkor
 
         /// <summary>
         /// Copies the six recovery counters into *out; null is ignored.
-        /// <para>An overload takes every such pointer as IntPtr, where IntPtr.Zero passes null.</para>
+        /// <para>Overloads take the pointer as IntPtr, where IntPtr.Zero passes null.</para>
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "QTM_GetRecoveryMetrics", ExactSpelling = true)]
         public static extern void QTM_GetRecoveryMetrics(ref QtmRecoveryMetrics @out);
@@ -383,10 +383,16 @@ namespace Zelkor
         /// no stutter, too soon or no offender; -1 out is null; -2 no metrics yet or no process snapshot; -3
         /// a profiler scan is running. *outRecovery (optional) receives 0 nothing done, 1 soft, 2 hard
         /// recovery.
-        /// <para>An overload takes every such pointer as IntPtr, where IntPtr.Zero passes null.</para>
+        /// <para>Overloads take any of the pointers as IntPtr, where IntPtr.Zero passes null.</para>
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "QTM_GetStutterRootCause", ExactSpelling = true)]
         public static extern int QTM_GetStutterRootCause(uint gamePid, double riskThreshold, double p99ThresholdMs, double ramPct, double cpuMaxPct, double headroomPct, double saturationPct, double loadFactor, ref PfRootCause @out, ref uint outRecovery);
+
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "QTM_GetStutterRootCause", ExactSpelling = true)]
+        public static extern int QTM_GetStutterRootCause(uint gamePid, double riskThreshold, double p99ThresholdMs, double ramPct, double cpuMaxPct, double headroomPct, double saturationPct, double loadFactor, IntPtr @out, ref uint outRecovery);
+
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "QTM_GetStutterRootCause", ExactSpelling = true)]
+        public static extern int QTM_GetStutterRootCause(uint gamePid, double riskThreshold, double p99ThresholdMs, double ramPct, double cpuMaxPct, double headroomPct, double saturationPct, double loadFactor, ref PfRootCause @out, IntPtr outRecovery);
 
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "QTM_GetStutterRootCause", ExactSpelling = true)]
         public static extern int QTM_GetStutterRootCause(uint gamePid, double riskThreshold, double p99ThresholdMs, double ramPct, double cpuMaxPct, double headroomPct, double saturationPct, double loadFactor, IntPtr @out, IntPtr outRecovery);
@@ -401,7 +407,7 @@ namespace Zelkor
         /// one-byte booleans.
         /// <para>Keep the delegate alive (for example in a static field) for as long as the library may call it:
         /// the garbage collector does not see the library's copy.</para>
-        /// <para>An overload takes every such pointer as IntPtr, where IntPtr.Zero passes null.</para>
+        /// <para>Overloads take the pointer as IntPtr, where IntPtr.Zero passes null.</para>
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "ThrottleOffenderByPid", ExactSpelling = true)]
         public static extern byte ThrottleOffenderByPid(uint pid, byte enableDebugPrivilege, byte trimWorkingSet, [MarshalAs(UnmanagedType.LPWStr)] string expectedImage, ref uint lastError, ThrottleLogFn log);
@@ -414,7 +420,7 @@ namespace Zelkor
         /// ThrottleOffenderByPid.
         /// <para>Keep the delegate alive (for example in a static field) for as long as the library may call it:
         /// the garbage collector does not see the library's copy.</para>
-        /// <para>An overload takes every such pointer as IntPtr, where IntPtr.Zero passes null.</para>
+        /// <para>Overloads take the pointer as IntPtr, where IntPtr.Zero passes null.</para>
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "RestoreOffenderByPid", ExactSpelling = true)]
         public static extern byte RestoreOffenderByPid(uint pid, byte enableDebugPrivilege, [MarshalAs(UnmanagedType.LPWStr)] string expectedImage, ref uint lastError, ThrottleLogFn log);
@@ -430,7 +436,7 @@ namespace Zelkor
 
         /// <summary>
         /// ThrottleOffenderByPid logging to the wide callback; 1 applied, 0 not.
-        /// <para>An overload takes every such pointer as IntPtr, where IntPtr.Zero passes null.</para>
+        /// <para>Overloads take the pointer as IntPtr, where IntPtr.Zero passes null.</para>
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Throttle_OffenderW", ExactSpelling = true)]
         public static extern int Zelkor_Throttle_OffenderW(uint pid, int enableDebugPrivilege, int trimWorkingSet, [MarshalAs(UnmanagedType.LPWStr)] string expectedImage, ref uint lastError);
@@ -440,7 +446,7 @@ namespace Zelkor
 
         /// <summary>
         /// RestoreOffenderByPid logging to the wide callback; 1 restored, 0 not.
-        /// <para>An overload takes every such pointer as IntPtr, where IntPtr.Zero passes null.</para>
+        /// <para>Overloads take the pointer as IntPtr, where IntPtr.Zero passes null.</para>
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Restore_OffenderW", ExactSpelling = true)]
         public static extern int Zelkor_Restore_OffenderW(uint pid, int enableDebugPrivilege, [MarshalAs(UnmanagedType.LPWStr)] string expectedImage, ref uint lastError);
@@ -596,7 +602,7 @@ namespace Zelkor
 
         /// <summary>
         /// Copies the active scheme's GUID into *out; 1, or 0 (null out or no active scheme).
-        /// <para>An overload takes every such pointer as IntPtr, where IntPtr.Zero passes null.</para>
+        /// <para>Overloads take the pointer as IntPtr, where IntPtr.Zero passes null.</para>
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Power_GetActivePlan", ExactSpelling = true)]
         public static extern int Zelkor_Power_GetActivePlan(ref ZkGuid @out);
@@ -616,7 +622,7 @@ namespace Zelkor
         /// Sets the minimum and maximum processor state (AC and DC) of plan (null: the active scheme) and
         /// activates it; 1 or 0. 0 without logging unless minPercent &lt;= maxPercent &lt;= 100 and
         /// maxPercent &gt;= 0.
-        /// <para>An overload takes every such pointer as IntPtr, where IntPtr.Zero passes null.</para>
+        /// <para>Overloads take the pointer as IntPtr, where IntPtr.Zero passes null.</para>
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Power_SetCpuThrottle", ExactSpelling = true)]
         public static extern int Zelkor_Power_SetCpuThrottle([In] ref ZkGuid plan, uint minPercent, int maxPercent);
@@ -631,7 +637,7 @@ namespace Zelkor
         /// <summary>
         /// Switches PCI Express link state power management off (AC and DC) in plan (null: the active scheme)
         /// and activates it; 1 or 0.
-        /// <para>An overload takes every such pointer as IntPtr, where IntPtr.Zero passes null.</para>
+        /// <para>Overloads take the pointer as IntPtr, where IntPtr.Zero passes null.</para>
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Power_SetPcieAspmDisabled", ExactSpelling = true)]
         public static extern int Zelkor_Power_SetPcieAspmDisabled([In] ref ZkGuid plan);
@@ -642,7 +648,7 @@ namespace Zelkor
         /// <summary>
         /// Puts the wireless adapter's power saving mode at maximum performance (AC and DC) in plan (null:
         /// the active scheme) and activates it; 1 or 0.
-        /// <para>An overload takes every such pointer as IntPtr, where IntPtr.Zero passes null.</para>
+        /// <para>Overloads take the pointer as IntPtr, where IntPtr.Zero passes null.</para>
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Power_SetWifiMaxPerf", ExactSpelling = true)]
         public static extern int Zelkor_Power_SetWifiMaxPerf([In] ref ZkGuid plan);
