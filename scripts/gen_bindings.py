@@ -1135,7 +1135,11 @@ class _Python:
     def w(self, text="", indent=0):
         self.lines.append(("    " * indent + text).rstrip())
 
-    def docstring(self, text, indent, extra=()):
+    @staticmethod
+    def escape(text):
+        return text.replace("\\", "\\\\").replace('"""', '\\"\\"\\"')
+
+    def docstring(self, text, indent, extra=(), closed=True):
         paras = [p for p in [text] + list(extra) if p]
         if not paras:
             return
@@ -1144,14 +1148,15 @@ class _Python:
         for k, p in enumerate(paras):
             if k:
                 out.append("")
-            out.extend(_wrap(p.replace("\\", "\\\\").replace('"""', '\\"\\"\\"'), 100, pad))
-        if len(out) == 1:
+            out.extend(_wrap(self.escape(p), 100, pad))
+        if len(out) == 1 and closed:
             self.w('"""%s"""' % out[0], indent)
             return
         self.w('"""' + out[0], indent)
         for ln in out[1:]:
             self.w(ln, indent)
-        self.w('"""', indent)
+        if closed:
+            self.w('"""', indent)
 
     def ctype(self, ct, callback=False):
         ct = _resolve(self.api, ct)
@@ -1177,13 +1182,21 @@ class _Python:
 
     def record(self, r):
         self.w("class %s(ctypes.Structure):" % r.name)
-        fields = ["%s: %s" % (py_name(f.name), f.doc) for f in r.fields if f.doc]
         extra = ["%d bytes%s." % (r.size, ", packed on %d-byte boundaries" % r.pack if r.pack else "")]
+        fields = [f for f in r.fields if f.doc]
+        self.docstring(r.doc, 1, extra, closed=not fields)
         if fields:
-            extra.append("Fields: " + "; ".join(fields))
-        self.docstring(r.doc, 1, extra)
+            self.w()
+            for f in fields:
+                head = "%s -- " % py_name(f.name)
+                lines = _wrap(self.escape(f.doc), 100, "    " + " " * len(head))
+                self.w(head + lines[0], 1)
+                for ln in lines[1:]:
+                    self.w(" " * len(head) + ln, 1)
+            self.w('"""', 1)
         if r.pack:
             self.w("_pack_ = %d" % r.pack, 1)
+            self.w('_layout_ = "ms"  # Windows\' packing rules on every system', 1)
         self.w("_fields_ = [", 1)
         for f in r.fields:
             self.w('("%s", %s),' % (py_name(f.name), self.field_type(f)), 2)

@@ -149,11 +149,12 @@ def _fn(name):
 class QtmConfig(ctypes.Structure):
     """40 bytes.
 
-    Fields: sampleIntervalUs: pause between samples, µs; at least 200 (default 1000); windowSize:
-    samples in the sliding window; at least 20 (default 200); emaAlpha: weight of the newest jitter
-    in the smoothed jitter (0.25); spikeFloorMs: lowest spike threshold, ms (3.0); spikeFactor:
-    spike = sample >= factor x mean, or the floor (2.5); thermalRatio: throttled when current/max
-    clock is below this (0.85)
+    sampleIntervalUs -- pause between samples, µs; at least 200 (default 1000)
+    windowSize -- samples in the sliding window; at least 20 (default 200)
+    emaAlpha -- weight of the newest jitter in the smoothed jitter (0.25)
+    spikeFloorMs -- lowest spike threshold, ms (3.0)
+    spikeFactor -- spike = sample >= factor x mean, or the floor (2.5)
+    thermalRatio -- throttled when current/max clock is below this (0.85)
     """
     _fields_ = [
         ("sampleIntervalUs", ctypes.c_int32),
@@ -168,11 +169,16 @@ class QtmConfig(ctypes.Structure):
 class QtmMetrics(ctypes.Structure):
     """64 bytes.
 
-    Fields: meanMs: mean of the window, ms; jitterMs: population standard deviation of the window,
-    ms; jitterEmaMs: smoothed jitterMs; risk: stutter risk, 0.0 to 1.0; p1Ms: low percentile of the
-    window; p99Ms: high percentile of the window; spikes: window samples at or above the spike
-    threshold; hardPF: system page-fault growth since the previous analysed tick; thermal: 1 when
-    the processor was found throttled; reserved: zero after a reset
+    meanMs -- mean of the window, ms
+    jitterMs -- population standard deviation of the window, ms
+    jitterEmaMs -- smoothed jitterMs
+    risk -- stutter risk, 0.0 to 1.0
+    p1Ms -- low percentile of the window
+    p99Ms -- high percentile of the window
+    spikes -- window samples at or above the spike threshold
+    hardPF -- system page-fault growth since the previous analysed tick
+    thermal -- 1 when the processor was found throttled
+    reserved -- zero after a reset
     """
     _fields_ = [
         ("meanMs", ctypes.c_double),
@@ -264,13 +270,17 @@ class PfRootCause(ctypes.Structure):
 
     108 bytes, packed on 4-byte boundaries.
 
-    Fields: pid: offender's process id; name: executable name as listed, narrow, at most 63
-    characters + NUL; cpuPct: CPU share of the whole machine since the previous walk, 0 to 100;
-    ioMBps: disk read + write throughput since the previous walk, MB/s; ramMB: working set, MB
-    (1,048,576 bytes); faults: page faults since the previous walk; category: dominant cause: 1 CPU,
-    2 I/O, 3 RAM, 4 page faults; score: total weighted score, at most 120
+    pid -- offender's process id
+    name -- executable name as listed, narrow, at most 63 characters + NUL
+    cpuPct -- CPU share of the whole machine since the previous walk, 0 to 100
+    ioMBps -- disk read + write throughput since the previous walk, MB/s
+    ramMB -- working set, MB (1,048,576 bytes)
+    faults -- page faults since the previous walk
+    category -- dominant cause: 1 CPU, 2 I/O, 3 RAM, 4 page faults
+    score -- total weighted score, at most 120
     """
     _pack_ = 4
+    _layout_ = "ms"  # Windows' packing rules on every system
     _fields_ = [
         ("pid", ctypes.c_uint32),
         ("name", (ctypes.c_char * 64)),
@@ -334,11 +344,12 @@ class QtmRecoveryConfig(ctypes.Structure):
 
     32 bytes.
 
-    Fields: softMinScore: lowest recovery score for a soft recovery; hardMinScore: lowest recovery
-    score for a hard recovery; surgicalL2MinScore: lowest score for surgical level 2 (idle
-    priority); surgicalL3MinScore: lowest score for surgical level 3 (working-set trim);
-    softCooldownSec: seconds after a soft recovery before the next one; hardCooldownSec: seconds
-    after a hard recovery before the next hard one
+    softMinScore -- lowest recovery score for a soft recovery
+    hardMinScore -- lowest recovery score for a hard recovery
+    surgicalL2MinScore -- lowest score for surgical level 2 (idle priority)
+    surgicalL3MinScore -- lowest score for surgical level 3 (working-set trim)
+    softCooldownSec -- seconds after a soft recovery before the next one
+    hardCooldownSec -- seconds after a hard recovery before the next hard one
     """
     _fields_ = [
         ("softMinScore", ctypes.c_int32),
@@ -355,9 +366,12 @@ class QtmRecoveryMetrics(ctypes.Structure):
 
     48 bytes.
 
-    Fields: softRecoveries: soft recoveries finished; hardRecoveries: hard recoveries finished;
-    surgicalFailures: surgical transactions that could not open or rolled back; surgicalL1: surgical
-    transactions that ended at level 1; surgicalL2: ... at level 2; surgicalL3: ... at level 3
+    softRecoveries -- soft recoveries finished
+    hardRecoveries -- hard recoveries finished
+    surgicalFailures -- surgical transactions that could not open or rolled back
+    surgicalL1 -- surgical transactions that ended at level 1
+    surgicalL2 -- ... at level 2
+    surgicalL3 -- ... at level 3
     """
     _fields_ = [
         ("softRecoveries", ctypes.c_uint64),
@@ -579,9 +593,10 @@ class MemoryStats(ctypes.Structure):
 
     424 bytes.
 
-    Fields: calls: recorded cleanings; totalFreedMb: sum of the positive amounts freed, MiB;
-    lastCode: result code of the last recorded cleaning; codeCounts: recorded cleanings per result
-    code 0 to 99 (0 done, 2 excluded)
+    calls -- recorded cleanings
+    totalFreedMb -- sum of the positive amounts freed, MiB
+    lastCode -- result code of the last recorded cleaning
+    codeCounts -- recorded cleanings per result code 0 to 99 (0 done, 2 excluded)
     """
     _fields_ = [
         ("calls", ctypes.c_uint64),
