@@ -1313,11 +1313,13 @@ class _Python:
                 w()
                 self.exported.append(item.name)
             elif isinstance(item, Enum):
-                if item.doc:
-                    w("# %s" % item.name)
+                for k, ln in enumerate(_wrap("%s: %s" % (item.name, item.doc) if item.doc else item.name,
+                                             100, "# ")):
+                    w("# " + ln)
                 for n, v, _ in item.values:
                     w("%s = %d" % (n, v))
                     self.exported.append(n)
+                w()
                 w()
             elif isinstance(item, Record):
                 self.record(item)

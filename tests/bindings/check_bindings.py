@@ -146,8 +146,28 @@ def exercise_fixture(zk, so, tally):
     tally.check(zk.ZkFix_Log(None, raw) == len("narrow \u2192 text".encode()), "a raw callback passes as is")
 
 
+# Declarations the generator must refuse, with the line it names, rather than bind wrongly.
+REFUSED = [
+    ("typedef struct A { long n; } A;", "line 1: long differs"),
+    ("typedef struct A {\n  wchar_t c[4];\n} A;", "line 2: wchar_t differs"),
+    ("typedef struct A { Unknown u; } A;", "unknown type 'Unknown'"),
+    ("typedef struct A { void (*fn)(int); } A;", "as a typedef"),
+    ("typedef struct A { char name[N]; } A;", "array size 'N'"),
+    ("ZK_API int Missing_Call(void);", "ZK_API <type> ZK_CALL name"),
+    ("int plain_function(void);", "not understood"),
+    ("ZK_API int ZK_CALL f(void)", "without ';'"),
+    ("#if 1\nZK_API int ZK_CALL f(void);", "unterminated #if"),
+]
+
+
 def step_fresh(args):
     tally = Tally()
+    for text, message in REFUSED:
+        try:
+            gen.parse(text)
+            tally.check(False, "accepted: %r" % text)
+        except gen.HeaderError as e:
+            tally.check(message in str(e), "%r: %s (wanted %r)" % (text, e, message))
     with tempfile.TemporaryDirectory() as tmp:
         _, cs, py = generate_into(HEADER, tmp)
         for made, kept in ((cs, os.path.join(ROOT, gen.CS_OUT)), (py, os.path.join(ROOT, gen.PY_OUT))):
