@@ -1090,16 +1090,19 @@ _bound = {}
 def load(path: Optional[str] = None):
     """Loads Zelkor.dll once and declares every export it has (argument and result types).
 
-    Without a path it tries $ZELKOR_DLL, then Zelkor.dll beside this file, then the name
-    alone (the system's search). Every export calls it on first use, so importing this
-    module never loads the library. Returns the ctypes library object."""
+    Without a path it tries $ZELKOR_DLL, then Zelkor.dll beside this file, then in the
+    current folder, then the name alone (the system's search). Every export calls it on first
+    use, so importing this module never loads the library. Returns the ctypes library object."""
     global _dll
     with _lock:
         if _dll is not None:
             return _dll
         if path is None:
-            here = os.path.join(os.path.dirname(os.path.abspath(__file__)), "Zelkor.dll")
-            path = os.environ.get("ZELKOR_DLL") or (here if os.path.exists(here) else "Zelkor.dll")
+            path = os.environ.get("ZELKOR_DLL")
+        if path is None:
+            places = [os.path.dirname(os.path.abspath(__file__)), os.getcwd()]
+            found = [p for p in (os.path.join(d, "Zelkor.dll") for d in places) if os.path.exists(p)]
+            path = found[0] if found else "Zelkor.dll"
         # cdecl; 64-bit Windows has one calling convention, so CDLL and WinDLL agree.
         lib = ctypes.CDLL(path)
         for name, (restype, argtypes) in _PROTOTYPES.items():
@@ -1368,8 +1371,11 @@ def main(argv=None):
     args = ap.parse_args(argv)
     with open(args.header, encoding="utf-8") as f:
         text = f.read()
+    name = os.path.relpath(os.path.abspath(args.header), ROOT)
+    if name.startswith(".."):
+        name = os.path.basename(args.header)
     try:
-        cs, py = generate(text)
+        cs, py = generate(text, name.replace(os.sep, "/"))
     except HeaderError as e:
         sys.stderr.write("%s: %s\n" % (args.header, e))
         return 1

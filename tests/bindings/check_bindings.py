@@ -106,6 +106,8 @@ def compare_python(api, module, c, tally, label):
 def exercise_fixture(zk, so, tally):
     """The wrappers' conversions, through the fixture library's real exports."""
     zk.load(so)
+    tally.check(set(zk._bound) == set(zk._PROTOTYPES)
+                and all(zk._bound[n].argtypes is not None for n in zk._bound), "every export typed on load")
     buf = ctypes.create_string_buffer(32)
     tally.check(zk.ZkFix_Echo("h\u00e9 \u2192", buf, 32) == 7 and buf.value.decode() == "h\u00e9 \u2192",
                 "narrow text goes in as UTF-8")
