@@ -878,6 +878,8 @@ class _CSharp:
                          % ("the pointer" if len(refs) == 1 else
                             "any of the pointers" if len(refs) <= 2 else "every pointer"))
         ret = _resolve(self.api, e.ret)
+        if ret.ptr:
+            extra.append("The result points into the library's memory: read it, never free it.")
         by_value = not ret.ptr and ret.base in self.api.records and not self.blittable(self.api.records[ret.base])
         attr = ('[DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "%s", '
                 'ExactSpelling = true)]' % e.name)
@@ -1272,6 +1274,8 @@ class _Python:
         params = ", ".join("%s: %s" % (py_name(p.name), self.hint(p.ctype, k in arrays))
                            for k, p in enumerate(e.params))
         ret = "None" if e.ret.base == "void" and not e.ret.ptr else self.hint(e.ret)
+        if _is_narrow_text(self.api, e.ret):
+            ret = "Optional[bytes]"
         self.w("def %s(%s) -> %s:" % (e.name, params, ret))
         extra = []
         if any(_resolve(self.api, p.ctype).base in self.api.callbacks for p in e.params):

@@ -138,6 +138,7 @@ def exercise_fixture(zk, so, tally):
     tally.check(isinstance(h, zk.ZkFixHandle) and h.value is not None, "handle returned")
     zk.ZkFix_Stop(h)
     tally.check(zk.ZkFix_Start("bad").value is None and zk.ZkFix_Start(None).value is None, "null handle")
+    tally.check(zk.ZkFix_Name() == b"fixture", "narrow text returned")
     seen = []
     result = zk.ZkFix_Log(lambda level, text: seen.append((level, text)),
                           lambda line, context: seen.append((line, context)) or 41)

@@ -82,6 +82,8 @@ ZkFixHandle ZkFix_Start(const char* tier) {
 
 void ZkFix_Stop(ZkFixHandle handle) { free(handle); }
 
+const char* ZkFix_Name(void) { return "fixture"; }
+
 int32_t ZkFix_Log(ZkFixLevelLog level, ZkFixNarrowLog narrow) {
     static const zk_wchar wide[] = {'w', 'i', 'd', 'e', ' ', 0x2192, ' ', 't', 'e', 'x', 't', 0};
     if (level) level(2, wide);

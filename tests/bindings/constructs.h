@@ -99,6 +99,8 @@ ZK_API int32_t ZK_CALL ZkFix_Fill(ZkFixMixed* out, int32_t max);
 ZK_API void ZK_CALL ZkFix_Optional(const ZkFixGuid* guid, uint32_t* lastError);
 ZK_API ZkFixHandle ZK_CALL ZkFix_Start(const char* tier);
 ZK_API void ZK_CALL ZkFix_Stop(ZkFixHandle handle);
+/* The library's own text. */
+ZK_API const char* ZK_CALL ZkFix_Name(void);
 /* Calls level with (2, "wide → text") and narrow with "narrow → text"; narrow's result. */
 ZK_API int32_t ZK_CALL ZkFix_Log(ZkFixLevelLog level, ZkFixNarrowLog narrow);
 

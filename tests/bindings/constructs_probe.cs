@@ -1,6 +1,7 @@
 // Drives the C# binding of constructs.h through the fixture library under mono: text in
 // both widths, records by value, by ref and in arrays, null pointers, handles, delegates.
 using System;
+using System.Runtime.InteropServices;
 using System.Text;
 using Zelkor;
 
@@ -57,6 +58,7 @@ static class ConstructsProbe
         Native.ZkFix_Stop(h);
         Check(Native.ZkFix_Start("bad").IsNull && Native.ZkFix_Start(null).IsNull, "null handle");
 
+        Check(Marshal.PtrToStringAnsi(Native.ZkFix_Name()) == "fixture", "narrow text returned");
         Check(Native.ZkFix_Log(Level, Narrow) == 41 && seen.ToString() == "2:wide \u2192 text|narrow \u2192 text|",
               "delegates get decoded text and return values: " + seen);
         Check(Native.ZkFix_Log(null, null) == -1, "null delegates");
