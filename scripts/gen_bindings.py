@@ -992,7 +992,6 @@ def py_name(name):
 PY_PRELUDE = '''\
 import ctypes
 import os
-import sys
 import threading
 from typing import Callable, Optional, Sequence, Union
 

@@ -9,7 +9,6 @@ as Python callables. The library is loaded on the first call (see load()).
 
 import ctypes
 import os
-import sys
 import threading
 from typing import Callable, Optional, Sequence, Union
 
