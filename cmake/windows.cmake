@@ -50,4 +50,5 @@ set_tests_properties(wine_prefix_down PROPERTIES FIXTURES_CLEANUP wine ENVIRONME
 
 find_program(ZELKOR_OBJDUMP NAMES x86_64-w64-mingw32-objdump REQUIRED)
 add_test(NAME dll_tables COMMAND bash ${CMAKE_SOURCE_DIR}/tests/contract/check_dll_tables.sh
-  $<TARGET_FILE:Zelkor> ${ZELKOR_OBJDUMP} ${CMAKE_SOURCE_DIR}/include/zelkor.h)
+  $<TARGET_FILE:Zelkor> ${ZELKOR_OBJDUMP} ${CMAKE_SOURCE_DIR}/include/zelkor.h ${CMAKE_BINARY_DIR}/lib/Zelkor.def)
+include(cmake/package.cmake)
