@@ -11,6 +11,7 @@ target_link_libraries(zelkor_native PUBLIC Threads::Threads)
 file(GLOB_RECURSE ZELKOR_TEST_SOURCES CONFIGURE_DEPENDS tests/*.cpp tests/*.c)
 list(FILTER ZELKOR_TEST_SOURCES EXCLUDE REGEX "/tests/wine/")
 list(FILTER ZELKOR_TEST_SOURCES EXCLUDE REGEX "/tests/fuzz/")
+list(FILTER ZELKOR_TEST_SOURCES EXCLUDE REGEX "/tests/package/")
 # zelkorctl's timeline (CSV and plot) is portable code, tested here with the modules.
 file(GLOB ZELKOR_TIMELINE_SOURCES CONFIGURE_DEPENDS tools/timeline/*.cpp)
 add_executable(zelkor_tests ${ZELKOR_TEST_SOURCES} ${ZELKOR_TIMELINE_SOURCES})
