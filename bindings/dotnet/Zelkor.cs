@@ -527,8 +527,9 @@ namespace Zelkor
 
         /// <summary>
         /// Purges the standby list on behalf of pid (0: no exclusion test) and returns the MiB that became
-        /// available; -1.0 (recorded with code 2) for a protected or system process, -2.0 to -5.0 as
-        /// extreme_memory_clean. The process itself is not touched.
+        /// available; -1.0 (recorded with code 2) for a process excluded by its image name (the shell, core
+        /// system processes, some launchers and anti-cheat programs; one whose name cannot be read is not
+        /// excluded), -2.0 to -5.0 as extreme_memory_clean. The process itself is not touched.
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "trim_process_working_set", ExactSpelling = true)]
         public static extern double trim_process_working_set(uint pid);

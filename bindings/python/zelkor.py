@@ -619,8 +619,9 @@ def extreme_memory_clean(pid: int, memoryLoadPercent: float, tag: object) -> flo
 
 def trim_process_working_set(pid: int) -> float:
     """Purges the standby list on behalf of pid (0: no exclusion test) and returns the MiB that became
-    available; -1.0 (recorded with code 2) for a protected or system process, -2.0 to -5.0 as
-    extreme_memory_clean. The process itself is not touched.
+    available; -1.0 (recorded with code 2) for a process excluded by its image name (the shell, core
+    system processes, some launchers and anti-cheat programs; one whose name cannot be read is not
+    excluded), -2.0 to -5.0 as extreme_memory_clean. The process itself is not touched.
     """
     return _fn("trim_process_working_set")(pid)
 
