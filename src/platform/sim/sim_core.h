@@ -60,6 +60,15 @@ enum class Op : std::uint8_t {
     NtSetSystemInformation,
     StartThread,
     AnsiToWide,
+    // Files and views (the disk warmup).
+    GetFileAttributes,
+    FindFirstFile,
+    FindNextFile,
+    CreateFile,
+    CreateFileMapping,
+    MapViewOfFile,
+    PrefetchVirtualMemory,
+    TouchPages,
     Count
 };
 
