@@ -36,6 +36,7 @@ void DiskLogQueue::setCallback(ZelkorDiskLogCallback cb) {
     {
         std::lock_guard lk(m_);
         epoch = epoch_;
+        ++started_;
     }
     running_.store(true);
     bool started = false;
@@ -44,21 +45,32 @@ void DiskLogQueue::setCallback(ZelkorDiskLogCallback cb) {
     } catch (const std::exception&) {
         started = false;
     }
-    if (!started) running_.store(false);  // lines stay queued for a later registration
+    if (started) return;
+    running_.store(false);  // lines stay queued for a later registration
+    std::lock_guard lk(m_);
+    --started_;
 }
 
 bool DiskLogQueue::onWorkerThread() const { return t_workerOf == this; }
 
 void DiskLogQueue::stopWorker() {
-    std::lock_guard start(startMutex_);
-    running_.store(false);
     std::unique_lock lk(m_);
     if (onWorkerThread()) {
+        running_.store(false);
         ++epoch_;  // this worker ends after the callback it is in
         return;
     }
+    lk.unlock();
+    {
+        std::lock_guard start(startMutex_);
+        running_.store(false);
+    }
+    // Not under startMutex_: a callback may register while this waits. Only the workers
+    // started so far are waited for.
+    lk.lock();
+    const std::uint64_t target = started_;
     cv_.notify_all();
-    aliveCv_.wait(lk, [&] { return !workerAlive_; });
+    aliveCv_.wait(lk, [&] { return ended_ >= target; });
 }
 
 bool DiskLogQueue::shouldEnd(std::uint64_t epoch) const {
@@ -97,6 +109,7 @@ void DiskLogQueue::run(std::uint64_t epoch) {
     {
         std::lock_guard lk(m_);
         workerAlive_ = false;
+        ++ended_;
     }
     aliveCv_.notify_all();
 }

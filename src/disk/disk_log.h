@@ -56,11 +56,13 @@ private:
     std::atomic<std::int32_t> level_{0};
     std::atomic<ZelkorDiskLogCallback> callback_{nullptr};
 
-    std::mutex m_;  // guards queue_, workerAlive_, epoch_
+    std::mutex m_;  // guards queue_, workerAlive_, started_, ended_, epoch_
     std::condition_variable cv_;
     std::condition_variable aliveCv_;
     std::deque<Entry> queue_;
-    bool workerAlive_ = false;
+    bool workerAlive_ = false;  // a worker is delivering
+    std::uint64_t started_ = 0;  // workers started, and those that have ended
+    std::uint64_t ended_ = 0;
     std::uint64_t epoch_ = 0;  // moved on by a stop from the worker's own thread
     std::atomic<bool> running_{false};
     std::mutex startMutex_;    // one start or stop at a time

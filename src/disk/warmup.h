@@ -28,6 +28,7 @@ public:
     // Blocks until the tree is done, cancelled or shut down; the files warmed.
     std::uint32_t run(const char16_t* folder);
     void cancel();
+    bool cancelRequested() const { return cancel_.load(); }
     // Cancels, waits for a running warmup to leave, stops the log worker and the pool.
     void shutdown();
     void resetForTests();
