@@ -57,6 +57,7 @@ void ZK_CALL shutDownOnce(int32_t, const zk_wchar*) {
 
 TEST_F(DiskLogTest, AShutdownFromTheLogCallbackStopsItsOwnWorker) {
     logged();
+    g_shutdownsFromCallback = 0;
     ZelkorRegisterDiskLogCallback(&shutDownOnce);
     ZelkorCancelWarmup();
     disk::diskLog().stopWorker();
