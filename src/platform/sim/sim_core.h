@@ -60,6 +60,7 @@ enum class Op : std::uint8_t {
     NtSetSystemInformation,
     StartThread,
     AnsiToWide,
+<<<<<<< HEAD
     // Files and views (the disk warmup).
     GetFileAttributes,
     FindFirstFile,
@@ -69,6 +70,18 @@ enum class Op : std::uint8_t {
     MapViewOfFile,
     PrefetchVirtualMemory,
     TouchPages,
+=======
+    // services
+    OpenServiceManager,
+    OpenService,
+    QueryServiceStatus,
+    StartService,
+    ControlService,
+    ChangeServiceConfig,
+    ChangeServiceConfig2,
+    // modules
+    StartModuleThread,
+>>>>>>> main
     Count
 };
 
@@ -78,6 +91,7 @@ struct HandleInfo {
     std::uint32_t access = 0;
     std::size_t cursor = 0;
     std::vector<platform::ProcessEntry> rows;  // a snapshot's rows, as taken
+    std::u16string name;                        // a service's name
 };
 
 class SimCore {
