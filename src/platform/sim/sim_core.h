@@ -60,17 +60,6 @@ enum class Op : std::uint8_t {
     NtSetSystemInformation,
     StartThread,
     AnsiToWide,
-<<<<<<< HEAD
-    // Files and views (the disk warmup).
-    GetFileAttributes,
-    FindFirstFile,
-    FindNextFile,
-    CreateFile,
-    CreateFileMapping,
-    MapViewOfFile,
-    PrefetchVirtualMemory,
-    TouchPages,
-=======
     // services
     OpenServiceManager,
     OpenService,
@@ -81,7 +70,15 @@ enum class Op : std::uint8_t {
     ChangeServiceConfig2,
     // modules
     StartModuleThread,
->>>>>>> main
+    // Files and views (the disk warmup).
+    GetFileAttributes,
+    FindFirstFile,
+    FindNextFile,
+    CreateFile,
+    CreateFileMapping,
+    MapViewOfFile,
+    PrefetchVirtualMemory,
+    TouchPages,
     Count
 };
 

@@ -137,12 +137,6 @@ public:
     bool closeHandle(HandleKind kind, RawHandle h) noexcept override;
 
 private:
-<<<<<<< HEAD
-    struct SimServices final : platform::Services {};
-=======
-    struct SimFiles final : platform::Files {};
->>>>>>> main
-
     SimCore core_;
     SimTokens tokens_;
     SimSystem system_;
