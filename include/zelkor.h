@@ -406,6 +406,12 @@ ZK_API void ZK_CALL ZelkorShutdown(void);
 ZK_API void ZK_CALL ZelkorRegisterDiskLogCallback(ZelkorDiskLogCallback callback);
 /* 0 logs nothing, 1 milestones, 2 everything; always 0. */
 ZK_API int32_t ZK_CALL ZelkorSetDiskLogLevel(int32_t level);
+/* Non-zero: stops SysMain and disables it; zero: sets it to automatic start and starts
+ * it. 1 on success (a system without SysMain counts as success), else 0. */
+ZK_API uint32_t ZK_CALL ZelkorToggleSysMain(int32_t disable);
+/* SysMain's state as the service manager reports it (1 stopped, 2 start pending,
+ * 3 stop pending, 4 running, 5-7 continue pending, pause pending, paused), or 0. */
+ZK_API uint32_t ZK_CALL ZelkorGetSysMainStatus(void);
 
 #ifdef __cplusplus
 }

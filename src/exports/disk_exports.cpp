@@ -1,6 +1,7 @@
-// The disk warmup's exports. None lets an exception reach the host.
+// The disk warmup's and the SysMain toggle's exports. None lets an exception reach the host.
 
 #include "disk/disk_log.h"
+#include "disk/sysmain.h"
 #include "disk/warmup.h"
 #include "zelkor.h"
 
@@ -45,6 +46,22 @@ ZK_API int32_t ZK_CALL ZelkorSetDiskLogLevel(int32_t level) {
     } catch (...) {
     }
     return 0;
+}
+
+ZK_API uint32_t ZK_CALL ZelkorToggleSysMain(int32_t disable) {
+    try {
+        return zk::disk::toggleSysMain(disable != 0);
+    } catch (...) {
+        return 0;
+    }
+}
+
+ZK_API uint32_t ZK_CALL ZelkorGetSysMainStatus(void) {
+    try {
+        return zk::disk::sysMainStatus();
+    } catch (...) {
+        return 0;
+    }
 }
 
 }  // extern "C"
