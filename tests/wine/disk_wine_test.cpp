@@ -161,6 +161,17 @@ TEST(DiskUnderWine, ACancelledWarmupLeavesNoFileMapped) {
     for (const auto& f : t.files()) EXPECT_EQ(truncateError(t.root() + f), 0u) << "a view left mapped";
 }
 
+// The warmup reads its views through the kernel so that a page that cannot be brought in
+// (an in-page error) is a failed call, not an exception on a pool thread: the same read of
+// a page that is not there at all fails without raising.
+TEST(DiskUnderWine, AKernelReadOfAMissingPageFailsWithoutRaising) {
+    const void* never = reinterpret_cast<const void*>(0x1000);  // the first pages are never mapped
+    char sink[4096];
+    SIZE_T read = 0;
+    EXPECT_FALSE(ReadProcessMemory(GetCurrentProcess(), never, sink, sizeof sink, &read));
+    EXPECT_NE(GetLastError(), 0u);
+}
+
 TEST(DiskUnderWine, SysMainMissingCountsAsSuccess) {
     ZKW_ONLY_UNDER_WINE("switches the machine's SysMain service");
     auto toggle = ZK_LOAD(ZelkorToggleSysMain);
