@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <string>
 
+#include "platform/win32/guarded_read.h"
 #include "wine_support.h"
 
 namespace {
@@ -161,15 +162,14 @@ TEST(DiskUnderWine, ACancelledWarmupLeavesNoFileMapped) {
     for (const auto& f : t.files()) EXPECT_EQ(truncateError(t.root() + f), 0u) << "a view left mapped";
 }
 
-// The warmup reads its views through the kernel so that a page that cannot be brought in
-// (an in-page error) is a failed call, not an exception on a pool thread: the same read of
-// a page that is not there at all fails without raising.
-TEST(DiskUnderWine, AKernelReadOfAMissingPageFailsWithoutRaising) {
+// The warmup reads its views with a guarded read: a page that cannot be brought in is a
+// failed call, not an exception that ends the host from a pool thread.
+TEST(DiskUnderWine, AGuardedReadOfAMissingPageFailsWithoutRaising) {
     const void* never = reinterpret_cast<const void*>(0x1000);  // the first pages are never mapped
-    char sink[4096];
-    SIZE_T read = 0;
-    EXPECT_FALSE(ReadProcessMemory(GetCurrentProcess(), never, sink, sizeof sink, &read));
-    EXPECT_NE(GetLastError(), 0u);
+    EXPECT_FALSE(zk::platform::win32::readEveryPage(never, 8192));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_READ_FAULT));
+    std::vector<char> present(3 * 4096 + 1);
+    EXPECT_TRUE(zk::platform::win32::readEveryPage(present.data(), present.size()));
 }
 
 TEST(DiskUnderWine, SysMainMissingCountsAsSuccess) {

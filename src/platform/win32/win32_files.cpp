@@ -1,5 +1,7 @@
 #include "platform/win32/win32_areas.h"
 
+#include "platform/win32/guarded_read.h"
+
 #include <cstring>
 
 namespace zk::platform::win32 {
@@ -70,18 +72,10 @@ bool Win32Files::prefetchVirtualMemory(const ProcessHandle& process, const Memor
 }
 
 bool Win32Files::touchPages(const ViewHandle& view, std::size_t bytes) {
-    // Read through the kernel rather than by dereferencing: a page it cannot bring in
-    // fails the call (ERROR_PARTIAL_COPY) where a plain read would raise an in-page error
-    // on this thread, and mingw has no __try to catch it. One call per view.
-    thread_local char sink[64 * 1024];
-    const char* base = reinterpret_cast<const char*>(view.get());
-    for (std::size_t done = 0; done < bytes;) {
-        const std::size_t n = bytes - done < sizeof sink ? bytes - done : sizeof sink;
-        SIZE_T read = 0;
-        if (!ReadProcessMemory(GetCurrentProcess(), base + done, sink, n, &read)) return false;
-        done += n;
-    }
-    return true;
+    // Plain reads, each thread faulting its own pages in: reading through the kernel
+    // (ReadProcessMemory) would also turn faults into failures, but under Wine every such
+    // read is a round trip to the one server thread, which serialises the whole warmup.
+    return readEveryPage(reinterpret_cast<const void*>(view.get()), bytes);
 }
 
 }  // namespace zk::platform::win32
