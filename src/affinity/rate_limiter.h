@@ -1,0 +1,24 @@
+#pragma once
+// Admission per operation name: a call is admitted when at least the interval has passed
+// since the last admitted call of that name. A refused call does not move the window.
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+namespace zk::affinity {
+
+class OperationRateLimiter {
+public:
+    bool allow(std::string_view operation, std::int64_t intervalMs);
+    // The next call of every operation is admitted.
+    void clear();
+
+private:
+    std::mutex mutex_;
+    std::unordered_map<std::string, std::int64_t> lastNs_;  // 0: never admitted
+};
+
+}  // namespace zk::affinity
