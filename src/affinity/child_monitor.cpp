@@ -4,6 +4,7 @@
 #include <exception>
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "affinity/affinity_log.h"
 #include "affinity/affinity_module.h"
@@ -17,11 +18,7 @@ namespace {
 
 // A module thread: it holds a reference to the library while it runs, so the library
 // cannot be unloaded under it.
-bool startMonitorThread(std::function<void()> fn) {
-    (void)fn;
-    platform::api().setLastError(win::ERROR_PROC_NOT_FOUND);  // until module threads land in the seam
-    return false;
-}
+bool startMonitorThread(std::function<void()> fn) { return platform::modules().startModuleThread(std::move(fn)); }
 
 }  // namespace
 
@@ -72,13 +69,7 @@ void StartChildMonitor(std::int32_t pid) {
     try {
         affinity().monitor.restart();
         const auto parent = static_cast<std::uint32_t>(pid);
-        if (!startMonitorThread([parent] {
-                try {
-                    ChildMonitorThread(parent);
-                } catch (...) {
-                    // A monitor only logs; nothing it meets may end the host.
-                }
-            }))
+        if (!startMonitorThread([parent] { ChildMonitorThread(parent); }))
             LogWarning(text::Message() << "[ChildMonitor] thread start failed: error "
                                        << platform::lastError());
     } catch (const std::exception& e) {

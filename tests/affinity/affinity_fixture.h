@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "affinity/core_topology.h"
+#include "affinity/process_utils.h"
 #include "support/machine_fixture.h"
 #include "zelkor.h"
 
