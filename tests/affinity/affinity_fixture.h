@@ -4,6 +4,8 @@
 // as "[LEVEL] message". Every test ends by checking that no protected process ever had
 // its affinity changed.
 
+#include <algorithm>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -57,15 +59,9 @@ protected:
         std::lock_guard lk(linesMutex());
         return kept();
     }
-    static bool logged(const std::string& levelAndMessage) {
-        for (const auto& l : lines())
-            if (l == levelAndMessage) return true;
-        return false;
-    }
-    static std::size_t countLogged(const std::string& levelAndMessage) {
-        std::size_t n = 0;
-        for (const auto& l : lines()) n += l == levelAndMessage;
-        return n;
+    static std::size_t logged(const std::string& levelAndMessage) {
+        const Lines l = lines();
+        return static_cast<std::size_t>(std::count(l.begin(), l.end(), levelAndMessage));
     }
     static std::vector<std::string>& raw() {
         static std::vector<std::string> r;
@@ -74,13 +70,12 @@ protected:
 
     std::uint64_t affinityOf(std::uint32_t pid) { return machine.process(pid)->affinity; }
 
-    AffinityConfig config() {
+    static AffinityConfig config() {
         AffinityConfig c{};
         Zelkor_Affinity_GetConfigC(&c);
         return c;
     }
-    template <typename Change>
-    void configure(Change&& change) {
+    static void configure(const std::function<void(AffinityConfig&)>& change) {
         AffinityConfig c = config();
         change(c);
         Zelkor_Affinity_SetConfigC(&c);

@@ -128,6 +128,6 @@ int runAffinity(const zkctl::Args& args) {
 }  // namespace
 
 ZKCTL_COMMAND(affinity,
-              "affinity boost PID | inverse PID | offender PID [GAMEPID] | refresh | diag | events [N] | config"
+              "affinity boost PID | inverse PID | offender PID [GAMEPID] | refresh | diag | events [N] | config [set F=V ...]"
               "   background processes onto cores 0 and 3, away from the game",
               runAffinity);
