@@ -111,7 +111,7 @@ TEST_F(AffinityFoundations, RateLimitsPerOperation) {
         std::uint32_t eventPid;
         const char* eventName;
         std::int32_t refusedResult;
-        std::string line;  // the export's own refusal line, if any
+        std::string line = {};  // the export's own refusal line, if any
     };
     const auto boost = [] { return Zelkor_Affinity_ApplyBoostForPid(kGame); };
     const auto inverse = [] { return Zelkor_Affinity_ApplyInverseForPid(kGame); };
