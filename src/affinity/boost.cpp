@@ -62,8 +62,8 @@ std::int32_t newLayout(std::uint32_t pid, const double* samples, std::int32_t co
                                 << " logical cores (no affinity on <=4 cores).");
         return 0;
     }
-    const std::vector<double> copied(samples, samples + count);
-    const CoreList pinSet = BuildBackgroundPinSet(n, loadClassOf(copied));
+    // Read in place: the class changes nothing yet, so a copy would only allocate.
+    const CoreList pinSet = BuildBackgroundPinSet(n, loadClassOf(samples, static_cast<std::size_t>(count)));
     if (!ProcessExists(pid)) return 0;
     switch (signatureGate(pid, kDynamicStepGate.eventName)) {
         case GateResult::Allowed: break;
@@ -80,18 +80,19 @@ std::int32_t newLayout(std::uint32_t pid, const double* samples, std::int32_t co
 
 }  // namespace
 
-int loadClassOf(const std::vector<double>& samples) {
-    if (samples.empty()) return 2;
+int loadClassOf(const double* samples, std::size_t count) {
+    if (!samples || count == 0) return 2;
     double sum = 0, max = 0;
     std::size_t above70 = 0, below25 = 0;
-    for (const double s : samples) {
+    for (std::size_t i = 0; i < count; ++i) {
+        const double s = samples[i];
         sum += s;
         if (s > max) max = s;
         above70 += s > 70 ? 1 : 0;
         below25 += s < 25 ? 1 : 0;
     }
-    const std::size_t half = samples.size() / 2;
-    const double mean = sum / static_cast<double>(samples.size());
+    const std::size_t half = count / 2;
+    const double mean = sum / static_cast<double>(count);
     if (max > 85 && above70 == 1 && below25 > half) return 0;
     if (above70 >= half) return 1;
     if (mean >= 30) return 2;

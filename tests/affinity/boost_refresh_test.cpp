@@ -124,7 +124,7 @@ TEST_F(BoostAndRefresh, LoadClassOfTheSamples) {
         {{10, 10, 65, 10, 10}, 3},  // quiet, one peak above 60
         {{10, 10, 20, 10, 10}, 2},
     };
-    for (const Case& c : cases) EXPECT_EQ(affinity::loadClassOf(c.samples), c.loadClass);
+    for (const Case& c : cases) EXPECT_EQ(affinity::loadClassOf(c.samples.data(), c.samples.size()), c.loadClass);
 }
 
 TEST_F(BoostAndRefresh, RefreshKeepsFreshAndNoticesTheEnd) {
