@@ -29,6 +29,7 @@ Rows allRows() {
     addIoTunerRows(rows);
     addMemoryRows(rows);
     addPowerRows(rows);
+    addAffinityRows(rows);
     return rows;
 }
 
