@@ -50,22 +50,22 @@ protected:
     }
 
     static void listen() {
-        std::lock_guard lk(linesMutex());
-        kept().clear();
-        raw().clear();
+        std::lock_guard lk(linesMutex_);
+        kept_.clear();
+        raw_.clear();
         SetAffinityLogCallback(&keep);
     }
     static Lines lines() {
-        std::lock_guard lk(linesMutex());
-        return kept();
+        std::lock_guard lk(linesMutex_);
+        return kept_;
     }
     static std::size_t logged(const std::string& levelAndMessage) {
         const Lines l = lines();
         return static_cast<std::size_t>(std::count(l.begin(), l.end(), levelAndMessage));
     }
-    static std::vector<std::string>& raw() {
-        static std::vector<std::string> r;
-        return r;
+    static Lines raw() {
+        std::lock_guard lk(linesMutex_);
+        return raw_;
     }
 
     std::uint64_t affinityOf(std::uint32_t pid) { return machine.process(pid)->affinity; }
@@ -97,22 +97,16 @@ protected:
     }
 
 private:
-    static std::mutex& linesMutex() {
-        static std::mutex m;
-        return m;
-    }
-    static Lines& kept() {
-        static Lines l;
-        return l;
-    }
+    static inline std::mutex linesMutex_;
+    static inline Lines kept_, raw_;  // as the module gave them, and without prefix and stamp
     static void ZK_CALL keep(const char* line) {
         // "[ZELKOR.AFFINITY] [2026-12-06 12:01:00] [INFO] message\n"
         std::string l(line);
-        std::lock_guard lk(linesMutex());
-        raw().push_back(l);
+        std::lock_guard lk(linesMutex_);
+        raw_.push_back(l);
         if (!l.empty() && l.back() == '\n') l.pop_back();
         const auto stamp = l.find("] ", l.find("] ") + 2);
-        kept().push_back(stamp == std::string::npos ? l : l.substr(stamp + 2));
+        kept_.push_back(stamp == std::string::npos ? l : l.substr(stamp + 2));
     }
 };
 

@@ -59,8 +59,6 @@ TEST_F(BoostAndRefresh, BoostRefusals) {
          "[WARNING] [Affinity] Inverse-only layout failed"},
         {"walk throws", [&] { machine.setHook(Op::CreateProcessSnapshot, [] { throw std::runtime_error("boom"); }); },
          "[ERROR] [Affinity] ApplyBoostForPid exception: boom"},
-        {"walk throws otherwise", [&] { machine.setHook(Op::CreateProcessSnapshot, [] { throw 42; }); },
-         "[ERROR] [Affinity] Unexpected error in ApplyBoostForPid"},
     };
     for (const Case& c : cases) {
         Zelkor_Affinity_Cleanup();

@@ -94,14 +94,6 @@ TEST_F(SignatureGate, AFailedCheckIsReportedUnderTheExportsName) {
     }
 }
 
-TEST_F(SignatureGate, SwitchedOffNothingIsChecked) {
-    configure([](AffinityConfig& c) { c.signature_policy_enabled = 0, c.rate_limit_enabled = 0; });
-    machine.failOp(Op::QueryFullProcessImageName, 5, 1);  // the first is the gate's, were there one
-    for (const Gated& g : gated()) g.call();
-    EXPECT_TRUE(events().empty());
-    EXPECT_EQ(verifierRuns(), 0u);
-}
-
 TEST_F(SignatureGate, APathThatIsNotUtf8IsReadInTheAnsiCodePage) {
     machine.process(kGame)->imagePath = u"C:\\Jeux\\caf\u00e9.exe";
     ASSERT_EQ(Zelkor_Affinity_ApplyInverseForPid(kGame), 1);
