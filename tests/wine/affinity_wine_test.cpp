@@ -96,8 +96,9 @@ TEST_F(AffinityUnderWine, DiagnosticDumpAndPrivileges) {
         "[INFO] [Privileges] Privilege enabled", "[INFO] [Affinity] Initialize complete (inverse-only, stateless-ready)"};
     const auto lines = zkw::keptLines();
     ASSERT_EQ(lines.size(), expected.size());
-    if (zkw::isWine())
+    if (zkw::isWine()) {
         for (size_t i = 0; i < lines.size(); ++i) EXPECT_NE(lines[i].find(expected[i] + "\n"), std::string::npos) << i;
+    }
 }
 
 // A host that loads its own copy, boosts with the child monitor on, cleans up and frees
