@@ -417,8 +417,7 @@ ZK_STATIC_ASSERT(offsetof(AffinityConfig, rate_limit_enabled) == 24, "AffinityCo
 ZK_STATIC_ASSERT(offsetof(AffinityConfig, rate_limit_ms) == 28, "AffinityConfig layout");
 
 /* One security event. Kinds: 0 signature accepted, 1 signature rejected, 2 rate limited,
- * 3 signature check error. 788 bytes, packed to 4: records follow each other without
- * padding. */
+ * 3 signature check error. Records follow each other in an array without padding. */
 #pragma pack(push, 4)
 typedef struct AffinitySecurityEventC {
     uint32_t kind;

@@ -276,7 +276,7 @@ namespace Zelkor
 
     /// <summary>
     /// One security event. Kinds: 0 signature accepted, 1 signature rejected, 2 rate limited, 3 signature
-    /// check error. 788 bytes, packed to 4: records follow each other without padding.
+    /// check error. Records follow each other in an array without padding.
     /// <para>788 bytes, packed on 4-byte boundaries.</para>
     /// </summary>
     [StructLayout(LayoutKind.Sequential, Pack = 4, CharSet = CharSet.Ansi)]

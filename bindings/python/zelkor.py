@@ -807,7 +807,7 @@ class AffinityConfig(ctypes.Structure):
 
 class AffinitySecurityEventC(ctypes.Structure):
     """One security event. Kinds: 0 signature accepted, 1 signature rejected, 2 rate limited, 3
-    signature check error. 788 bytes, packed to 4: records follow each other without padding.
+    signature check error. Records follow each other in an array without padding.
 
     788 bytes, packed on 4-byte boundaries.
 
