@@ -413,6 +413,90 @@ ZK_API uint32_t ZK_CALL ZelkorToggleSysMain(int32_t disable);
  * 3 stop pending, 4 running, 5-7 continue pending, pause pending, paused), or 0. */
 ZK_API uint32_t ZK_CALL ZelkorGetSysMainStatus(void);
 
+/* ---------------------------------------------------------------------------------
+ * Affinity: background processes pinned onto a small core set so that the game has the
+ * other cores ("inverse" layout), offender moves, the signature policy and its security
+ * events. Every affinity export catches everything; nothing is restored on unload.
+ * ------------------------------------------------------------------------------- */
+
+/* Receives one "[ZELKOR.AFFINITY] [time] [LEVEL] message\n" line, under the module's log
+ * lock: the callback must not call back into the affinity module. */
+typedef void(ZK_CALL* AffinityLogCallback)(const char* line);
+
+/* Stored as given; out-of-range values are clamped where used. 32 bytes. */
+typedef struct AffinityConfig {
+    int32_t reapply_interval_sec;       /* seconds a layout stays before it is re-applied (30) */
+    uint32_t child_monitor_enabled;     /* ApplyBoost starts a child monitor (0) */
+    int32_t child_monitor_poll_ms;      /* the monitor's pause, at least 10 (250) */
+    uint32_t signature_policy_enabled;  /* gate new layouts on the target's image (1) */
+    int32_t signature_cache_ttl_sec;    /* lifetime of a cached verdict; <= 0 is 300 (300) */
+    int32_t signature_timeout_ms;       /* the verifier's time limit; <= 0 is 5000 (5000) */
+    uint32_t rate_limit_enabled;        /* the per-operation rate limiter (1) */
+    int32_t rate_limit_ms;              /* its interval; <= 0 is 100, ApplyBoost at least 1000 (100) */
+} AffinityConfig;
+
+ZK_STATIC_ASSERT(sizeof(AffinityConfig) == 32, "AffinityConfig is 32 bytes");
+ZK_STATIC_ASSERT(offsetof(AffinityConfig, child_monitor_enabled) == 4, "AffinityConfig layout");
+ZK_STATIC_ASSERT(offsetof(AffinityConfig, child_monitor_poll_ms) == 8, "AffinityConfig layout");
+ZK_STATIC_ASSERT(offsetof(AffinityConfig, signature_policy_enabled) == 12, "AffinityConfig layout");
+ZK_STATIC_ASSERT(offsetof(AffinityConfig, signature_cache_ttl_sec) == 16, "AffinityConfig layout");
+ZK_STATIC_ASSERT(offsetof(AffinityConfig, signature_timeout_ms) == 20, "AffinityConfig layout");
+ZK_STATIC_ASSERT(offsetof(AffinityConfig, rate_limit_enabled) == 24, "AffinityConfig layout");
+ZK_STATIC_ASSERT(offsetof(AffinityConfig, rate_limit_ms) == 28, "AffinityConfig layout");
+
+/* One security event. Kinds: 0 signature accepted, 1 signature rejected, 2 rate limited,
+ * 3 signature check error. Records follow each other in an array without padding. */
+#pragma pack(push, 4)
+typedef struct AffinitySecurityEventC {
+    uint32_t kind;
+    uint32_t pid;       /* the target, or 0 for RefreshInverse */
+    int64_t time_ms;    /* wall clock, milliseconds since 1970-01-01 UTC */
+    char name[260];     /* image base name or export short name, NUL-terminated */
+    char detail[512];   /* image path, "Empty path", "Rate limit: N ms" ..., NUL-terminated */
+} AffinitySecurityEventC;
+#pragma pack(pop)
+
+ZK_STATIC_ASSERT(sizeof(AffinitySecurityEventC) == 788, "AffinitySecurityEventC is 788 bytes");
+ZK_STATIC_ASSERT(offsetof(AffinitySecurityEventC, pid) == 4, "AffinitySecurityEventC layout");
+ZK_STATIC_ASSERT(offsetof(AffinitySecurityEventC, time_ms) == 8, "AffinitySecurityEventC layout");
+ZK_STATIC_ASSERT(offsetof(AffinitySecurityEventC, name) == 16, "AffinitySecurityEventC layout");
+ZK_STATIC_ASSERT(offsetof(AffinitySecurityEventC, detail) == 276, "AffinitySecurityEventC layout");
+
+/* Sets the log callback; null unregisters. */
+ZK_API void ZK_CALL SetAffinityLogCallback(AffinityLogCallback cb);
+/* Lowest level logged: 0 DEBUG, 1 INFO, 2 WARNING, 3 ERROR (clamped). */
+ZK_API void ZK_CALL Zelkor_Affinity_SetMinLogLevel(int32_t level);
+/* Optional: enables the module's privileges and zeroes the metrics; 1, or 0 on failure. */
+ZK_API int32_t ZK_CALL Zelkor_Affinity_Initialize(void);
+/* Stops the child monitors, forgets the layout and empties the rate limiter. */
+ZK_API void ZK_CALL Zelkor_Affinity_Cleanup(void);
+/* Stops the child monitors and forgets the layout. */
+ZK_API void ZK_CALL Zelkor_Affinity_ResetAll(void);
+/* Pins every eligible background process onto the background cores for the game and
+ * starts its child monitor when enabled; 1 applied, 0 otherwise (at most once a second). */
+ZK_API int32_t ZK_CALL Zelkor_Affinity_ApplyBoostForPid(int32_t pid);
+/* The same layout without monitor or "applied" line; 1 applied, 0 otherwise. */
+ZK_API int32_t ZK_CALL Zelkor_Affinity_ApplyInverseForPid(int32_t pid);
+/* Moves one offender onto the active layout's background cores; 1 handled, 0 not. */
+ZK_API int32_t ZK_CALL Zelkor_Affinity_ApplyInverseForOffenderPid(int32_t pid);
+/* Keeps the game's layout fresh, or creates it; samples (count >= 1) are required. 1 when
+ * the layout is active and fresh for pid afterwards, else 0. */
+ZK_API int32_t ZK_CALL Zelkor_Affinity_DynamicStepForPid(int32_t pid, const double* samples, int32_t count);
+/* Re-applies the active layout when due, forgets it when the game ended; 1 active and
+ * fresh (or rate limited), 0 otherwise. */
+ZK_API int32_t ZK_CALL Zelkor_Affinity_RefreshInverse(void);
+/* Logs the active layout as one INFO line. */
+ZK_API void ZK_CALL Zelkor_Affinity_DiagnoseStatus(void);
+ZK_API void ZK_CALL Zelkor_Affinity_GetConfigC(AffinityConfig* out);
+ZK_API void ZK_CALL Zelkor_Affinity_SetConfigC(const AffinityConfig* in);
+/* Each non-null pointer receives: processes modified, failures, re-applications. */
+ZK_API void ZK_CALL Zelkor_Affinity_GetMetrics(uint64_t* modified, uint64_t* failed, uint64_t* reapplied);
+ZK_API void ZK_CALL Zelkor_Affinity_ResetMetrics(void);
+/* Writes the newest min(stored, max) events, newest first, into out; the count written
+ * (0 for null out or max < 1). At most 1000 are kept. */
+ZK_API int32_t ZK_CALL Zelkor_Affinity_GetSecurityEventsC(AffinitySecurityEventC* out, int32_t max);
+ZK_API void ZK_CALL Zelkor_Affinity_ClearSecurityEvents(void);
+
 #ifdef __cplusplus
 }
 #endif

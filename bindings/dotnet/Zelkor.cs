@@ -249,6 +249,65 @@ namespace Zelkor
     [UnmanagedFunctionPointer(CallingConvention.Cdecl)]
     public delegate void ZelkorDiskLogCallback(int level, [MarshalAs(UnmanagedType.LPWStr)] string text);
 
+    // ---- Affinity: background processes pinned onto a small core set so that the game has the
+    //      other cores ("inverse" layout), offender moves, the signature policy and its security
+    //      events. Every affinity export catches everything; nothing is restored on unload.
+
+    /// <summary>
+    /// Receives one "[ZELKOR.AFFINITY] [time] [LEVEL] message\n" line, under the module's log lock: the
+    /// callback must not call back into the affinity module.
+    /// <para>Keep the delegate alive (for example in a static field) for as long as the library may call it: the
+    /// garbage collector does not see the library's copy.</para>
+    /// </summary>
+    [UnmanagedFunctionPointer(CallingConvention.Cdecl)]
+    public delegate void AffinityLogCallback([MarshalAs(UnmanagedType.LPUTF8Str)] string line);
+
+    /// <summary>
+    /// Stored as given; out-of-range values are clamped where used. 32 bytes.
+    /// <para>32 bytes.</para>
+    /// </summary>
+    [StructLayout(LayoutKind.Sequential, Pack = 8, CharSet = CharSet.Ansi)]
+    public struct AffinityConfig
+    {
+        /// <summary>seconds a layout stays before it is re-applied (30)</summary>
+        public int reapply_interval_sec;
+        /// <summary>ApplyBoost starts a child monitor (0)</summary>
+        public uint child_monitor_enabled;
+        /// <summary>the monitor's pause, at least 10 (250)</summary>
+        public int child_monitor_poll_ms;
+        /// <summary>gate new layouts on the target's image (1)</summary>
+        public uint signature_policy_enabled;
+        /// <summary>lifetime of a cached verdict; &lt;= 0 is 300 (300)</summary>
+        public int signature_cache_ttl_sec;
+        /// <summary>the verifier's time limit; &lt;= 0 is 5000 (5000)</summary>
+        public int signature_timeout_ms;
+        /// <summary>the per-operation rate limiter (1)</summary>
+        public uint rate_limit_enabled;
+        /// <summary>its interval; &lt;= 0 is 100, ApplyBoost at least 1000 (100)</summary>
+        public int rate_limit_ms;
+    }
+
+    /// <summary>
+    /// One security event. Kinds: 0 signature accepted, 1 signature rejected, 2 rate limited, 3 signature
+    /// check error. Records follow each other in an array without padding.
+    /// <para>788 bytes, packed on 4-byte boundaries.</para>
+    /// </summary>
+    [StructLayout(LayoutKind.Sequential, Pack = 4, CharSet = CharSet.Ansi)]
+    public struct AffinitySecurityEventC
+    {
+        public uint kind;
+        /// <summary>the target, or 0 for RefreshInverse</summary>
+        public uint pid;
+        /// <summary>wall clock, milliseconds since 1970-01-01 UTC</summary>
+        public long time_ms;
+        /// <summary>image base name or export short name, NUL-terminated</summary>
+        [MarshalAs(UnmanagedType.ByValTStr, SizeConst = 260)]
+        public string name;
+        /// <summary>image path, "Empty path", "Rate limit: N ms" ..., NUL-terminated</summary>
+        [MarshalAs(UnmanagedType.ByValTStr, SizeConst = 512)]
+        public string detail;
+    }
+
     /// <summary>The exports of Zelkor.dll, each under its own name.</summary>
     public static class Native
     {
@@ -715,6 +774,107 @@ namespace Zelkor
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "ZelkorGetSysMainStatus", ExactSpelling = true)]
         public static extern uint ZelkorGetSysMainStatus();
+
+        // ---- Affinity: background processes pinned onto a small core set so that the game has the
+        //      other cores ("inverse" layout), offender moves, the signature policy and its
+        //      security events. Every affinity export catches everything; nothing is restored on
+        //      unload.
+
+        /// <summary>
+        /// Sets the log callback; null unregisters.
+        /// <para>Keep the delegate alive (for example in a static field) for as long as the library may call it:
+        /// the garbage collector does not see the library's copy.</para>
+        /// </summary>
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "SetAffinityLogCallback", ExactSpelling = true)]
+        public static extern void SetAffinityLogCallback(AffinityLogCallback cb);
+
+        /// <summary>Lowest level logged: 0 DEBUG, 1 INFO, 2 WARNING, 3 ERROR (clamped).</summary>
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Affinity_SetMinLogLevel", ExactSpelling = true)]
+        public static extern void Zelkor_Affinity_SetMinLogLevel(int level);
+
+        /// <summary>
+        /// Optional: enables the module's privileges and zeroes the metrics; 1, or 0 on failure.
+        /// </summary>
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Affinity_Initialize", ExactSpelling = true)]
+        public static extern int Zelkor_Affinity_Initialize();
+
+        /// <summary>Stops the child monitors, forgets the layout and empties the rate limiter.</summary>
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Affinity_Cleanup", ExactSpelling = true)]
+        public static extern void Zelkor_Affinity_Cleanup();
+
+        /// <summary>Stops the child monitors and forgets the layout.</summary>
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Affinity_ResetAll", ExactSpelling = true)]
+        public static extern void Zelkor_Affinity_ResetAll();
+
+        /// <summary>
+        /// Pins every eligible background process onto the background cores for the game and starts its child
+        /// monitor when enabled; 1 applied, 0 otherwise (at most once a second).
+        /// </summary>
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Affinity_ApplyBoostForPid", ExactSpelling = true)]
+        public static extern int Zelkor_Affinity_ApplyBoostForPid(int pid);
+
+        /// <summary>The same layout without monitor or "applied" line; 1 applied, 0 otherwise.</summary>
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Affinity_ApplyInverseForPid", ExactSpelling = true)]
+        public static extern int Zelkor_Affinity_ApplyInverseForPid(int pid);
+
+        /// <summary>Moves one offender onto the active layout's background cores; 1 handled, 0 not.</summary>
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Affinity_ApplyInverseForOffenderPid", ExactSpelling = true)]
+        public static extern int Zelkor_Affinity_ApplyInverseForOffenderPid(int pid);
+
+        /// <summary>
+        /// Keeps the game's layout fresh, or creates it; samples (count &gt;= 1) are required. 1 when the
+        /// layout is active and fresh for pid afterwards, else 0.
+        /// </summary>
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Affinity_DynamicStepForPid", ExactSpelling = true)]
+        public static extern int Zelkor_Affinity_DynamicStepForPid(int pid, [In] double[] samples, int count);
+
+        /// <summary>
+        /// Re-applies the active layout when due, forgets it when the game ended; 1 active and fresh (or rate
+        /// limited), 0 otherwise.
+        /// </summary>
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Affinity_RefreshInverse", ExactSpelling = true)]
+        public static extern int Zelkor_Affinity_RefreshInverse();
+
+        /// <summary>Logs the active layout as one INFO line.</summary>
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Affinity_DiagnoseStatus", ExactSpelling = true)]
+        public static extern void Zelkor_Affinity_DiagnoseStatus();
+
+        /// <summary>Overloads take the pointer as IntPtr, where IntPtr.Zero passes null.</summary>
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Affinity_GetConfigC", ExactSpelling = true)]
+        public static extern void Zelkor_Affinity_GetConfigC(ref AffinityConfig @out);
+
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Affinity_GetConfigC", ExactSpelling = true)]
+        public static extern void Zelkor_Affinity_GetConfigC(IntPtr @out);
+
+        /// <summary>Overloads take the pointer as IntPtr, where IntPtr.Zero passes null.</summary>
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Affinity_SetConfigC", ExactSpelling = true)]
+        public static extern void Zelkor_Affinity_SetConfigC([In] ref AffinityConfig @in);
+
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Affinity_SetConfigC", ExactSpelling = true)]
+        public static extern void Zelkor_Affinity_SetConfigC(IntPtr @in);
+
+        /// <summary>
+        /// Each non-null pointer receives: processes modified, failures, re-applications.
+        /// <para>Overloads take every pointer as IntPtr, where IntPtr.Zero passes null.</para>
+        /// </summary>
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Affinity_GetMetrics", ExactSpelling = true)]
+        public static extern void Zelkor_Affinity_GetMetrics(ref ulong modified, ref ulong failed, ref ulong reapplied);
+
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Affinity_GetMetrics", ExactSpelling = true)]
+        public static extern void Zelkor_Affinity_GetMetrics(IntPtr modified, IntPtr failed, IntPtr reapplied);
+
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Affinity_ResetMetrics", ExactSpelling = true)]
+        public static extern void Zelkor_Affinity_ResetMetrics();
+
+        /// <summary>
+        /// Writes the newest min(stored, max) events, newest first, into out; the count written (0 for null
+        /// out or max &lt; 1). At most 1000 are kept.
+        /// </summary>
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Affinity_GetSecurityEventsC", ExactSpelling = true)]
+        public static extern int Zelkor_Affinity_GetSecurityEventsC([In, Out] AffinitySecurityEventC[] @out, int max);
+
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Affinity_ClearSecurityEvents", ExactSpelling = true)]
+        public static extern void Zelkor_Affinity_ClearSecurityEvents();
 
         /// <summary>The text in a narrow buffer that an export filled: UTF-8 up to the first NUL.</summary>
         public static string TextOf(byte[] buffer)

@@ -825,6 +825,167 @@ def ZelkorGetSysMainStatus() -> int:
     return _fn("ZelkorGetSysMainStatus")()
 
 
+# ---- Affinity: background processes pinned onto a small core set so that the game has the other
+#      cores ("inverse" layout), offender moves, the signature policy and its security events. Every
+#      affinity export catches everything; nothing is restored on unload.
+
+class AffinityLogCallback(ctypes._CFuncPtr):
+    """Receives one "[ZELKOR.AFFINITY] [time] [LEVEL] message\\n" line, under the module's log lock:
+    the callback must not call back into the affinity module.
+
+    The binding keeps every Python callable it wraps for a callback alive for the life of the
+    process, since a library thread may still be calling it.
+    """
+    _flags_ = ctypes._FUNCFLAG_CDECL
+    _restype_ = None
+    _argtypes_ = (ctypes.c_char_p, )
+
+
+AffinityLogCallback._zk_decoders = (_text_arg, )
+
+
+class AffinityConfig(ctypes.Structure):
+    """Stored as given; out-of-range values are clamped where used. 32 bytes.
+
+    32 bytes.
+
+    reapply_interval_sec -- seconds a layout stays before it is re-applied (30)
+    child_monitor_enabled -- ApplyBoost starts a child monitor (0)
+    child_monitor_poll_ms -- the monitor's pause, at least 10 (250)
+    signature_policy_enabled -- gate new layouts on the target's image (1)
+    signature_cache_ttl_sec -- lifetime of a cached verdict; <= 0 is 300 (300)
+    signature_timeout_ms -- the verifier's time limit; <= 0 is 5000 (5000)
+    rate_limit_enabled -- the per-operation rate limiter (1)
+    rate_limit_ms -- its interval; <= 0 is 100, ApplyBoost at least 1000 (100)
+    """
+    _fields_ = [
+        ("reapply_interval_sec", ctypes.c_int32),
+        ("child_monitor_enabled", ctypes.c_uint32),
+        ("child_monitor_poll_ms", ctypes.c_int32),
+        ("signature_policy_enabled", ctypes.c_uint32),
+        ("signature_cache_ttl_sec", ctypes.c_int32),
+        ("signature_timeout_ms", ctypes.c_int32),
+        ("rate_limit_enabled", ctypes.c_uint32),
+        ("rate_limit_ms", ctypes.c_int32),
+    ]
+
+
+class AffinitySecurityEventC(ctypes.Structure):
+    """One security event. Kinds: 0 signature accepted, 1 signature rejected, 2 rate limited, 3
+    signature check error. Records follow each other in an array without padding.
+
+    788 bytes, packed on 4-byte boundaries.
+
+    pid -- the target, or 0 for RefreshInverse
+    time_ms -- wall clock, milliseconds since 1970-01-01 UTC
+    name -- image base name or export short name, NUL-terminated
+    detail -- image path, "Empty path", "Rate limit: N ms" ..., NUL-terminated
+    """
+    _pack_ = 4
+    _layout_ = "ms"  # Windows' packing rules on every system
+    _fields_ = [
+        ("kind", ctypes.c_uint32),
+        ("pid", ctypes.c_uint32),
+        ("time_ms", ctypes.c_int64),
+        ("name", (ctypes.c_char * 260)),
+        ("detail", (ctypes.c_char * 512)),
+    ]
+
+
+def SetAffinityLogCallback(cb: Optional[Union[AffinityLogCallback, Callable[..., None]]]) -> None:
+    """Sets the log callback; null unregisters.
+
+    A callback may be a Python callable (text arrives as str) or None. The binding keeps every
+    Python callable it wraps for a callback alive for the life of the process, since a library
+    thread may still be calling it.
+    """
+    _fn("SetAffinityLogCallback")(_callback(AffinityLogCallback, cb))
+
+
+def Zelkor_Affinity_SetMinLogLevel(level: int) -> None:
+    """Lowest level logged: 0 DEBUG, 1 INFO, 2 WARNING, 3 ERROR (clamped)."""
+    _fn("Zelkor_Affinity_SetMinLogLevel")(level)
+
+
+def Zelkor_Affinity_Initialize() -> int:
+    """Optional: enables the module's privileges and zeroes the metrics; 1, or 0 on failure."""
+    return _fn("Zelkor_Affinity_Initialize")()
+
+
+def Zelkor_Affinity_Cleanup() -> None:
+    """Stops the child monitors, forgets the layout and empties the rate limiter."""
+    _fn("Zelkor_Affinity_Cleanup")()
+
+
+def Zelkor_Affinity_ResetAll() -> None:
+    """Stops the child monitors and forgets the layout."""
+    _fn("Zelkor_Affinity_ResetAll")()
+
+
+def Zelkor_Affinity_ApplyBoostForPid(pid: int) -> int:
+    """Pins every eligible background process onto the background cores for the game and starts its
+    child monitor when enabled; 1 applied, 0 otherwise (at most once a second).
+    """
+    return _fn("Zelkor_Affinity_ApplyBoostForPid")(pid)
+
+
+def Zelkor_Affinity_ApplyInverseForPid(pid: int) -> int:
+    """The same layout without monitor or "applied" line; 1 applied, 0 otherwise."""
+    return _fn("Zelkor_Affinity_ApplyInverseForPid")(pid)
+
+
+def Zelkor_Affinity_ApplyInverseForOffenderPid(pid: int) -> int:
+    """Moves one offender onto the active layout's background cores; 1 handled, 0 not."""
+    return _fn("Zelkor_Affinity_ApplyInverseForOffenderPid")(pid)
+
+
+def Zelkor_Affinity_DynamicStepForPid(pid: int, samples: Optional[Union[Sequence[float], ctypes.Array]], count: int) -> int:
+    """Keeps the game's layout fresh, or creates it; samples (count >= 1) are required. 1 when the
+    layout is active and fresh for pid afterwards, else 0.
+    """
+    return _fn("Zelkor_Affinity_DynamicStepForPid")(pid, _array(ctypes.c_double, samples), count)
+
+
+def Zelkor_Affinity_RefreshInverse() -> int:
+    """Re-applies the active layout when due, forgets it when the game ended; 1 active and fresh (or
+    rate limited), 0 otherwise.
+    """
+    return _fn("Zelkor_Affinity_RefreshInverse")()
+
+
+def Zelkor_Affinity_DiagnoseStatus() -> None:
+    """Logs the active layout as one INFO line."""
+    _fn("Zelkor_Affinity_DiagnoseStatus")()
+
+
+def Zelkor_Affinity_GetConfigC(out: Optional[AffinityConfig]) -> None:
+    _fn("Zelkor_Affinity_GetConfigC")(out)
+
+
+def Zelkor_Affinity_SetConfigC(in_: Optional[AffinityConfig]) -> None:
+    _fn("Zelkor_Affinity_SetConfigC")(in_)
+
+
+def Zelkor_Affinity_GetMetrics(modified: object, failed: object, reapplied: object) -> None:
+    """Each non-null pointer receives: processes modified, failures, re-applications."""
+    _fn("Zelkor_Affinity_GetMetrics")(modified, failed, reapplied)
+
+
+def Zelkor_Affinity_ResetMetrics() -> None:
+    _fn("Zelkor_Affinity_ResetMetrics")()
+
+
+def Zelkor_Affinity_GetSecurityEventsC(out: Optional[Union[AffinitySecurityEventC, ctypes.Array]], max: int) -> int:
+    """Writes the newest min(stored, max) events, newest first, into out; the count written (0 for null
+    out or max < 1). At most 1000 are kept.
+    """
+    return _fn("Zelkor_Affinity_GetSecurityEventsC")(out, max)
+
+
+def Zelkor_Affinity_ClearSecurityEvents() -> None:
+    _fn("Zelkor_Affinity_ClearSecurityEvents")()
+
+
 _PROTOTYPES = {
     "QTM_Start": (ctypes.c_int, ()),
     "QTM_Stop": (None, ()),
@@ -881,6 +1042,23 @@ _PROTOTYPES = {
     "ZelkorSetDiskLogLevel": (ctypes.c_int32, (ctypes.c_int32, )),
     "ZelkorToggleSysMain": (ctypes.c_uint32, (ctypes.c_int32, )),
     "ZelkorGetSysMainStatus": (ctypes.c_uint32, ()),
+    "SetAffinityLogCallback": (None, (AffinityLogCallback, )),
+    "Zelkor_Affinity_SetMinLogLevel": (None, (ctypes.c_int32, )),
+    "Zelkor_Affinity_Initialize": (ctypes.c_int32, ()),
+    "Zelkor_Affinity_Cleanup": (None, ()),
+    "Zelkor_Affinity_ResetAll": (None, ()),
+    "Zelkor_Affinity_ApplyBoostForPid": (ctypes.c_int32, (ctypes.c_int32, )),
+    "Zelkor_Affinity_ApplyInverseForPid": (ctypes.c_int32, (ctypes.c_int32, )),
+    "Zelkor_Affinity_ApplyInverseForOffenderPid": (ctypes.c_int32, (ctypes.c_int32, )),
+    "Zelkor_Affinity_DynamicStepForPid": (ctypes.c_int32, (ctypes.c_int32, ctypes.POINTER(ctypes.c_double), ctypes.c_int32, )),
+    "Zelkor_Affinity_RefreshInverse": (ctypes.c_int32, ()),
+    "Zelkor_Affinity_DiagnoseStatus": (None, ()),
+    "Zelkor_Affinity_GetConfigC": (None, (ctypes.POINTER(AffinityConfig), )),
+    "Zelkor_Affinity_SetConfigC": (None, (ctypes.POINTER(AffinityConfig), )),
+    "Zelkor_Affinity_GetMetrics": (None, (ctypes.POINTER(ctypes.c_uint64), ctypes.POINTER(ctypes.c_uint64), ctypes.POINTER(ctypes.c_uint64), )),
+    "Zelkor_Affinity_ResetMetrics": (None, ()),
+    "Zelkor_Affinity_GetSecurityEventsC": (ctypes.c_int32, (ctypes.POINTER(AffinitySecurityEventC), ctypes.c_int32, )),
+    "Zelkor_Affinity_ClearSecurityEvents": (None, ()),
 }
 
 __all__ += [
@@ -954,4 +1132,24 @@ __all__ += [
     "ZelkorSetDiskLogLevel",
     "ZelkorToggleSysMain",
     "ZelkorGetSysMainStatus",
+    "AffinityLogCallback",
+    "AffinityConfig",
+    "AffinitySecurityEventC",
+    "SetAffinityLogCallback",
+    "Zelkor_Affinity_SetMinLogLevel",
+    "Zelkor_Affinity_Initialize",
+    "Zelkor_Affinity_Cleanup",
+    "Zelkor_Affinity_ResetAll",
+    "Zelkor_Affinity_ApplyBoostForPid",
+    "Zelkor_Affinity_ApplyInverseForPid",
+    "Zelkor_Affinity_ApplyInverseForOffenderPid",
+    "Zelkor_Affinity_DynamicStepForPid",
+    "Zelkor_Affinity_RefreshInverse",
+    "Zelkor_Affinity_DiagnoseStatus",
+    "Zelkor_Affinity_GetConfigC",
+    "Zelkor_Affinity_SetConfigC",
+    "Zelkor_Affinity_GetMetrics",
+    "Zelkor_Affinity_ResetMetrics",
+    "Zelkor_Affinity_GetSecurityEventsC",
+    "Zelkor_Affinity_ClearSecurityEvents",
 ]

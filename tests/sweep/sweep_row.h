@@ -51,6 +51,7 @@ void addIoTunerRows(Rows& rows);
 void addMemoryRows(Rows& rows);
 void addPowerRows(Rows& rows);
 void addDiskRows(Rows& rows);
+void addAffinityRows(Rows& rows);
 
 // Every row, module by module.
 Rows allRows();

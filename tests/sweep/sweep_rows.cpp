@@ -30,6 +30,7 @@ Rows allRows() {
     addMemoryRows(rows);
     addPowerRows(rows);
     addDiskRows(rows);
+    addAffinityRows(rows);
     return rows;
 }
 

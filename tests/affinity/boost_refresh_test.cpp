@@ -1,0 +1,205 @@
+// Boost, dynamic step and refresh over time on the simulated clock; the module's
+// set-up and tear-down; the child monitor.
+
+#include <future>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+
+#include "affinity/affinity_module.h"
+#include "affinity/boost.h"
+#include "affinity/child_monitor.h"
+#include "affinity_fixture.h"
+
+namespace zk::test {
+namespace {
+
+using sim::Op;
+
+const std::string kApplied = "[INFO] [Affinity] Inverse-only layout applied (stateless-ready; no restore tracking)";
+const std::string kGameEnded = "[INFO] [InverseAffinity] Game ended \xE2\x86\x92 stopping inverse state (NO restore here)";
+
+class BoostAndRefresh : public AffinityTest {
+protected:
+    void SetUp() override {
+        AffinityTest::SetUp();
+        configure([](AffinityConfig& c) { c.signature_policy_enabled = 0; });
+    }
+    std::int32_t step(std::int32_t pid) {
+        machine.advanceMs(100);  // past the limiter
+        return Zelkor_Affinity_DynamicStepForPid(pid, samples, 3);
+    }
+    std::int32_t refresh() {
+        machine.advanceMs(100);
+        return Zelkor_Affinity_RefreshInverse();
+    }
+    std::uint32_t target() { return affinity::affinity().state.SnapshotInverseState().inverse.targetPid; }
+    const double samples[3] = {10.0, 95.0, 20.0};
+};
+
+TEST_F(BoostAndRefresh, BoostLaysOutAndRecordsTheGame) {
+    EXPECT_EQ(Zelkor_Affinity_ApplyBoostForPid(kGame), 1);
+    EXPECT_EQ(lines(), (Lines{"[INFO] [InverseAffinity] Background pin set (4-8 cores) => {0,3}",
+                              "[INFO] [InverseAffinity] Summary \xE2\x86\x92 modified=2 skipped=7 accessDenied=0",
+                              kApplied}));
+    EXPECT_EQ(target(), kGame);
+    EXPECT_EQ(affinityOf(kHog), 0x9u);
+}
+
+TEST_F(BoostAndRefresh, BoostRefusals) {
+    struct Case {
+        const char* what;
+        std::function<void()> arrange;
+        std::string line;
+    };
+    const Case cases[] = {
+        {"exited", [&] { machine.exitProcess(kGame); }, "[INFO] [Affinity] ApplyBoost: PID not found or exited"},
+        {"pass failed", [&] { machine.failOp(Op::GetProcessAffinityMask, 5, 1); },
+         "[WARNING] [Affinity] Inverse-only layout failed"},
+        {"walk throws", [&] { machine.setHook(Op::CreateProcessSnapshot, [] { throw std::runtime_error("boom"); }); },
+         "[ERROR] [Affinity] ApplyBoostForPid exception: boom"},
+    };
+    for (const Case& c : cases) {
+        Zelkor_Affinity_Cleanup();
+        machine.addProcess(kGame, kExplorer, "game.exe");
+        c.arrange();
+        listen();
+        EXPECT_EQ(Zelkor_Affinity_ApplyBoostForPid(kGame), 0) << c.what;
+        EXPECT_EQ(lines().back(), c.line) << c.what;
+        EXPECT_EQ(target(), 0u) << c.what;
+        machine.clearFaults();
+        machine.setHook(Op::CreateProcessSnapshot, {});
+    }
+}
+
+TEST_F(BoostAndRefresh, DynamicStepHoldsThenReappliesAfterTheInterval) {
+    EXPECT_EQ(step(kGame), 1);
+    EXPECT_TRUE(logged("[INFO] [DynamicAffinity] Inverse layout activated via DynamicStep (stateless-ready)"));
+    machine.clearChanges();
+    machine.advanceMs(9'900);
+    EXPECT_EQ(step(kGame), 1) << "10 s: held";
+    EXPECT_TRUE(machine.changes().empty());
+    EXPECT_EQ(metrics().reapplied, 0u);
+    machine.process(kHog)->affinity = 0;  // someone else widened it meanwhile
+    machine.advanceMs(20'900);
+    EXPECT_EQ(step(kGame), 1) << "31 s: re-applied";
+    EXPECT_EQ(metrics().reapplied, 1u);
+    EXPECT_EQ(affinityOf(kHog), 0x9u);
+    EXPECT_EQ(step(kGame), 1) << "the interval starts again";
+    EXPECT_EQ(metrics().reapplied, 1u);
+
+    configure([](AffinityConfig& c) { c.reapply_interval_sec = 0; });
+    EXPECT_EQ(step(kGame), 1);
+    EXPECT_EQ(step(kGame), 1);
+    EXPECT_EQ(metrics().reapplied, 3u) << "an interval of 0 re-applies every admitted call";
+}
+
+TEST_F(BoostAndRefresh, DynamicStepArgumentsAndANewGame) {
+    EXPECT_EQ(Zelkor_Affinity_DynamicStepForPid(kGame, nullptr, 3), 0);
+    EXPECT_EQ(Zelkor_Affinity_DynamicStepForPid(kGame, samples, 0), 0);
+    EXPECT_EQ(Zelkor_Affinity_DynamicStepForPid(kGame, samples, 3), 1) << "the limiter was not consulted before";
+    EXPECT_EQ(step(kChrome), 1);
+    EXPECT_EQ(target(), kChrome) << "a new game replaces the layout";
+    listen();
+    EXPECT_EQ(step(4242), 0);
+    EXPECT_EQ(lines(), (Lines{"[INFO] [InverseAffinity] Background pin set (4-8 cores) => {0,3}"}));
+    machine.setHook(Op::CreateProcessSnapshot, [] { throw std::runtime_error("boom"); });
+    EXPECT_EQ(step(kGame), 0);
+    EXPECT_EQ(lines().back(), "[ERROR] [DynamicAffinity] Unexpected error");
+}
+
+TEST_F(BoostAndRefresh, LoadClassOfTheSamples) {
+    struct Case {
+        std::vector<double> samples;
+        int loadClass;
+    };
+    const Case cases[] = {
+        {{}, 2},
+        {{90, 10, 10, 10, 10}, 0},  // one spike over a quiet game
+        {{80, 75, 10, 10}, 1},      // half of them busy
+        {{40, 40, 40, 40, 80}, 2},  // a busy mean
+        {{10, 10, 65, 10, 10}, 3},  // quiet, one peak above 60
+        {{10, 10, 20, 10, 10}, 2},
+    };
+    for (const Case& c : cases) EXPECT_EQ(affinity::loadClassOf(c.samples.data(), c.samples.size()), c.loadClass);
+}
+
+TEST_F(BoostAndRefresh, RefreshKeepsFreshAndNoticesTheEnd) {
+    EXPECT_EQ(refresh(), 0) << "no layout";
+    EXPECT_TRUE(lines().empty());
+    ASSERT_EQ(Zelkor_Affinity_ApplyInverseForPid(kGame), 1);
+    EXPECT_EQ(refresh(), 1);
+    EXPECT_EQ(Zelkor_Affinity_RefreshInverse(), 1) << "rate limited";
+    EXPECT_EQ(events().front().pid, 0u);
+    machine.advanceMs(30'000);
+    EXPECT_EQ(refresh(), 1);
+    EXPECT_EQ(metrics().reapplied, 1u);
+    machine.exitProcess(kGame);
+    listen();
+    EXPECT_EQ(refresh(), 0);
+    EXPECT_EQ(refresh(), 0);
+    EXPECT_EQ(lines(), (Lines{kGameEnded}));
+    EXPECT_EQ(target(), 0u);
+}
+
+TEST_F(BoostAndRefresh, InitializeCleanupAndResetAll) {
+    machine.denyPrivilege("SeDebugPrivilege");
+    machine.notAllAssigned("SeIncreaseQuotaPrivilege");
+    affinity::affinity().metrics.modifiedTotal = 5;
+    EXPECT_EQ(Zelkor_Affinity_Initialize(), 1);
+    EXPECT_EQ(lines(), (Lines{"[INFO] [Privileges] Initialiseren privileges...",
+                              "[WARNING] [Privileges] LookupPrivilegeValueW FAILED",
+                              "[INFO] [Privileges] Privilege enabled", "[INFO] [Privileges] Privilege enabled",
+                              "[INFO] [Privileges] Privilege not assigned",
+                              "[INFO] [Affinity] Initialize complete (inverse-only, stateless-ready)"}));
+    EXPECT_EQ(metrics(), Metrics{});
+
+    ASSERT_EQ(Zelkor_Affinity_ApplyBoostForPid(kGame), 1);
+    Zelkor_Affinity_ResetAll();
+    EXPECT_EQ(target(), 0u);
+    EXPECT_EQ(Zelkor_Affinity_ApplyBoostForPid(kGame), 0) << "ResetAll keeps the limiter";
+    listen();
+    Zelkor_Affinity_Cleanup();
+    EXPECT_EQ(lines(), (Lines{"[INFO] [Affinity] Cleanup complete (no restore performed)"}));
+    EXPECT_EQ(Zelkor_Affinity_ApplyBoostForPid(kGame), 1) << "Cleanup emptied the limiter";
+    EXPECT_EQ(metrics().modified, 4u);
+}
+
+TEST_F(BoostAndRefresh, MonitorPollHasATenMillisecondFloorAndSeesTheGameEnd) {
+    configure([](AffinityConfig& c) { c.child_monitor_poll_ms = 1; });
+    EXPECT_EQ(affinity::childMonitorPollMs(), 10);
+    EXPECT_TRUE(affinity::childMonitorCheck(kGame));
+    machine.exitProcess(kGame);
+    EXPECT_FALSE(affinity::childMonitorCheck(kGame));
+    EXPECT_EQ(lines(), (Lines{"[INFO] [ChildMonitor] (noop) Parent PID ended \xE2\x86\x92 stopping monitor"}));
+}
+
+TEST_F(BoostAndRefresh, MonitorRunsOnlyWhenEnabledAndStopsOnCleanup) {
+    ASSERT_EQ(Zelkor_Affinity_ApplyBoostForPid(kGame), 1);
+    EXPECT_EQ(machine.moduleThreadsRunning(), 0u);
+
+    Zelkor_Affinity_Cleanup();
+    configure([](AffinityConfig& c) { c.child_monitor_enabled = 1, c.child_monitor_poll_ms = 60'000; });
+    // The monitor's first look at the process list, on its own thread.
+    auto checked = std::make_shared<std::promise<void>>();
+    auto once = std::make_shared<std::once_flag>();
+    const auto self = std::this_thread::get_id();
+    machine.setHook(Op::CreateProcessSnapshot, [=] {
+        if (std::this_thread::get_id() != self) std::call_once(*once, [&] { checked->set_value(); });
+    });
+    ASSERT_EQ(Zelkor_Affinity_ApplyBoostForPid(kGame), 1);
+    checked->get_future().wait();
+    Zelkor_Affinity_Cleanup();  // wakes it: a minute-long poll ends at once
+    machine.joinModuleThreads();
+    EXPECT_TRUE(logged("[INFO] [ChildMonitor] (noop) Started for parent PID 500"));
+    EXPECT_TRUE(logged("[INFO] [ChildMonitor] (noop) Exiting for parent PID 500"));
+
+    machine.failOp(Op::StartModuleThread, 8, 1);
+    listen();
+    ASSERT_EQ(Zelkor_Affinity_ApplyBoostForPid(kGame), 1) << "the boost does not depend on its monitor";
+    EXPECT_TRUE(logged("[WARNING] [ChildMonitor] thread start failed: error 8"));
+}
+
+}  // namespace
+}  // namespace zk::test
