@@ -59,7 +59,9 @@ TEST(SweepWineTest, EveryExportGivesItsResultForBadInput) {
     const auto after = otherProcessClasses(owned->pid);
     for (const auto& [pid, cls] : before) {
         auto it = after.find(pid);
-        if (it != after.end()) EXPECT_EQ(it->second, cls) << "pid " << pid << " changed";
+        if (it != after.end()) {
+            EXPECT_EQ(it->second, cls) << "pid " << pid << " changed";
+        }
     }
     std::printf("sweep: %d rows run, %zu on the simulated machine only\n", ran, rows.size() - ran);
 }
