@@ -22,6 +22,8 @@ enum class Routine : std::uint8_t {
     PowerReadACValueIndex,
     PowerWriteACValueIndex,
     PowerWriteDCValueIndex,
+    // soft demotion
+    SetProcessInformation,
     Count
 };
 

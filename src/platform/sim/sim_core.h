@@ -60,6 +60,9 @@ enum class Op : std::uint8_t {
     NtSetSystemInformation,
     StartThread,
     AnsiToWide,
+    // soft demotion
+    GetSystemTimes,
+    SetProcessInformation,
     Count
 };
 

@@ -1,0 +1,60 @@
+#include "softdemote/softdemote_module.h"
+
+#include "common/reset_registry.h"
+#include "platform/platform.h"
+#include "softdemote/soft_demote_engine.h"
+
+namespace zk::softdemote {
+
+std::int32_t ProcessorCount::get() {
+    if (done_.load(std::memory_order_acquire)) return value_;
+    std::lock_guard lk(mutex_);
+    if (!done_.load(std::memory_order_relaxed)) {
+        value_ = static_cast<std::int32_t>(platform::system().logicalProcessorCount());
+        done_.store(true, std::memory_order_release);
+    }
+    return value_;
+}
+
+void ProcessorCount::reset() {
+    std::lock_guard lk(mutex_);
+    value_ = 0;
+    done_.store(false);
+}
+
+void EngineRegistry::add(SoftDemoteEngine* e) {
+    std::lock_guard lk(mutex_);
+    engines_.insert(e);
+}
+
+bool EngineRegistry::take(SoftDemoteEngine* e) {
+    std::lock_guard lk(mutex_);
+    return engines_.erase(e) != 0;
+}
+
+std::unordered_set<SoftDemoteEngine*> EngineRegistry::takeAll() {
+    std::lock_guard lk(mutex_);
+    return std::exchange(engines_, {});
+}
+
+SoftDemoteModule& module() {
+    static SoftDemoteModule m;
+    return m;
+}
+
+namespace {
+
+void resetForTests() {
+    SoftDemoteModule& m = module();
+    for (SoftDemoteEngine* e : m.engines.takeAll()) delete e;
+    m.log.setCallback(nullptr);
+    m.names.clear();
+    m.systemCpu.reset();
+    m.processors.reset();
+}
+
+}  // namespace
+
+ZK_REGISTER_TEST_RESET(&resetForTests)
+
+}  // namespace zk::softdemote
