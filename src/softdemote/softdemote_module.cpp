@@ -42,19 +42,13 @@ SoftDemoteModule& module() {
     return m;
 }
 
-namespace {
-
-void resetForTests() {
+ZK_REGISTER_TEST_RESET([] {
     SoftDemoteModule& m = module();
     for (SoftDemoteEngine* e : m.engines.takeAll()) delete e;
     m.log.setCallback(nullptr);
     m.names.clear();
     m.systemCpu.reset();
     m.processors.reset();
-}
-
-}  // namespace
-
-ZK_REGISTER_TEST_RESET(&resetForTests)
+})
 
 }  // namespace zk::softdemote
