@@ -27,8 +27,10 @@ protected:
     }
 
     static void listen() {
-        std::lock_guard lk(mutex());
-        kept().clear();
+        {
+            std::lock_guard lk(mutex());
+            kept().clear();
+        }
         SetSoftDemoteLogCallback(&keep);
     }
     static Lines lines() {
