@@ -42,6 +42,14 @@ SoftDemoteModule& module() {
     return m;
 }
 
+#if !defined(ZELKOR_TEST_RESETS)
+// The library reads the processor count once as it loads (GetSystemInfo is safe there);
+// tests read it at the first engine, after they have set up their machine.
+namespace {
+const std::int32_t kProcessorsAtLoad = module().processors.get();
+}  // namespace
+#endif
+
 ZK_REGISTER_TEST_RESET([] {
     SoftDemoteModule& m = module();
     for (SoftDemoteEngine* e : m.engines.takeAll()) delete e;
