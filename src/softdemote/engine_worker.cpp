@@ -35,18 +35,29 @@ std::uint32_t waitAfterPassMs(const PassResult* pass) {
 SoftDemoteEngine::~SoftDemoteEngine() {
     requestStop();
     try {
-        if (worker_.joinable()) worker_.join();
+        if (exit_ && !onWorkerThread()) {
+            std::unique_lock lk(exit_->mutex);
+            exit_->done.wait(lk, [&] { return exit_->ended; });
+        }
     } catch (const std::exception& e) {
         SoftDemoteLog(std::string("Destructor error: ") + e.what());
     }
 }
 
 void SoftDemoteEngine::start() {
-    // The worker waits for this lock before it runs, so worker_ is set before it can be used.
-    std::lock_guard lk(wakeMutex_);
-    if (!platform::processes().startThread(worker_, [this] { run(); }))
+    auto exit = std::make_shared<WorkerExit>();
+    const bool started = platform::modules().startModuleThread([this, exit] {
+        run();  // the engine may be gone from here on
+        {
+            std::lock_guard lk(exit->mutex);
+            exit->ended = true;
+        }
+        exit->done.notify_all();
+    });
+    if (!started)
         throw std::runtime_error(
             (text::Message() << "worker thread not created (error " << platform::lastError() << ")").str());
+    exit_ = std::move(exit);
 }
 
 void SoftDemoteEngine::requestStop() {
@@ -69,7 +80,6 @@ bool SoftDemoteEngine::onWorkerThread() const { return t_workerOf == this; }
 void SoftDemoteEngine::releaseToWorker() {
     std::lock_guard lk(wakeMutex_);
     freeOnExit_ = true;
-    worker_.detach();
 }
 
 void SoftDemoteEngine::waitBeforeNextPass(std::uint32_t ms) {
@@ -84,7 +94,6 @@ void SoftDemoteEngine::waitBeforeNextPass(std::uint32_t ms) {
 }
 
 void SoftDemoteEngine::run() {
-    { std::lock_guard lk(wakeMutex_); }  // start() has set worker_
     t_workerOf = this;
     try {
         SoftDemoteLog("Engine gestart");
@@ -102,13 +111,13 @@ void SoftDemoteEngine::run() {
     } catch (...) {
         // Only the log can throw here (out of memory); the worker still ends in order.
     }
-    t_workerOf = nullptr;
     bool freeSelf;
     {
         std::lock_guard lk(wakeMutex_);
         freeSelf = freeOnExit_;
     }
-    if (freeSelf) delete this;
+    if (freeSelf) delete this;  // still marked as the worker: the destructor does not wait for itself
+    t_workerOf = nullptr;
 }
 
 }  // namespace zk::softdemote

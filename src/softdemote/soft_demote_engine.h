@@ -5,9 +5,9 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -42,7 +42,7 @@ public:
     // the default layout for the processor count applies.
     SoftDemoteEngine(std::string tier, std::uint32_t gamePid, std::uint32_t excludedPid, const std::int32_t* cores,
                      std::int32_t count, std::int32_t reservedCore, bool hasLayout);
-    // Stops the worker and waits for it to end (its running pass first).
+    // Stops the worker and waits for it to be done with the engine (its running pass first).
     ~SoftDemoteEngine();
     SoftDemoteEngine(const SoftDemoteEngine&) = delete;
     SoftDemoteEngine& operator=(const SoftDemoteEngine&) = delete;
@@ -53,8 +53,8 @@ public:
     void requestStop();
     // Whether the calling thread is this engine's worker.
     bool onWorkerThread() const;
-    // Called on the worker itself after requestStop(): the worker cannot join itself and
-    // its pass is still running, so it frees the engine as it leaves.
+    // Called on the worker itself after requestStop(): the worker cannot wait for itself
+    // and its pass is still running, so it frees the engine as it leaves.
     void releaseToWorker();
 
     // --- the worker's steps, public so that tests drive them on the simulated clock ---
@@ -110,7 +110,16 @@ private:
     std::condition_variable wake_;
     bool stopRequested_ = false;
     bool freeOnExit_ = false;
-    std::thread worker_;
+
+    // The worker runs on a library thread, which keeps the library loaded until it has
+    // left; it says here when it is done with the engine. Shared, because an engine freed
+    // by its own worker is gone before the worker says so.
+    struct WorkerExit {
+        std::mutex mutex;
+        std::condition_variable done;
+        bool ended = false;
+    };
+    std::shared_ptr<WorkerExit> exit_;
 };
 
 }  // namespace zk::softdemote

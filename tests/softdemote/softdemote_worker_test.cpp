@@ -38,7 +38,7 @@ TEST_F(SoftDemoteWorkerTest, StartAndStopThroughTheExports) {
 }
 
 TEST_F(SoftDemoteWorkerTest, AThreadThatCannotBeCreatedIsLoggedAndGivesNull) {
-    machine.failOp(Op::StartThread, win::ERROR_NOT_ENOUGH_MEMORY);
+    machine.failOp(Op::StartModuleThread, win::ERROR_NOT_ENOUGH_MEMORY);
     EXPECT_EQ(StartSoftDemoteV4("mid", kGame, 0), nullptr);
     EXPECT_EQ(StartSoftDemoteV4WithLayout("mid", kGame, 0, nullptr, 4, 0), nullptr);
     EXPECT_EQ(lines(), (Lines{"Engine constructed (tier=mid)",
