@@ -88,9 +88,10 @@ PassResult SoftDemoteEngine::runDemotionPass() {
     }
     seen_.clear();
     for (std::uint32_t pid : passPids_) {
-        seen_.insert(pid);
+        seen_.push_back(pid);
         handleProcess(pid, r, antiCheat);
     }
+    std::sort(seen_.begin(), seen_.end());
     prune();
     return r;
 }
@@ -237,7 +238,7 @@ double SoftDemoteEngine::sampleProcessCpu(std::uint32_t pid, const ProcessHandle
 }
 
 void SoftDemoteEngine::prune() {
-    auto unseen = [this](const auto& entry) { return seen_.count(entry.first) == 0; };
+    auto unseen = [this](const auto& entry) { return !std::binary_search(seen_.begin(), seen_.end(), entry.first); };
     std::erase_if(ioSamples_, unseen);
     {
         std::lock_guard lk(cpuMutex_);

@@ -9,7 +9,6 @@
 #include <mutex>
 #include <string>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "platform/platform.h"
@@ -94,7 +93,7 @@ private:
     // Worker only.
     std::unordered_map<std::uint32_t, platform::IoCounters> ioSamples_;
     std::vector<std::uint32_t> passPids_;
-    std::unordered_set<std::uint32_t> seen_;
+    std::vector<std::uint32_t> seen_;  // this pass's pids, sorted; reused, so a pass allocates nothing
     std::string name_, scratch_;
 
     std::mutex cpuMutex_;  // the CPU sample lock
