@@ -1,5 +1,5 @@
-// zelkorctl's timeline commands as a user runs them: the recorded CSV, the plot, and the
-// argument mistakes refused with exit code 2.
+// zelkorctl as a user runs it: the recorded timeline and its plot, the argument mistakes
+// refused with exit code 2, and the self-test.
 
 #include <algorithm>
 #include <cstdio>
@@ -40,7 +40,7 @@ std::wstring tempPath(const wchar_t* name) {
     return std::wstring(dir) + name;
 }
 
-TEST(ZelkorctlTimelineWineTest, ArgumentMistakesAreRefused) {
+TEST(ZelkorctlWineTest, ArgumentMistakesAreRefused) {
     const std::pair<const wchar_t*, int> cases[] = {
         {L"monitor -5", 2},          {L"monitor 0", 2},     {L"monitor --csv", 2},
         {L"stutter 99999", 2},       {L"stutter -1", 2},    {L"plot", 2},
@@ -48,7 +48,7 @@ TEST(ZelkorctlTimelineWineTest, ArgumentMistakesAreRefused) {
     for (const auto& [args, code] : cases) EXPECT_EQ(zelkorctl(args), code) << std::string(args, args + wcslen(args));
 }
 
-TEST(ZelkorctlTimelineWineTest, MonitorRecordsRowsThatPlotDraws) {
+TEST(ZelkorctlWineTest, MonitorRecordsRowsThatPlotDraws) {
     const std::wstring csv = tempPath(L"zk_timeline.csv"), svg = tempPath(L"zk_timeline.svg");
     DeleteFileW(svg.c_str());
     ASSERT_EQ(zelkorctl(L"monitor --csv \"" + csv + L"\" 2"), 0);
@@ -67,6 +67,11 @@ TEST(ZelkorctlTimelineWineTest, MonitorRecordsRowsThatPlotDraws) {
     EXPECT_EQ(zelkorctl(L"plot \"" + bad + L"\""), 1);
     EXPECT_EQ(GetFileAttributesW(badSvg.c_str()), INVALID_FILE_ATTRIBUTES);
     for (const auto& p : {csv, svg, bad}) DeleteFileW(p.c_str());
+}
+
+TEST(ZelkorctlWineTest, SelftestPutsEverythingBack) {
+    ZKW_ONLY_UNDER_WINE("runs the stateless restore and boosts the power scheme");
+    EXPECT_EQ(zelkorctl(L"selftest"), 0);
 }
 
 }  // namespace
