@@ -13,6 +13,7 @@ struct TierSettings {
     double memoryLimitMb;
     double spikePoints;        // a rise of the system load between passes that is a spike
     double intervalSeconds;    // the wait after a quiet pass
+    bool operator==(const TierSettings&) const = default;
 };
 
 // The tier text is compared byte for byte: "HIGH" is not "high".
