@@ -236,6 +236,19 @@ namespace Zelkor
         public byte[] Data4;
     }
 
+    // ---- Disk warmup and SysMain: the first 64 KiB of every file below a game folder pulled into
+    //      the file cache, and the system's own prefetch service switched off or on. The module
+    //      logs through an asynchronous channel: lines are queued and one library thread delivers
+    //      them to the callback, never while the module holds a lock.
+
+    /// <summary>
+    /// level: 1 milestones, 2 detail; text: NUL-terminated UTF-16, valid during the call.
+    /// <para>Keep the delegate alive (for example in a static field) for as long as the library may call it: the
+    /// garbage collector does not see the library's copy.</para>
+    /// </summary>
+    [UnmanagedFunctionPointer(CallingConvention.Cdecl)]
+    public delegate void ZelkorDiskLogCallback(int level, [MarshalAs(UnmanagedType.LPWStr)] string text);
+
     // ---- Soft demotion
 
     /// <summary>
@@ -681,6 +694,52 @@ namespace Zelkor
 
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Power_SetWifiMaxPerf", ExactSpelling = true)]
         public static extern int Zelkor_Power_SetWifiMaxPerf(IntPtr plan);
+
+        // ---- Disk warmup and SysMain: the first 64 KiB of every file below a game folder pulled
+        //      into the file cache, and the system's own prefetch service switched off or on. The
+        //      module logs through an asynchronous channel: lines are queued and one library thread
+        //      delivers them to the callback, never while the module holds a lock.
+
+        /// <summary>
+        /// Warms the tree below folder and blocks until it is done or cancelled; returns the number of files
+        /// warmed (0 for a null, empty or missing folder).
+        /// </summary>
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "ZelkorWarmupGameFolder", ExactSpelling = true)]
+        public static extern uint ZelkorWarmupGameFolder([MarshalAs(UnmanagedType.LPWStr)] string folder);
+
+        /// <summary>Asks a running warmup to stop; always 0.</summary>
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "ZelkorCancelWarmup", ExactSpelling = true)]
+        public static extern int ZelkorCancelWarmup();
+
+        /// <summary>Cancels any warmup, waits for it, stops the log thread and the warmup threads.</summary>
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "ZelkorShutdown", ExactSpelling = true)]
+        public static extern void ZelkorShutdown();
+
+        /// <summary>
+        /// Stores the log callback (null silences delivery) and starts the log thread.
+        /// <para>Keep the delegate alive (for example in a static field) for as long as the library may call it:
+        /// the garbage collector does not see the library's copy.</para>
+        /// </summary>
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "ZelkorRegisterDiskLogCallback", ExactSpelling = true)]
+        public static extern void ZelkorRegisterDiskLogCallback(ZelkorDiskLogCallback callback);
+
+        /// <summary>0 logs nothing, 1 milestones, 2 everything; always 0.</summary>
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "ZelkorSetDiskLogLevel", ExactSpelling = true)]
+        public static extern int ZelkorSetDiskLogLevel(int level);
+
+        /// <summary>
+        /// Non-zero: stops SysMain and disables it; zero: sets it to automatic start and starts it. 1 on
+        /// success (a system without SysMain counts as success), else 0.
+        /// </summary>
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "ZelkorToggleSysMain", ExactSpelling = true)]
+        public static extern uint ZelkorToggleSysMain(int disable);
+
+        /// <summary>
+        /// SysMain's state as the service manager reports it (1 stopped, 2 start pending, 3 stop pending, 4
+        /// running, 5-7 continue pending, pause pending, paused), or 0.
+        /// </summary>
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "ZelkorGetSysMainStatus", ExactSpelling = true)]
+        public static extern uint ZelkorGetSysMainStatus();
 
         // ---- Soft demotion
 

@@ -760,6 +760,71 @@ def Zelkor_Power_SetWifiMaxPerf(plan: Optional[ZkGuid]) -> int:
     return _fn("Zelkor_Power_SetWifiMaxPerf")(plan)
 
 
+# ---- Disk warmup and SysMain: the first 64 KiB of every file below a game folder pulled into the
+#      file cache, and the system's own prefetch service switched off or on. The module logs through
+#      an asynchronous channel: lines are queued and one library thread delivers them to the
+#      callback, never while the module holds a lock.
+
+class ZelkorDiskLogCallback(ctypes._CFuncPtr):
+    """level: 1 milestones, 2 detail; text: NUL-terminated UTF-16, valid during the call.
+
+    The binding keeps every Python callable it wraps for a callback alive for the life of the
+    process, since a library thread may still be calling it.
+    """
+    _flags_ = ctypes._FUNCFLAG_CDECL
+    _restype_ = None
+    _argtypes_ = (ctypes.c_int32, ctypes.POINTER(zk_wchar), )
+
+
+ZelkorDiskLogCallback._zk_decoders = (_same, _wide_arg, )
+
+
+def ZelkorWarmupGameFolder(folder: Optional[str]) -> int:
+    """Warms the tree below folder and blocks until it is done or cancelled; returns the number of
+    files warmed (0 for a null, empty or missing folder).
+    """
+    return _fn("ZelkorWarmupGameFolder")(_wide(folder))
+
+
+def ZelkorCancelWarmup() -> int:
+    """Asks a running warmup to stop; always 0."""
+    return _fn("ZelkorCancelWarmup")()
+
+
+def ZelkorShutdown() -> None:
+    """Cancels any warmup, waits for it, stops the log thread and the warmup threads."""
+    _fn("ZelkorShutdown")()
+
+
+def ZelkorRegisterDiskLogCallback(callback: Optional[Union[ZelkorDiskLogCallback, Callable[..., None]]]) -> None:
+    """Stores the log callback (null silences delivery) and starts the log thread.
+
+    A callback may be a Python callable (text arrives as str) or None. The binding keeps every
+    Python callable it wraps for a callback alive for the life of the process, since a library
+    thread may still be calling it.
+    """
+    _fn("ZelkorRegisterDiskLogCallback")(_callback(ZelkorDiskLogCallback, callback))
+
+
+def ZelkorSetDiskLogLevel(level: int) -> int:
+    """0 logs nothing, 1 milestones, 2 everything; always 0."""
+    return _fn("ZelkorSetDiskLogLevel")(level)
+
+
+def ZelkorToggleSysMain(disable: int) -> int:
+    """Non-zero: stops SysMain and disables it; zero: sets it to automatic start and starts it. 1 on
+    success (a system without SysMain counts as success), else 0.
+    """
+    return _fn("ZelkorToggleSysMain")(disable)
+
+
+def ZelkorGetSysMainStatus() -> int:
+    """SysMain's state as the service manager reports it (1 stopped, 2 start pending, 3 stop pending, 4
+    running, 5-7 continue pending, pause pending, paused), or 0.
+    """
+    return _fn("ZelkorGetSysMainStatus")()
+
+
 # ---- Soft demotion
 
 class SoftDemoteLogCallback(ctypes._CFuncPtr):
@@ -868,6 +933,13 @@ _PROTOTYPES = {
     "Zelkor_Power_SetHighPerformance": (ctypes.c_int32, ()),
     "Zelkor_Power_SetPcieAspmDisabled": (ctypes.c_int32, (ctypes.POINTER(ZkGuid), )),
     "Zelkor_Power_SetWifiMaxPerf": (ctypes.c_int32, (ctypes.POINTER(ZkGuid), )),
+    "ZelkorWarmupGameFolder": (ctypes.c_uint32, (ctypes.POINTER(zk_wchar), )),
+    "ZelkorCancelWarmup": (ctypes.c_int32, ()),
+    "ZelkorShutdown": (None, ()),
+    "ZelkorRegisterDiskLogCallback": (None, (ZelkorDiskLogCallback, )),
+    "ZelkorSetDiskLogLevel": (ctypes.c_int32, (ctypes.c_int32, )),
+    "ZelkorToggleSysMain": (ctypes.c_uint32, (ctypes.c_int32, )),
+    "ZelkorGetSysMainStatus": (ctypes.c_uint32, ()),
     "SetSoftDemoteLogCallback": (None, (SoftDemoteLogCallback, )),
     "StartSoftDemoteV4": (SoftDemoteHandle, (ctypes.c_char_p, ctypes.c_uint32, ctypes.c_uint32, )),
     "StartSoftDemoteV4WithLayout": (SoftDemoteHandle, (ctypes.c_char_p, ctypes.c_uint32, ctypes.c_uint32, ctypes.POINTER(ctypes.c_int32), ctypes.c_int32, ctypes.c_int32, )),
@@ -937,6 +1009,14 @@ __all__ += [
     "Zelkor_Power_SetHighPerformance",
     "Zelkor_Power_SetPcieAspmDisabled",
     "Zelkor_Power_SetWifiMaxPerf",
+    "ZelkorDiskLogCallback",
+    "ZelkorWarmupGameFolder",
+    "ZelkorCancelWarmup",
+    "ZelkorShutdown",
+    "ZelkorRegisterDiskLogCallback",
+    "ZelkorSetDiskLogLevel",
+    "ZelkorToggleSysMain",
+    "ZelkorGetSysMainStatus",
     "SoftDemoteLogCallback",
     "SoftDemoteHandle",
     "SetSoftDemoteLogCallback",

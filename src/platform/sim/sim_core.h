@@ -70,6 +70,15 @@ enum class Op : std::uint8_t {
     ChangeServiceConfig2,
     // modules
     StartModuleThread,
+    // Files and views (the disk warmup).
+    GetFileAttributes,
+    FindFirstFile,
+    FindNextFile,
+    CreateFile,
+    CreateFileMapping,
+    MapViewOfFile,
+    PrefetchVirtualMemory,
+    TouchPages,
     // soft demotion
     GetSystemTimes,
     SetProcessInformation,
