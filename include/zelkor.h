@@ -496,6 +496,32 @@ ZK_API void ZK_CALL Zelkor_Affinity_ResetMetrics(void);
  * (0 for null out or max < 1). At most 1000 are kept. */
 ZK_API int32_t ZK_CALL Zelkor_Affinity_GetSecurityEventsC(AffinitySecurityEventC* out, int32_t max);
 ZK_API void ZK_CALL Zelkor_Affinity_ClearSecurityEvents(void);
+/* --- Soft demotion ------------------------------------------------------------------ */
+
+/* Receives each soft demotion line ("[ZelkorSoftDemote] ..."), without a newline, on the
+ * thread that logs: the host's during a start or stop, an engine's worker otherwise. It
+ * runs under the log lock, so it must call no soft demotion export (it would wait on
+ * itself), except StopSoftDemoteV4 of the engine whose worker it runs on. Null routes
+ * the lines to standard output. */
+typedef void(ZK_CALL* SoftDemoteLogCallback)(const char* line);
+/* One running engine; null means none. Valid from a successful start until it is passed
+ * to StopSoftDemoteV4. */
+typedef struct ZkSoftDemoteEngine* SoftDemoteHandle;
+ZK_STATIC_ASSERT(sizeof(SoftDemoteHandle) == sizeof(void*), "SoftDemoteHandle is pointer-sized");
+
+ZK_API void ZK_CALL SetSoftDemoteLogCallback(SoftDemoteLogCallback cb);
+/* Starts an engine for the game that never touches excludedPid; tier "low", "mid" (null
+ * or empty) or "high", byte for byte. Null on failure, logged. */
+ZK_API SoftDemoteHandle ZK_CALL StartSoftDemoteV4(const char* tier, uint32_t gamePid, uint32_t excludedPid);
+/* As StartSoftDemoteV4 with the host's core layout (indexes at or above the processor
+ * count are dropped; a negative reserved core is 0); without cores or with count <= 0,
+ * the default layout. The array is read during the call only. */
+ZK_API SoftDemoteHandle ZK_CALL StartSoftDemoteV4WithLayout(const char* tier, uint32_t gamePid, uint32_t excludedPid,
+                                                          const int32_t* cores, int32_t count, int32_t reservedCore);
+/* Stops and frees an engine; returns after its running pass and "Engine gestopt". Null,
+ * or a handle stopped already, does nothing. Called from the engine's own worker (its log
+ * callback) it only requests the stop: the worker frees the engine as it leaves. */
+ZK_API void ZK_CALL StopSoftDemoteV4(SoftDemoteHandle handle);
 
 #ifdef __cplusplus
 }

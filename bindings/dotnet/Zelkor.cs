@@ -308,6 +308,31 @@ namespace Zelkor
         public string detail;
     }
 
+    // ---- Soft demotion
+
+    /// <summary>
+    /// Receives each soft demotion line ("[ZelkorSoftDemote] ..."), without a newline, on the thread that
+    /// logs: the host's during a start or stop, an engine's worker otherwise. It runs under the log lock, so
+    /// it must call no soft demotion export (it would wait on itself), except StopSoftDemoteV4 of the engine
+    /// whose worker it runs on. Null routes the lines to standard output.
+    /// <para>Keep the delegate alive (for example in a static field) for as long as the library may call it: the
+    /// garbage collector does not see the library's copy.</para>
+    /// </summary>
+    [UnmanagedFunctionPointer(CallingConvention.Cdecl)]
+    public delegate void SoftDemoteLogCallback([MarshalAs(UnmanagedType.LPUTF8Str)] string line);
+
+    /// <summary>
+    /// One running engine; null means none. Valid from a successful start until it is passed to
+    /// StopSoftDemoteV4.
+    /// <para>An opaque pointer; IsNull tells a failed start.</para>
+    /// </summary>
+    [StructLayout(LayoutKind.Sequential)]
+    public struct SoftDemoteHandle
+    {
+        public IntPtr Value;
+        public bool IsNull { get { return Value == IntPtr.Zero; } }
+    }
+
     /// <summary>The exports of Zelkor.dll, each under its own name.</summary>
     public static class Native
     {
@@ -875,6 +900,38 @@ namespace Zelkor
 
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Affinity_ClearSecurityEvents", ExactSpelling = true)]
         public static extern void Zelkor_Affinity_ClearSecurityEvents();
+
+        // ---- Soft demotion
+
+        /// <summary>
+        /// Keep the delegate alive (for example in a static field) for as long as the library may call it:
+        /// the garbage collector does not see the library's copy.
+        /// </summary>
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "SetSoftDemoteLogCallback", ExactSpelling = true)]
+        public static extern void SetSoftDemoteLogCallback(SoftDemoteLogCallback cb);
+
+        /// <summary>
+        /// Starts an engine for the game that never touches excludedPid; tier "low", "mid" (null or empty) or
+        /// "high", byte for byte. Null on failure, logged.
+        /// </summary>
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "StartSoftDemoteV4", ExactSpelling = true)]
+        public static extern SoftDemoteHandle StartSoftDemoteV4([MarshalAs(UnmanagedType.LPUTF8Str)] string tier, uint gamePid, uint excludedPid);
+
+        /// <summary>
+        /// As StartSoftDemoteV4 with the host's core layout (indexes at or above the processor count are
+        /// dropped; a negative reserved core is 0); without cores or with count &lt;= 0, the default layout.
+        /// The array is read during the call only.
+        /// </summary>
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "StartSoftDemoteV4WithLayout", ExactSpelling = true)]
+        public static extern SoftDemoteHandle StartSoftDemoteV4WithLayout([MarshalAs(UnmanagedType.LPUTF8Str)] string tier, uint gamePid, uint excludedPid, [In] int[] cores, int count, int reservedCore);
+
+        /// <summary>
+        /// Stops and frees an engine; returns after its running pass and "Engine gestopt". Null, or a handle
+        /// stopped already, does nothing. Called from the engine's own worker (its log callback) it only
+        /// requests the stop: the worker frees the engine as it leaves.
+        /// </summary>
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "StopSoftDemoteV4", ExactSpelling = true)]
+        public static extern void StopSoftDemoteV4(SoftDemoteHandle handle);
 
         /// <summary>The text in a narrow buffer that an export filled: UTF-8 up to the first NUL.</summary>
         public static string TextOf(byte[] buffer)

@@ -986,6 +986,65 @@ def Zelkor_Affinity_ClearSecurityEvents() -> None:
     _fn("Zelkor_Affinity_ClearSecurityEvents")()
 
 
+# ---- Soft demotion
+
+class SoftDemoteLogCallback(ctypes._CFuncPtr):
+    """Receives each soft demotion line ("[ZelkorSoftDemote] ..."), without a newline, on the thread
+    that logs: the host's during a start or stop, an engine's worker otherwise. It runs under the
+    log lock, so it must call no soft demotion export (it would wait on itself), except
+    StopSoftDemoteV4 of the engine whose worker it runs on. Null routes the lines to standard
+    output.
+
+    The binding keeps every Python callable it wraps for a callback alive for the life of the
+    process, since a library thread may still be calling it.
+    """
+    _flags_ = ctypes._FUNCFLAG_CDECL
+    _restype_ = None
+    _argtypes_ = (ctypes.c_char_p, )
+
+
+SoftDemoteLogCallback._zk_decoders = (_text_arg, )
+
+
+class SoftDemoteHandle(ctypes.c_void_p):
+    """One running engine; null means none. Valid from a successful start until it is passed to
+    StopSoftDemoteV4.
+
+    An opaque pointer; a failed start returns one whose value is None.
+    """
+
+
+def SetSoftDemoteLogCallback(cb: Optional[Union[SoftDemoteLogCallback, Callable[..., None]]]) -> None:
+    """A callback may be a Python callable (text arrives as str) or None. The binding keeps every
+    Python callable it wraps for a callback alive for the life of the process, since a library
+    thread may still be calling it.
+    """
+    _fn("SetSoftDemoteLogCallback")(_callback(SoftDemoteLogCallback, cb))
+
+
+def StartSoftDemoteV4(tier: Optional[Union[str, bytes]], gamePid: int, excludedPid: int) -> SoftDemoteHandle:
+    """Starts an engine for the game that never touches excludedPid; tier "low", "mid" (null or empty)
+    or "high", byte for byte. Null on failure, logged.
+    """
+    return _fn("StartSoftDemoteV4")(_narrow(tier), gamePid, excludedPid)
+
+
+def StartSoftDemoteV4WithLayout(tier: Optional[Union[str, bytes]], gamePid: int, excludedPid: int, cores: Optional[Union[Sequence[int], ctypes.Array]], count: int, reservedCore: int) -> SoftDemoteHandle:
+    """As StartSoftDemoteV4 with the host's core layout (indexes at or above the processor count are
+    dropped; a negative reserved core is 0); without cores or with count <= 0, the default layout.
+    The array is read during the call only.
+    """
+    return _fn("StartSoftDemoteV4WithLayout")(_narrow(tier), gamePid, excludedPid, _array(ctypes.c_int32, cores), count, reservedCore)
+
+
+def StopSoftDemoteV4(handle: SoftDemoteHandle) -> None:
+    """Stops and frees an engine; returns after its running pass and "Engine gestopt". Null, or a
+    handle stopped already, does nothing. Called from the engine's own worker (its log callback) it
+    only requests the stop: the worker frees the engine as it leaves.
+    """
+    _fn("StopSoftDemoteV4")(handle)
+
+
 _PROTOTYPES = {
     "QTM_Start": (ctypes.c_int, ()),
     "QTM_Stop": (None, ()),
@@ -1059,6 +1118,10 @@ _PROTOTYPES = {
     "Zelkor_Affinity_ResetMetrics": (None, ()),
     "Zelkor_Affinity_GetSecurityEventsC": (ctypes.c_int32, (ctypes.POINTER(AffinitySecurityEventC), ctypes.c_int32, )),
     "Zelkor_Affinity_ClearSecurityEvents": (None, ()),
+    "SetSoftDemoteLogCallback": (None, (SoftDemoteLogCallback, )),
+    "StartSoftDemoteV4": (SoftDemoteHandle, (ctypes.c_char_p, ctypes.c_uint32, ctypes.c_uint32, )),
+    "StartSoftDemoteV4WithLayout": (SoftDemoteHandle, (ctypes.c_char_p, ctypes.c_uint32, ctypes.c_uint32, ctypes.POINTER(ctypes.c_int32), ctypes.c_int32, ctypes.c_int32, )),
+    "StopSoftDemoteV4": (None, (SoftDemoteHandle, )),
 }
 
 __all__ += [
@@ -1152,4 +1215,10 @@ __all__ += [
     "Zelkor_Affinity_ResetMetrics",
     "Zelkor_Affinity_GetSecurityEventsC",
     "Zelkor_Affinity_ClearSecurityEvents",
+    "SoftDemoteLogCallback",
+    "SoftDemoteHandle",
+    "SetSoftDemoteLogCallback",
+    "StartSoftDemoteV4",
+    "StartSoftDemoteV4WithLayout",
+    "StopSoftDemoteV4",
 ]

@@ -23,6 +23,8 @@ enum class Routine : std::uint8_t {
     PowerReadACValueIndex,
     PowerWriteACValueIndex,
     PowerWriteDCValueIndex,
+    // soft demotion
+    SetProcessInformation,
     Count
 };
 

@@ -85,6 +85,9 @@ public:
     virtual bool setProcessAffinityMask(const ProcessHandle& process, std::uint64_t mask) = 0;
     virtual std::int32_t ntSetInformationProcess(const ProcessHandle& process, std::uint32_t infoClass,
                                                  const void* buffer, std::uint32_t size) = 0;
+    // SetProcessInformation (PROCESS_SET_INFORMATION), a routine a system may lack.
+    virtual bool setProcessInformation(const ProcessHandle& process, std::uint32_t infoClass, const void* buffer,
+                                       std::uint32_t size) = 0;
     // PROCESS_TERMINATE.
     virtual bool terminateProcess(const ProcessHandle& process, std::uint32_t exitCode) = 0;
     // A query right and PROCESS_SET_QUOTA.

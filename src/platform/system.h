@@ -41,6 +41,8 @@ public:
                                                   std::uint32_t& length) = 0;
 
     virtual bool globalMemoryStatus(MemoryStatus& out) = 0;
+    // GetSystemTimes, in 100 ns units; kernel time includes idle time.
+    virtual bool getSystemTimes(std::uint64_t& idle, std::uint64_t& kernel, std::uint64_t& user) = 0;
     // NtQuerySystemInformation; returns the NTSTATUS. *returnedSize is written on success.
     virtual std::int32_t ntQuerySystemInformation(std::uint32_t infoClass, void* buffer, std::uint32_t size,
                                                   std::uint32_t* returnedSize) = 0;

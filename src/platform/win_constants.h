@@ -96,6 +96,9 @@ inline constexpr std::uint32_t SystemPerformanceInformation = 2;     // NtQueryS
 inline constexpr std::uint32_t SystemMemoryListInformation = 80;     // NtSetSystemInformation class
 inline constexpr std::uint32_t ProcessProtectionLevelInfo = 7;       // GetProcessInformation class
 inline constexpr std::uint32_t RelationProcessorCore = 0;            // LOGICAL_PROCESSOR_RELATIONSHIP
+inline constexpr std::uint32_t ProcessMemoryPriority = 0;            // SetProcessInformation class
+inline constexpr std::uint32_t MEMORY_PRIORITY_VERY_LOW = 1;
+inline constexpr std::uint32_t MEMORY_PRIORITY_NORMAL = 5;
 
 // Files, mapped views and their errors.
 inline constexpr std::uint32_t GENERIC_READ = 0x80000000;

@@ -52,6 +52,7 @@ void addMemoryRows(Rows& rows);
 void addPowerRows(Rows& rows);
 void addDiskRows(Rows& rows);
 void addAffinityRows(Rows& rows);
+void addSoftDemoteRows(Rows& rows);
 
 // Every row, module by module.
 Rows allRows();

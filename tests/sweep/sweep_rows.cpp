@@ -31,6 +31,7 @@ Rows allRows() {
     addPowerRows(rows);
     addDiskRows(rows);
     addAffinityRows(rows);
+    addSoftDemoteRows(rows);
     return rows;
 }
 

@@ -79,6 +79,9 @@ enum class Op : std::uint8_t {
     MapViewOfFile,
     PrefetchVirtualMemory,
     TouchPages,
+    // soft demotion
+    GetSystemTimes,
+    SetProcessInformation,
     Count
 };
 

@@ -116,6 +116,12 @@ void SimMachine::setPhysicalCoreCount(std::uint32_t n) {
     system_.physicalCores = n;
 }
 
+void SimMachine::addSystemTimes(std::uint64_t busyMs, std::uint64_t idleMs) {
+    std::lock_guard lk(core_.m);
+    system_.idleTime += idleMs * 10000;
+    system_.kernelTime += (busyMs + idleMs) * 10000;
+}
+
 void SimMachine::setTokenElevated(bool elevated) {
     std::lock_guard lk(core_.m);
     tokens_.tokenElevated = elevated;

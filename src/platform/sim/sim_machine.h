@@ -55,6 +55,8 @@ public:
     void addSystemPageFaults(std::uint32_t faults);
     void setPhysicalCoreCount(std::uint32_t n);
     void setTokenElevated(bool elevated);
+    // The system times move on by busy and idle time, in milliseconds of all processors.
+    void addSystemTimes(std::uint64_t busyMs, std::uint64_t idleMs);
 
     // --- power schemes --------------------------------------------------------------
     // Balanced is active at start; it and High performance hold the four processor

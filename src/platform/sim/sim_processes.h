@@ -32,6 +32,7 @@ struct SimProcess {
     std::uint32_t protectionLevel = 0xFFFFFFFEu;  // PROTECTION_LEVEL_NONE
     std::uint32_t deniedAccess = 0;                // rights OpenProcess refuses
     bool backgroundMode = false;
+    std::uint32_t memoryPriority = win::MEMORY_PRIORITY_NORMAL;
     MemoryCounters memory;
     ProcessTimes times;
     IoCounters io;
@@ -81,6 +82,8 @@ public:
     bool setProcessAffinityMask(const ProcessHandle& process, std::uint64_t mask) override;
     std::int32_t ntSetInformationProcess(const ProcessHandle& process, std::uint32_t infoClass,
                                          const void* buffer, std::uint32_t size) override;
+    bool setProcessInformation(const ProcessHandle& process, std::uint32_t infoClass, const void* buffer,
+                               std::uint32_t size) override;
     bool terminateProcess(const ProcessHandle& process, std::uint32_t exitCode) override;
     bool emptyWorkingSet(const ProcessHandle& process) override;
     bool setProcessWorkingSetSize(const ProcessHandle& process, std::uint64_t minimum,

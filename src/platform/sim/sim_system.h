@@ -36,12 +36,15 @@ public:
     std::string stdErr, stdOut;
     // The system-wide page-fault total, a counter of its own (it wraps at 2^32).
     std::uint32_t pageFaults = 0;
+    // GetSystemTimes' totals in 100 ns units; kernel includes idle.
+    std::uint64_t idleTime = 0, kernelTime = 0, userTime = 0;
 
     std::uint32_t logicalProcessorCount() override;
     std::uint16_t activeProcessorGroupCount() override;
     std::uint32_t activeProcessorCount(std::uint16_t group) override;
     bool getLogicalProcessorInformationEx(std::uint32_t relationship, void* buffer, std::uint32_t& length) override;
     bool globalMemoryStatus(MemoryStatus& out) override;
+    bool getSystemTimes(std::uint64_t& idle, std::uint64_t& kernel, std::uint64_t& user) override;
     std::int32_t ntQuerySystemInformation(std::uint32_t infoClass, void* buffer, std::uint32_t size,
                                           std::uint32_t* returnedSize) override;
     std::int32_t ntSetSystemInformation(std::uint32_t infoClass, const void* buffer, std::uint32_t size) override;

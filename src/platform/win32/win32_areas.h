@@ -40,6 +40,7 @@ struct Routines {
     BOOL(WINAPI* prefetchVirtualMemory)(HANDLE, ULONG_PTR, PVOID, ULONG);
     BOOL(WINAPI* isWow64Process)(HANDLE, PBOOL);
     BOOL(WINAPI* getProcessInformation)(HANDLE, int, LPVOID, DWORD);
+    BOOL(WINAPI* setProcessInformation)(HANDLE, int, LPVOID, DWORD);
 };
 const Routines& routines();
 // powrprof's routines, resolved once from the system folder's powrprof.dll: Wine's lacks
@@ -81,6 +82,8 @@ public:
     bool setProcessAffinityMask(const ProcessHandle& process, std::uint64_t mask) override;
     std::int32_t ntSetInformationProcess(const ProcessHandle& process, std::uint32_t infoClass,
                                          const void* buffer, std::uint32_t size) override;
+    bool setProcessInformation(const ProcessHandle& process, std::uint32_t infoClass, const void* buffer,
+                               std::uint32_t size) override;
     bool terminateProcess(const ProcessHandle& process, std::uint32_t exitCode) override;
     bool emptyWorkingSet(const ProcessHandle& process) override;
     bool setProcessWorkingSetSize(const ProcessHandle& process, std::uint64_t minimum,
@@ -126,6 +129,7 @@ public:
     std::uint32_t activeProcessorCount(std::uint16_t group) override;
     bool getLogicalProcessorInformationEx(std::uint32_t relationship, void* buffer, std::uint32_t& length) override;
     bool globalMemoryStatus(MemoryStatus& out) override;
+    bool getSystemTimes(std::uint64_t& idle, std::uint64_t& kernel, std::uint64_t& user) override;
     std::int32_t ntQuerySystemInformation(std::uint32_t infoClass, void* buffer, std::uint32_t size,
                                           std::uint32_t* returnedSize) override;
     std::int32_t ntSetSystemInformation(std::uint32_t infoClass, const void* buffer, std::uint32_t size) override;

@@ -40,6 +40,7 @@ const Routines& routines() {
         resolve(out.prefetchVirtualMemory, kernel32, "PrefetchVirtualMemory");
         resolve(out.isWow64Process, kernel32, "IsWow64Process");
         resolve(out.getProcessInformation, kernel32, "GetProcessInformation");
+        resolve(out.setProcessInformation, kernel32, "SetProcessInformation");
         return out;
     }();
     return r;
@@ -85,6 +86,7 @@ bool Win32Modules::hasRoutine(Routine r) {
         case Routine::PowerReadACValueIndex: return powerRoutines().readAcValueIndex != nullptr;
         case Routine::PowerWriteACValueIndex: return powerRoutines().writeAcValueIndex != nullptr;
         case Routine::PowerWriteDCValueIndex: return powerRoutines().writeDcValueIndex != nullptr;
+        case Routine::SetProcessInformation: return t.setProcessInformation != nullptr;
         case Routine::Count: break;
     }
     return false;

@@ -173,6 +173,16 @@ std::int32_t Win32Processes::ntSetInformationProcess(const ProcessHandle& proces
     return fn(toHandle(process), infoClass, const_cast<void*>(buffer), size);
 }
 
+bool Win32Processes::setProcessInformation(const ProcessHandle& process, std::uint32_t infoClass,
+                                           const void* buffer, std::uint32_t size) {
+    auto fn = routines().setProcessInformation;
+    if (!fn) {
+        SetLastError(ERROR_PROC_NOT_FOUND);
+        return false;
+    }
+    return fn(toHandle(process), static_cast<int>(infoClass), const_cast<void*>(buffer), size) != FALSE;
+}
+
 bool Win32Processes::terminateProcess(const ProcessHandle& process, std::uint32_t exitCode) {
     return TerminateProcess(toHandle(process), exitCode) != FALSE;
 }

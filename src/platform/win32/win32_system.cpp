@@ -25,6 +25,15 @@ bool Win32System::getLogicalProcessorInformationEx(std::uint32_t relationship, v
     return true;
 }
 
+bool Win32System::getSystemTimes(std::uint64_t& idle, std::uint64_t& kernel, std::uint64_t& user) {
+    FILETIME i{}, k{}, u{};
+    if (!GetSystemTimes(&i, &k, &u)) return false;
+    idle = fileTime(i);
+    kernel = fileTime(k);
+    user = fileTime(u);
+    return true;
+}
+
 bool Win32System::globalMemoryStatus(MemoryStatus& out) {
     MEMORYSTATUSEX m{};
     m.dwLength = sizeof m;

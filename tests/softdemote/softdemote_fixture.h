@@ -1,0 +1,79 @@
+#pragma once
+// A simulated machine for soft demotion: engines built directly so that tests drive their
+// passes on the simulated clock, processes that burn a share of the machine, and the log
+// lines kept without their prefix.
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "softdemote/soft_demote_engine.h"
+#include "support/machine_fixture.h"
+#include "zelkor.h"
+
+namespace zk::test {
+
+using Lines = std::vector<std::string>;
+using softdemote::SoftDemoteEngine;
+
+inline constexpr std::uint32_t kGame = 500;
+
+class SoftDemoteTest : public MachineTest {
+protected:
+    void SetUp() override {
+        listen();
+        machine.addProcess(kGame, 4, "game.exe");
+    }
+
+    static void listen() {
+        {
+            std::lock_guard lk(mutex());
+            kept().clear();
+        }
+        SetSoftDemoteLogCallback(&keep);
+    }
+    static Lines lines() {
+        std::lock_guard lk(mutex());
+        return kept();
+    }
+
+    // The machine's processor count, read once by the first engine.
+    std::unique_ptr<SoftDemoteEngine> engine(const char* tier = "mid", std::uint32_t n = 8,
+                                             std::uint32_t excluded = 0) {
+        machine.setLogicalProcessorCount(n);
+        return std::make_unique<SoftDemoteEngine>(tier, kGame, excluded, nullptr, 0, 0, false);
+    }
+    sim::SimProcess& add(std::uint32_t pid, const char* name, double workingSetMb = 10) {
+        sim::SimProcess& p = machine.addProcess(pid, 4, name);
+        p.memory.workingSetSize = static_cast<std::uint64_t>(workingSetMb * 1048576);
+        return p;
+    }
+    // Each process burns its share (percent of the whole machine) while ms pass.
+    void burn(std::initializer_list<std::pair<std::uint32_t, double>> shares, std::uint64_t ms, std::uint32_t n) {
+        for (auto [pid, percent] : shares)
+            machine.withProcess(pid, [&](sim::SimProcess& p) {
+                p.times.user += static_cast<std::uint64_t>(percent / 100 * n * ms * 10000 + 0.5);
+            });
+        machine.advanceMs(ms);
+    }
+    bool idle(std::uint32_t pid) { return machine.process(pid)->priorityClass == win::IDLE_PRIORITY_CLASS; }
+
+private:
+    static std::mutex& mutex() {
+        static std::mutex m;
+        return m;
+    }
+    static Lines& kept() {
+        static Lines l;
+        return l;
+    }
+    static void ZK_CALL keep(const char* line) {
+        std::lock_guard lk(mutex());
+        const std::string l(line);
+        const std::string prefix = "[ZelkorSoftDemote] ";
+        kept().push_back(l.rfind(prefix, 0) == 0 ? l.substr(prefix.size()) : "(no prefix) " + l);
+    }
+};
+
+}  // namespace zk::test

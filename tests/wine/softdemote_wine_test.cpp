@@ -1,0 +1,48 @@
+// Soft demotion in the real DLL with real helper processes: an engine demotes a known
+// background app at once and a busy process once its CPU share is measured, both to the
+// idle class, and leaves a protected launcher and the game alone, however busy.
+
+#include "wine_support.h"
+
+namespace {
+
+TEST(SoftDemoteUnderWine, DemotesAKnownAppAndABusyProcessButNotTheLauncherOrTheGame) {
+    ZKW_ONLY_UNDER_WINE("puts every competing process of the machine at idle priority");
+    auto setCallback = ZK_LOAD(SetSoftDemoteLogCallback);
+    auto start = ZK_LOAD(StartSoftDemoteV4);
+    auto stop = ZK_LOAD(StopSoftDemoteV4);
+    ASSERT_TRUE(setCallback && start && stop);
+    auto game = zkw::startHelper(L"game.exe", L"spin");
+    auto launcher = zkw::startHelper(L"steam.exe", L"spin");
+    auto app = zkw::startHelper(L"YourPhone.exe", L"sleep");
+    auto busy = zkw::startHelper(L"busy.exe", L"spin");
+    ASSERT_TRUE(game && launcher && app && busy);
+    zkw::clearLines();
+    setCallback(zkw::keepLine);
+
+    SoftDemoteHandle engine = start("low", game->pid, 0);
+    ASSERT_TRUE(engine);
+    // The busy process's share is known from the second pass on, 2.5 to 4 s after the first.
+    const ULONGLONG deadline = GetTickCount64() + 30000;
+    while (GetTickCount64() < deadline &&
+           (GetPriorityClass(app->process) != zkw::kIdle || GetPriorityClass(busy->process) != zkw::kIdle))
+        Sleep(100);
+    stop(engine);
+    setCallback(nullptr);
+
+    EXPECT_EQ(GetPriorityClass(app->process), zkw::kIdle);
+    EXPECT_EQ(GetPriorityClass(busy->process), zkw::kIdle);
+    EXPECT_EQ(GetPriorityClass(launcher->process), zkw::kNormal);
+    EXPECT_EQ(GetPriorityClass(game->process), zkw::kNormal);
+    SYSTEM_INFO si{};
+    GetSystemInfo(&si);
+    const std::vector<std::string> lines = zkw::keptLines();
+    const std::string prefix = "[ZelkorSoftDemote] ";
+    std::vector<std::string> expected;
+    if (si.dwNumberOfProcessors < 4) expected.push_back(prefix + "Onvoldoende cores voor affinity management");
+    expected.insert(expected.end(), {prefix + "Engine constructed (tier=low)", prefix + "Engine gestart",
+                                     prefix + "Engine gestopt"});
+    EXPECT_EQ(lines, expected) << "no line per process: demotions succeed, and I/O and memory priority are silent";
+}
+
+}  // namespace
