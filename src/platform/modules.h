@@ -25,6 +25,10 @@ enum class Routine : std::uint8_t {
     Count
 };
 
+// Folders a module is loaded from: the host program's (the process's executable) and this
+// library's own.
+enum class ModuleFolder : std::uint8_t { Host, Library };
+
 class Modules {
 public:
     virtual ~Modules() = default;
@@ -37,6 +41,16 @@ public:
     // host may ship the library under another name, and a search by name could load
     // whatever file of that name the search path finds. False when it cannot be found.
     virtual bool loadOwnModule() = 0;
+
+    // Another module, loaded by full path from one folder, never found through the search
+    // path (which includes the current directory and PATH). It stays loaded; null when it
+    // cannot be loaded.
+    virtual void* loadModuleFrom(ModuleFolder folder, const char16_t* fileName) = 0;
+    // A module of that file name already loaded in the process (GetModuleHandleW, which
+    // loads nothing); null when none is.
+    virtual void* findLoadedModule(const char16_t* fileName) = 0;
+    // GetProcAddress on a module had from the two calls above; null when missing.
+    virtual void* moduleExport(void* module, const char* name) = 0;
 };
 
 }  // namespace zk::platform

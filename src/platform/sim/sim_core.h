@@ -60,6 +60,15 @@ enum class Op : std::uint8_t {
     NtSetSystemInformation,
     StartThread,
     AnsiToWide,
+    // background-program control and the stateless restore
+    OpenProcessTokenOf,
+    GetTokenUser,
+    NtSetTimerResolution,
+    DnsFlushResolverCache,
+    CreateDirectory,
+    GetFileAttributes,
+    AppendToFile,
+    LoadModuleFrom,
     Count
 };
 

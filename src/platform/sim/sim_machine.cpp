@@ -18,7 +18,12 @@ SimMachine::SimMachine()
       processes_(*this, core_, tokens_, system_),
       power_(core_),
       clocks_(core_),
-      modules_(core_) {}
+      modules_(core_) {
+    tokens_.userSidOf = [this](std::uint32_t pid) {
+        const SimProcess* p = processes_.find(pid);
+        return p ? p->userSid : std::string{};
+    };
+}
 
 SimMachine::~SimMachine() = default;
 

@@ -20,6 +20,16 @@ public:
     bool hasRoutine(Routine r) override { return !core_.hidden(r); }
     void* findOwnExport(const char* name) override;
     bool loadOwnModule() override;
+    void* loadModuleFrom(platform::ModuleFolder folder, const char16_t* fileName) override;
+    void* findLoadedModule(const char16_t* fileName) override;
+    void* moduleExport(void* module, const char* name) override;
+
+    // Module files by folder and lower-case file name (caller holds the lock).
+    struct File {
+        std::map<std::string, void*> exports;
+        bool loaded = false;
+    };
+    std::map<std::pair<int, std::u16string>, File> files;
 
 private:
     SimCore& core_;

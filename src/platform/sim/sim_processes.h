@@ -32,6 +32,7 @@ struct SimProcess {
     std::uint32_t protectionLevel = 0xFFFFFFFEu;  // PROTECTION_LEVEL_NONE
     std::uint32_t deniedAccess = 0;                // rights OpenProcess refuses
     bool backgroundMode = false;
+    std::string userSid = "S-1-5-21-1000-2000-3000-1001";  // the token's user
     MemoryCounters memory;
     ProcessTimes times;
     IoCounters io;
