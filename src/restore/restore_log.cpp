@@ -16,7 +16,7 @@ constexpr char16_t kLogFile[] = u"C:\\ProgramData\\Zelkor\\stateless_restore.log
 
 std::string stamp() {
     const platform::LocalTime t = platform::clocks().localTime();
-    char buf[32];
+    char buf[64];
     std::snprintf(buf, sizeof buf, "[%04u-%02u-%02u %02u:%02u:%02u] ", t.year, t.month, t.day, t.hour, t.minute,
                   t.second);
     return buf;
