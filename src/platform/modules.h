@@ -2,6 +2,7 @@
 // Loaded modules: routines a system may lack, and this library's own module.
 
 #include <cstdint>
+#include <functional>
 
 namespace zk::platform {
 
@@ -41,6 +42,12 @@ public:
     // host may ship the library under another name, and a search by name could load
     // whatever file of that name the search path finds. False when it cannot be found.
     virtual bool loadOwnModule() = 0;
+    // Starts fn on a detached thread that holds a reference to this library while it runs
+    // and releases it as it leaves (FreeLibraryAndExitThread), so a host that unloads the
+    // library with a worker still running never has the code pulled from under it. An
+    // exception leaving fn ends the thread quietly. False (last error set) when the thread
+    // could not be started; fn is then not run.
+    virtual bool startModuleThread(std::function<void()> fn) = 0;
 
     // Another module, loaded by full path from one folder, never found through the search
     // path (which includes the current directory and PATH). It stays loaded; null when it

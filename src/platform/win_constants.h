@@ -19,6 +19,24 @@ inline constexpr std::uint32_t SYNCHRONIZE = 0x00100000;
 inline constexpr std::uint32_t TOKEN_QUERY = 0x0008;
 inline constexpr std::uint32_t TOKEN_ADJUST_PRIVILEGES = 0x0020;
 
+// Service manager and service access rights.
+inline constexpr std::uint32_t SC_MANAGER_CONNECT = 0x0001;
+inline constexpr std::uint32_t SERVICE_QUERY_CONFIG = 0x0001;
+inline constexpr std::uint32_t SERVICE_CHANGE_CONFIG = 0x0002;
+inline constexpr std::uint32_t SERVICE_QUERY_STATUS = 0x0004;
+inline constexpr std::uint32_t SERVICE_START = 0x0010;
+inline constexpr std::uint32_t SERVICE_STOP = 0x0020;
+
+// Service states, start types and controls.
+inline constexpr std::uint32_t SERVICE_STOPPED = 1;
+inline constexpr std::uint32_t SERVICE_START_PENDING = 2;
+inline constexpr std::uint32_t SERVICE_STOP_PENDING = 3;
+inline constexpr std::uint32_t SERVICE_RUNNING = 4;
+inline constexpr std::uint32_t SERVICE_AUTO_START = 2;
+inline constexpr std::uint32_t SERVICE_DEMAND_START = 3;
+inline constexpr std::uint32_t SERVICE_DISABLED = 4;
+inline constexpr std::uint32_t SERVICE_CONTROL_STOP = 1;
+
 // Priority classes.
 inline constexpr std::uint32_t IDLE_PRIORITY_CLASS = 0x40;
 inline constexpr std::uint32_t BELOW_NORMAL_PRIORITY_CLASS = 0x4000;
@@ -43,6 +61,12 @@ inline constexpr std::uint32_t ERROR_INSUFFICIENT_BUFFER = 122;
 inline constexpr std::uint32_t ERROR_PROC_NOT_FOUND = 127;
 inline constexpr std::uint32_t ERROR_PROCESS_MODE_ALREADY_BACKGROUND = 402;
 inline constexpr std::uint32_t ERROR_PROCESS_MODE_NOT_BACKGROUND = 403;
+inline constexpr std::uint32_t ERROR_DEPENDENT_SERVICES_RUNNING = 1051;
+inline constexpr std::uint32_t ERROR_SERVICE_ALREADY_RUNNING = 1056;
+inline constexpr std::uint32_t ERROR_SERVICE_DISABLED = 1058;
+inline constexpr std::uint32_t ERROR_SERVICE_DOES_NOT_EXIST = 1060;
+inline constexpr std::uint32_t ERROR_SERVICE_CANNOT_ACCEPT_CTRL = 1061;
+inline constexpr std::uint32_t ERROR_SERVICE_NOT_ACTIVE = 1062;
 inline constexpr std::uint32_t ERROR_NOT_ALL_ASSIGNED = 1300;
 inline constexpr std::uint32_t ERROR_NO_SUCH_PRIVILEGE = 1313;
 

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
+#include <stdexcept>
 #include <functional>
 #include <string>
 
@@ -168,6 +170,69 @@ TEST_F(SimRulesTest, PowerSchemesAreNamedAndCoreRecordsSized) {
     EXPECT_FALSE(machine.system().getLogicalProcessorInformationEx(win::RelationProcessorCore, nullptr, length));
     EXPECT_EQ(machine.lastError(), win::ERROR_INSUFFICIENT_BUFFER);
     EXPECT_EQ(length, 4 * sim::SimSystem::kCoreRecordBytes);
+}
+
+TEST_F(SimRulesTest, ServicesRefuseAsTheServiceManagerDoes) {
+    platform::Services& svc = machine.services();
+    sim::SimService& spooler = machine.addService("Spooler", win::SERVICE_RUNNING, win::SERVICE_AUTO_START);
+    spooler.pendingPolls = 1;
+    machine.addService("Off", win::SERVICE_STOPPED, win::SERVICE_DISABLED);
+    machine.addService("Locked", win::SERVICE_STOPPED, win::SERVICE_DEMAND_START).allowedAccess =
+        win::SERVICE_QUERY_STATUS;
+    const platform::ServiceManagerHandle scm = svc.openServiceManager(win::SC_MANAGER_CONNECT);
+    ASSERT_TRUE(scm);
+    auto open = [&](const char* name, std::uint32_t access) {
+        return svc.openService(scm, sim::u16(name).c_str(), access);
+    };
+    const std::pair<platform::ServiceHandle, std::uint32_t> refusedOpens[] = {
+        {open("NoSuch", win::SERVICE_QUERY_STATUS), win::ERROR_SERVICE_DOES_NOT_EXIST},
+        {open("Locked", win::SERVICE_QUERY_STATUS | win::SERVICE_START), win::ERROR_ACCESS_DENIED},
+    };
+    for (const auto& [h, error] : refusedOpens) EXPECT_FALSE(h) << error;
+
+    platform::ServiceStatus status;
+    const auto query = open("spooler", win::SERVICE_QUERY_STATUS);
+    ASSERT_TRUE(query) << "names are case-insensitive";
+    EXPECT_FALSE(svc.startService(query));
+    EXPECT_EQ(machine.lastError(), win::ERROR_ACCESS_DENIED) << "a right the open did not ask for";
+    const auto all = open("Spooler", win::SERVICE_QUERY_STATUS | win::SERVICE_START | win::SERVICE_STOP);
+    EXPECT_FALSE(svc.startService(all));
+    EXPECT_EQ(machine.lastError(), win::ERROR_SERVICE_ALREADY_RUNNING);
+    ASSERT_TRUE(svc.controlService(all, win::SERVICE_CONTROL_STOP, status));
+    EXPECT_EQ(status.currentState, win::SERVICE_STOP_PENDING);
+    EXPECT_FALSE(svc.controlService(all, win::SERVICE_CONTROL_STOP, status));
+    EXPECT_EQ(machine.lastError(), win::ERROR_SERVICE_CANNOT_ACCEPT_CTRL) << "still stopping";
+    ASSERT_TRUE(svc.queryServiceStatus(all, status));
+    EXPECT_EQ(status.currentState, win::SERVICE_STOP_PENDING) << "pending for one poll";
+    ASSERT_TRUE(svc.queryServiceStatus(all, status));
+    EXPECT_EQ(status.currentState, win::SERVICE_STOPPED);
+    EXPECT_FALSE(svc.controlService(all, win::SERVICE_CONTROL_STOP, status));
+    EXPECT_EQ(machine.lastError(), win::ERROR_SERVICE_NOT_ACTIVE);
+    EXPECT_FALSE(svc.changeServiceStartType(all, win::SERVICE_DISABLED));
+    EXPECT_EQ(machine.lastError(), win::ERROR_ACCESS_DENIED);
+
+    const auto off = open("Off", win::SERVICE_START | win::SERVICE_CHANGE_CONFIG);
+    EXPECT_FALSE(svc.startService(off));
+    EXPECT_EQ(machine.lastError(), win::ERROR_SERVICE_DISABLED);
+    ASSERT_TRUE(svc.changeServiceStartType(off, win::SERVICE_AUTO_START));
+    EXPECT_TRUE(svc.startService(off));
+    EXPECT_EQ(machine.changes(), (std::vector<std::string>{"ControlService Spooler stop",
+                                                           "ChangeServiceConfig Off start=2", "StartService Off"}));
+}
+
+TEST_F(SimRulesTest, ModuleThreadsRunDetachedAndTheMachineOutlivesThem) {
+    std::atomic<int> ran{0};
+    ASSERT_TRUE(machine.modules().startModuleThread([&] {
+        ++ran;
+        throw std::runtime_error("ends the thread quietly");
+    }));
+    ASSERT_TRUE(machine.modules().startModuleThread([&] { ++ran; }));
+    machine.failOp(Op::StartModuleThread, win::ERROR_NOT_ENOUGH_MEMORY, 1);
+    EXPECT_FALSE(machine.modules().startModuleThread([&] { ran += 100; }));
+    EXPECT_EQ(machine.lastError(), win::ERROR_NOT_ENOUGH_MEMORY);
+    machine.joinModuleThreads();
+    EXPECT_EQ(ran.load(), 2);
+    EXPECT_EQ(machine.moduleThreadsRunning(), 0u);
 }
 
 TEST(SimMachineTest, NoMachineInstalledStopsAtOnce) {

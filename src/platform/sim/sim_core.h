@@ -60,6 +60,16 @@ enum class Op : std::uint8_t {
     NtSetSystemInformation,
     StartThread,
     AnsiToWide,
+    // services
+    OpenServiceManager,
+    OpenService,
+    QueryServiceStatus,
+    StartService,
+    ControlService,
+    ChangeServiceConfig,
+    ChangeServiceConfig2,
+    // modules
+    StartModuleThread,
     // background-program control and the stateless restore
     OpenProcessTokenOf,
     GetTokenUser,
@@ -78,6 +88,7 @@ struct HandleInfo {
     std::uint32_t access = 0;
     std::size_t cursor = 0;
     std::vector<platform::ProcessEntry> rows;  // a snapshot's rows, as taken
+    std::u16string name;                        // a service's name
 };
 
 class SimCore {

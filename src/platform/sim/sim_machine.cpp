@@ -18,14 +18,16 @@ SimMachine::SimMachine()
       processes_(*this, core_, tokens_, system_),
       power_(core_),
       clocks_(core_),
-      modules_(core_) {
+      modules_(core_),
+      services_(*this, core_) {
     tokens_.userSidOf = [this](std::uint32_t pid) {
         const SimProcess* p = processes_.find(pid);
         return p ? p->userSid : std::string{};
     };
 }
 
-SimMachine::~SimMachine() = default;
+// Module threads may still be using any area: they end before the areas go.
+SimMachine::~SimMachine() { modules_.joinThreads(); }
 
 bool SimMachine::closeHandle(HandleKind kind, RawHandle h) noexcept {
     std::uint32_t code;
@@ -201,6 +203,30 @@ void SimMachine::hideOwnExport(const std::string& name) {
 void SimMachine::setOwnModuleMissing(bool missing) {
     std::lock_guard lk(core_.m);
     modules_.ownModuleMissing = missing;
+}
+
+void SimMachine::joinModuleThreads() { modules_.joinThreads(); }
+std::size_t SimMachine::moduleThreadsRunning() { return modules_.threadsRunning(); }
+
+// --- services ---------------------------------------------------------------------------
+
+SimService& SimMachine::addService(std::u16string name, std::uint32_t state, std::uint32_t startType) {
+    std::lock_guard lk(core_.m);
+    return services_.add(std::move(name), state, startType);
+}
+
+SimService& SimMachine::addService(std::string_view name, std::uint32_t state, std::uint32_t startType) {
+    return addService(u16(name), state, startType);
+}
+
+SimService* SimMachine::service(std::u16string_view name) {
+    std::lock_guard lk(core_.m);
+    return services_.find(name);
+}
+
+void SimMachine::withService(std::u16string_view name, const std::function<void(SimService&)>& fn) {
+    std::lock_guard lk(core_.m);
+    if (SimService* s = services_.find(name)) fn(*s);
 }
 
 // --- clock ------------------------------------------------------------------------------

@@ -21,6 +21,7 @@
 #include "platform/sim/sim_modules.h"
 #include "platform/sim/sim_power.h"
 #include "platform/sim/sim_processes.h"
+#include "platform/sim/sim_services.h"
 #include "platform/sim/sim_system.h"
 #include "platform/sim/sim_tokens.h"
 
@@ -67,6 +68,13 @@ public:
     void failPowerWrite(const Guid& setting, std::uint32_t error);
     void setPowerStatus(SystemPowerStatus status);
 
+    // --- services -------------------------------------------------------------------
+    SimService& addService(std::u16string name, std::uint32_t state, std::uint32_t startType);
+    SimService& addService(std::string_view name, std::uint32_t state, std::uint32_t startType);
+    SimService* service(std::u16string_view name);  // case-insensitive; nullptr when unknown
+    // Runs fn on service name under the machine lock (for changes while workers run).
+    void withService(std::u16string_view name, const std::function<void(SimService&)>& fn);
+
     // --- failures and hooks ---------------------------------------------------------
     // Make op fail `times` times (-1: until cleared) with a Win32 error, or for native
     // routines the NTSTATUS given.
@@ -83,6 +91,10 @@ public:
     void setOwnExport(const std::string& name, void* fn);
     void hideOwnExport(const std::string& name);
     void setOwnModuleMissing(bool missing);
+    // The library's detached threads: wait for all to end (the machine does so too before
+    // it goes), or count those still running.
+    void joinModuleThreads();
+    std::size_t moduleThreadsRunning();
 
     // --- files, modules and system resets of the stateless restore ------------------
     // A file or folder (FILE_ATTRIBUTE_DIRECTORY 0x10, ..._REPARSE_POINT 0x400).
@@ -131,7 +143,6 @@ public:
     bool closeHandle(HandleKind kind, RawHandle h) noexcept override;
 
 private:
-    struct SimServices final : platform::Services {};
     struct SimFiles final : platform::Files {};
 
     SimCore core_;

@@ -105,6 +105,22 @@ private:
     Platform& owner_;
 };
 
+class Win32Services final : public Services {
+public:
+    explicit Win32Services(Platform& owner) : owner_(owner) {}
+    ServiceManagerHandle openServiceManager(std::uint32_t access) override;
+    ServiceHandle openService(const ServiceManagerHandle& manager, const char16_t* name,
+                              std::uint32_t access) override;
+    bool queryServiceStatus(const ServiceHandle& service, ServiceStatus& out) override;
+    bool startService(const ServiceHandle& service) override;
+    bool controlService(const ServiceHandle& service, std::uint32_t control, ServiceStatus& out) override;
+    bool changeServiceStartType(const ServiceHandle& service, std::uint32_t startType) override;
+    bool setDelayedAutoStart(const ServiceHandle& service, bool delayed) override;
+
+private:
+    Platform& owner_;
+};
+
 class Win32System final : public System {
 public:
     std::uint32_t logicalProcessorCount() override;
@@ -157,12 +173,17 @@ public:
 
 class Win32Modules final : public Modules {
 public:
+    explicit Win32Modules(Platform& owner) : owner_(owner) {}
     bool hasRoutine(Routine r) override;
     void* findOwnExport(const char* name) override;
     bool loadOwnModule() override;
     void* loadModuleFrom(ModuleFolder folder, const char16_t* fileName) override;
     void* findLoadedModule(const char16_t* fileName) override;
     void* moduleExport(void* module, const char* name) override;
+    bool startModuleThread(std::function<void()> fn) override;
+
+private:
+    Platform& owner_;
 };
 
 }  // namespace zk::platform::win32

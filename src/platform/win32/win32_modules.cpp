@@ -1,5 +1,7 @@
 #include "platform/win32/win32_areas.h"
 
+#include <memory>
+#include <new>
 #include <string>
 
 namespace zk::platform::win32 {
@@ -109,5 +111,49 @@ void* Win32Modules::findOwnExport(const char* name) {
 }
 
 bool Win32Modules::loadOwnModule() { return ownModule() != nullptr; }
+
+namespace {
+
+struct ModuleThread {
+    std::function<void()> fn;
+    HMODULE module;
+};
+
+DWORD WINAPI runModuleThread(void* param) {
+    HMODULE module = nullptr;
+    {
+        std::unique_ptr<ModuleThread> job(static_cast<ModuleThread*>(param));
+        module = job->module;
+        try {
+            job->fn();
+        } catch (...) {
+        }
+    }  // the function and its captures go before the reference does
+    FreeLibraryAndExitThread(module, 0);
+}
+
+}  // namespace
+
+bool Win32Modules::startModuleThread(std::function<void()> fn) {
+    HMODULE self = nullptr;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                            reinterpret_cast<LPCWSTR>(reinterpret_cast<void*>(&runModuleThread)), &self))
+        return false;
+    auto* job = new (std::nothrow) ModuleThread{std::move(fn), self};
+    if (!job) {
+        FreeLibrary(self);
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return false;
+    }
+    ThreadHandle thread(&owner_, fromHandle(CreateThread(nullptr, 0, &runModuleThread, job, 0, nullptr)));
+    if (!thread) {
+        const DWORD error = GetLastError();
+        delete job;
+        FreeLibrary(self);
+        SetLastError(error);
+        return false;
+    }
+    return true;
+}
 
 }  // namespace zk::platform::win32
