@@ -14,16 +14,6 @@ namespace {
 using platform::ServiceHandle;
 using platform::ServiceStatus;
 
-constexpr std::uint32_t kScManagerConnect = 0x0001;
-constexpr std::uint32_t kServiceQueryStatus = 0x0004;
-constexpr std::uint32_t kServiceStart = 0x0010;
-constexpr std::uint32_t kServiceStop = 0x0020;
-constexpr std::uint32_t kControlStop = 1;
-constexpr std::uint32_t kStopped = 1;
-constexpr std::uint32_t kStartPending = 2;
-constexpr std::uint32_t kRunning = 4;
-constexpr std::uint32_t kErrorServiceAlreadyRunning = 1056;
-constexpr std::uint32_t kErrorServiceDisabled = 1058;
 constexpr std::uint32_t kStartAttempts = 3;
 constexpr std::uint32_t kPauseBetweenAttemptsMs = 600;
 constexpr std::uint32_t kPollMs = 250;
@@ -56,12 +46,12 @@ bool StartOneService(const std::u16string& name, std::uint32_t waitLimitMs) {
         return false;
     }
     platform::Services& svc = platform::api().services();
-    const platform::ServiceManagerHandle scm = svc.openServiceManager(kScManagerConnect);
+    const platform::ServiceManagerHandle scm = svc.openServiceManager(win::SC_MANAGER_CONNECT);
     if (!scm) {
         BoostLog(u"[Start] OpenSCManager failed.");
         return false;
     }
-    const ServiceHandle s = svc.openService(scm, name.c_str(), kServiceQueryStatus | kServiceStart);
+    const ServiceHandle s = svc.openService(scm, name.c_str(), win::SERVICE_QUERY_STATUS | win::SERVICE_START);
     if (!s) {
         BoostLog(u"[Start] Service not found or access denied: " + name);
         return false;
@@ -71,12 +61,12 @@ bool StartOneService(const std::u16string& name, std::uint32_t waitLimitMs) {
         BoostLog(u"[Start] QueryServiceStatusEx failed: " + name);
         return false;
     }
-    if (st.currentState == kRunning) {
+    if (st.currentState == win::SERVICE_RUNNING) {
         BoostLog(u"[Start] Already running: " + name);
         return true;
     }
-    if (st.currentState == kStartPending) {
-        if (waitForState(s, kRunning, waitLimitMs)) {
+    if (st.currentState == win::SERVICE_START_PENDING) {
+        if (waitForState(s, win::SERVICE_RUNNING, waitLimitMs)) {
             BoostLog(u"[Start] Became running (was pending): " + name);
             return true;
         }
@@ -85,18 +75,18 @@ bool StartOneService(const std::u16string& name, std::uint32_t waitLimitMs) {
     }
     for (std::uint32_t attempt = 1; attempt <= kStartAttempts; ++attempt) {
         if (svc.startService(s)) {
-            if (waitForState(s, kRunning, waitLimitMs)) {
+            if (waitForState(s, win::SERVICE_RUNNING, waitLimitMs)) {
                 BoostLog(u"[Start] Started: " + name);
                 return true;
             }
             BoostLog(u"[Start] Start issued but not running yet: " + name);
         } else {
             const std::uint32_t err = platform::lastError();
-            if (err == kErrorServiceAlreadyRunning) {
+            if (err == win::ERROR_SERVICE_ALREADY_RUNNING) {
                 BoostLog(u"[Start] Already running (race): " + name);
                 return true;
             }
-            if (err == kErrorServiceDisabled) {
+            if (err == win::ERROR_SERVICE_DISABLED) {
                 BoostLog(u"[Start] Disabled, can't start: " + name);
                 return false;
             }
@@ -121,17 +111,17 @@ bool StopOneService(const std::u16string& name) {
         return false;
     }
     platform::Services& svc = platform::api().services();
-    const platform::ServiceManagerHandle scm = svc.openServiceManager(kScManagerConnect);
+    const platform::ServiceManagerHandle scm = svc.openServiceManager(win::SC_MANAGER_CONNECT);
     if (!scm) {
         BoostLog(u"[Stop] OpenSCManager failed.");
         return false;
     }
-    const ServiceHandle s = svc.openService(scm, name.c_str(), kServiceStop | kServiceQueryStatus);
+    const ServiceHandle s = svc.openService(scm, name.c_str(), win::SERVICE_STOP | win::SERVICE_QUERY_STATUS);
     if (!s) return false;
     ServiceStatus st{};
-    if (!svc.queryServiceStatus(s, st) || st.currentState == kStopped) return false;
-    if (!svc.controlService(s, kControlStop, st)) return false;
-    if (!waitForState(s, kStopped, kStopWaitMs)) return false;
+    if (!svc.queryServiceStatus(s, st) || st.currentState == win::SERVICE_STOPPED) return false;
+    if (!svc.controlService(s, win::SERVICE_CONTROL_STOP, st)) return false;
+    if (!waitForState(s, win::SERVICE_STOPPED, kStopWaitMs)) return false;
     BoostLog(u"[Stop] Service stopped: " + name);
     return true;
 }

@@ -12,15 +12,6 @@ namespace {
 using platform::ServiceHandle;
 using platform::ServiceStatus;
 
-constexpr std::uint32_t kScManagerConnect = 0x0001;
-constexpr std::uint32_t kServiceChangeConfig = 0x0002;
-constexpr std::uint32_t kServiceQueryStatus = 0x0004;
-constexpr std::uint32_t kServiceStart = 0x0010;
-constexpr std::uint32_t kStartPending = 2;
-constexpr std::uint32_t kRunning = 4;
-constexpr std::uint32_t kErrorServiceAlreadyRunning = 1056;
-constexpr std::uint32_t kAutoStart = 2;
-constexpr std::uint32_t kDemandStart = 3;
 constexpr std::uint32_t kRunWaitMs = 15000;
 constexpr std::uint32_t kPollMs = 250;
 constexpr std::uint32_t kPauseAfterStartMs = 60;
@@ -31,19 +22,35 @@ struct ServiceDefault {
     bool delayed;
 };
 
+// Start type 2 automatic, 3 on demand; the delayed flag is written for automatic ones.
+constexpr std::uint32_t kAuto = win::SERVICE_AUTO_START;
+constexpr std::uint32_t kDemand = win::SERVICE_DEMAND_START;
+
 constexpr std::array<ServiceDefault, 24> kCoreServiceDefaults{{
-    {u"RpcSs", kAutoStart, false},           {u"DcomLaunch", kAutoStart, false},
-    {u"PlugPlay", kAutoStart, false},        {u"Power", kAutoStart, false},
-    {u"EventLog", kAutoStart, false},        {u"Winmgmt", kAutoStart, false},
-    {u"Dhcp", kAutoStart, false},            {u"NlaSvc", kAutoStart, false},
-    {u"Netman", kDemandStart, false},        {u"LanmanWorkstation", kAutoStart, false},
-    {u"LanmanServer", kAutoStart, false},    {u"BFE", kAutoStart, false},
-    {u"MpsSvc", kAutoStart, false},          {u"Schedule", kAutoStart, false},
-    {u"ProfSvc", kAutoStart, false},         {u"W32Time", kDemandStart, false},
-    {u"ShellHWDetection", kAutoStart, false}, {u"Audiosrv", kAutoStart, false},
-    {u"AudioEndpointBuilder", kAutoStart, false}, {u"wuauserv", kDemandStart, false},
-    {u"bits", kAutoStart, true},             {u"cryptsvc", kAutoStart, false},
-    {u"msiserver", kDemandStart, false},     {u"trustedinstaller", kDemandStart, false},
+    {u"RpcSs", kAuto, false},
+    {u"DcomLaunch", kAuto, false},
+    {u"PlugPlay", kAuto, false},
+    {u"Power", kAuto, false},
+    {u"EventLog", kAuto, false},
+    {u"Winmgmt", kAuto, false},
+    {u"Dhcp", kAuto, false},
+    {u"NlaSvc", kAuto, false},
+    {u"Netman", kDemand, false},
+    {u"LanmanWorkstation", kAuto, false},
+    {u"LanmanServer", kAuto, false},
+    {u"BFE", kAuto, false},
+    {u"MpsSvc", kAuto, false},
+    {u"Schedule", kAuto, false},
+    {u"ProfSvc", kAuto, false},
+    {u"W32Time", kDemand, false},
+    {u"ShellHWDetection", kAuto, false},
+    {u"Audiosrv", kAuto, false},
+    {u"AudioEndpointBuilder", kAuto, false},
+    {u"wuauserv", kDemand, false},
+    {u"bits", kAuto, true},
+    {u"cryptsvc", kAuto, false},
+    {u"msiserver", kDemand, false},
+    {u"trustedinstaller", kDemand, false},
 }};
 
 constexpr std::array<const char16_t*, 21> kCoreServicesToStart{
@@ -58,7 +65,7 @@ bool becomesRunning(const ServiceHandle& s) {
     for (;;) {
         ServiceStatus st{};
         if (!platform::api().services().queryServiceStatus(s, st)) return false;
-        if (st.currentState == kRunning) return true;
+        if (st.currentState == win::SERVICE_RUNNING) return true;
         if (clock.tickCount64() - start >= kRunWaitMs) return false;
         clock.sleepMs(kPollMs);
     }
@@ -66,31 +73,31 @@ bool becomesRunning(const ServiceHandle& s) {
 
 bool startCoreService(const platform::ServiceManagerHandle& scm, const char16_t* name) {
     platform::Services& svc = platform::api().services();
-    const ServiceHandle s = svc.openService(scm, name, kServiceQueryStatus | kServiceStart);
+    const ServiceHandle s = svc.openService(scm, name, win::SERVICE_QUERY_STATUS | win::SERVICE_START);
     if (!s) return false;
     ServiceStatus st{};
     if (!svc.queryServiceStatus(s, st)) return false;
-    if (st.currentState == kRunning) return true;
-    if (st.currentState == kStartPending) return becomesRunning(s);
+    if (st.currentState == win::SERVICE_RUNNING) return true;
+    if (st.currentState == win::SERVICE_START_PENDING) return becomesRunning(s);
     if (svc.startService(s)) return becomesRunning(s);
-    return platform::lastError() == kErrorServiceAlreadyRunning;
+    return platform::lastError() == win::ERROR_SERVICE_ALREADY_RUNNING;
 }
 
 }  // namespace
 
 void applyCoreServiceDefaults(bool startServices) {
     platform::Services& svc = platform::api().services();
-    const platform::ServiceManagerHandle scm = svc.openServiceManager(kScManagerConnect);
+    const platform::ServiceManagerHandle scm = svc.openServiceManager(win::SC_MANAGER_CONNECT);
     if (!scm) {
         StatelessLogError("WARNING: OpenSCManager failed (core defaults skipped)");
         return;
     }
     std::uint32_t changed = 0;
     for (const ServiceDefault& row : kCoreServiceDefaults) {
-        const ServiceHandle s = svc.openService(scm, row.name, kServiceChangeConfig | kServiceQueryStatus | kServiceStart);
+        const ServiceHandle s = svc.openService(scm, row.name, win::SERVICE_CHANGE_CONFIG | win::SERVICE_QUERY_STATUS | win::SERVICE_START);
         if (!s || !svc.changeServiceStartType(s, row.startType)) continue;
         ++changed;
-        if (row.startType == kAutoStart) svc.setDelayedAutoStart(s, row.delayed);  // its result does not count
+        if (row.startType == kAuto) svc.setDelayedAutoStart(s, row.delayed);  // its result does not count
     }
     StatelessLog("SUCCESS: Core service defaults applied (changed=" + std::to_string(changed) + ")");
     if (!startServices) return;
