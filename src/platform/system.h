@@ -64,7 +64,7 @@ public:
     virtual std::int32_t ntSetTimerResolution(std::uint32_t desired, bool set, std::uint32_t& current) = 0;
     // DnsFlushResolverCache of dnsapi.dll, loaded from the system folder: false with
     // ERROR_MOD_NOT_FOUND when dnsapi cannot be loaded, ERROR_PROC_NOT_FOUND when it lacks
-    // the routine, else the routine's own result.
+    // the routine, else the routine's own result (with the last error cleared before it).
     virtual bool dnsFlushResolverCache() = 0;
     // FormatMessageA from the system table, neutral language, inserts ignored: the text as
     // the system returns it; empty when it has none for the code.

@@ -37,6 +37,7 @@ bool SimSystem::dnsFlushResolverCache() {
     if (core_.failsWin32(Op::DnsFlushResolverCache)) return false;
     std::lock_guard lk(core_.m);
     core_.record("DnsFlushResolverCache");
+    lastError() = win::ERROR_SUCCESS;
     return dnsFlushSucceeds;
 }
 

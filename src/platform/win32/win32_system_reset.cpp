@@ -25,6 +25,8 @@ bool Win32System::dnsFlushResolverCache() {
         SetLastError(ERROR_PROC_NOT_FOUND);
         return false;
     }
+    // The routine may fail without setting an error: none left over from earlier calls.
+    SetLastError(ERROR_SUCCESS);
     return flush() != FALSE;
 }
 
