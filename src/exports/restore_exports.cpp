@@ -24,9 +24,20 @@ ZK_API int32_t ZK_CALL Zelkor_StatelessRestore_PollLogA(char* buffer, int32_t bu
     }
 }
 
-ZK_API uint32_t ZK_CALL Zelkor_StatelessRestore_GetQueuedLogCount(void) { return rs::restoreLog().count(); }
+ZK_API uint32_t ZK_CALL Zelkor_StatelessRestore_GetQueuedLogCount(void) {
+    try {
+        return rs::restoreLog().count();
+    } catch (...) {
+        return 0;
+    }
+}
 
-ZK_API void ZK_CALL Zelkor_StatelessRestore_ClearLogs(void) { rs::restoreLog().clear(); }
+ZK_API void ZK_CALL Zelkor_StatelessRestore_ClearLogs(void) {
+    try {
+        rs::restoreLog().clear();
+    } catch (...) {
+    }
+}
 
 ZK_API void ZK_CALL Zelkor_StatelessRestore_SetLogCallbackA(StatelessRestoreLogCallbackA cb) {
     try {

@@ -1,6 +1,7 @@
 // The restore's log: the queue and its polling, the file, and the error texts.
 
 #include <cstring>
+#include <thread>
 
 #include "restore/restore_log.h"
 #include "restore_fixture.h"
@@ -81,6 +82,19 @@ TEST_F(RestoreLogTest, ErrorTextIsTheLastErrorOnEntry) {
     EXPECT_EQ(drain(), (std::vector<std::string>{"WARNING: x failed (GetLastError=0x00000005 Access is denied.)",
                                                  "WARNING: y failed (GetLastError=0x00000000)",
                                                  "WARNING: z failed (GetLastError=0xC0000022)"}));
+}
+
+TEST_F(RestoreLogTest, PollingWhileAnotherThreadLogs) {
+    std::thread writer([] {
+        for (int i = 0; i < 500; ++i) restoreLog().log("line " + std::to_string(i));
+    });
+    std::vector<std::string> taken;
+    char buf[64];
+    while (taken.size() < 500)
+        if (Zelkor_StatelessRestore_PollLogA(buf, sizeof buf)) taken.emplace_back(buf + 22);
+    writer.join();
+    EXPECT_EQ(taken.front(), "line 0");
+    EXPECT_EQ(taken.back(), "line 499");
 }
 
 }  // namespace
