@@ -11,8 +11,11 @@ target_link_libraries(zelkor_native PUBLIC Threads::Threads)
 file(GLOB_RECURSE ZELKOR_TEST_SOURCES CONFIGURE_DEPENDS tests/*.cpp tests/*.c)
 list(FILTER ZELKOR_TEST_SOURCES EXCLUDE REGEX "/tests/wine/")
 list(FILTER ZELKOR_TEST_SOURCES EXCLUDE REGEX "/tests/fuzz/")
-add_executable(zelkor_tests ${ZELKOR_TEST_SOURCES})
-target_include_directories(zelkor_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+list(FILTER ZELKOR_TEST_SOURCES EXCLUDE REGEX "/tests/package/")
+# zelkorctl's timeline (CSV and plot) is portable code, tested here with the modules.
+file(GLOB ZELKOR_TIMELINE_SOURCES CONFIGURE_DEPENDS tools/timeline/*.cpp)
+add_executable(zelkor_tests ${ZELKOR_TEST_SOURCES} ${ZELKOR_TIMELINE_SOURCES})
+target_include_directories(zelkor_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests ${CMAKE_SOURCE_DIR}/tools/timeline)
 target_link_libraries(zelkor_tests PRIVATE zelkor_native GTest::gtest_main)
 gtest_discover_tests(zelkor_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120)
 

@@ -14,10 +14,10 @@ target_link_libraries(Zelkor PRIVATE advapi32)
 # exports and the helper-process launcher.
 set(ZELKOR_TOOLS_COMMON tools/common/zelkor_exports.cpp tools/common/helper_launch.cpp)
 
-file(GLOB ZELKORCTL_SOURCES CONFIGURE_DEPENDS tools/zelkorctl/*.cpp)
+file(GLOB ZELKORCTL_SOURCES CONFIGURE_DEPENDS tools/zelkorctl/*.cpp tools/timeline/*.cpp)
 add_executable(zelkorctl ${ZELKORCTL_SOURCES} ${ZELKOR_TOOLS_COMMON})
 target_include_directories(zelkorctl PRIVATE ${CMAKE_SOURCE_DIR}/include ${CMAKE_SOURCE_DIR}/tools/zelkorctl
-  ${CMAKE_SOURCE_DIR}/tools/common)
+  ${CMAKE_SOURCE_DIR}/tools/common ${CMAKE_SOURCE_DIR}/tools/timeline)
 target_compile_definitions(zelkorctl PRIVATE UNICODE _UNICODE _WIN32_WINNT=0x0A00)
 target_link_options(zelkorctl PRIVATE -static -municode)
 add_dependencies(zelkorctl Zelkor)
@@ -27,10 +27,10 @@ file(GLOB ZELKOR_HELPER_SOURCES CONFIGURE_DEPENDS tools/zk_helper/*.cpp)
 add_executable(zk_helper ${ZELKOR_HELPER_SOURCES})
 target_link_options(zk_helper PRIVATE -static -municode)
 
-file(GLOB ZELKOR_WINE_TEST_SOURCES CONFIGURE_DEPENDS tests/wine/*.cpp)
+file(GLOB ZELKOR_WINE_TEST_SOURCES CONFIGURE_DEPENDS tests/wine/*.cpp tests/sweep/*rows*.cpp)
 add_executable(zelkor_wine_tests ${ZELKOR_WINE_TEST_SOURCES} ${ZELKOR_TOOLS_COMMON})
 target_include_directories(zelkor_wine_tests PRIVATE ${CMAKE_SOURCE_DIR}/include ${CMAKE_SOURCE_DIR}/tests/wine
-  ${CMAKE_SOURCE_DIR}/tools/common)
+  ${CMAKE_SOURCE_DIR}/tests ${CMAKE_SOURCE_DIR}/tools/common)
 target_compile_definitions(zelkor_wine_tests PRIVATE UNICODE _UNICODE _WIN32_WINNT=0x0A00)
 target_link_libraries(zelkor_wine_tests PRIVATE GTest::gtest_main)
 target_link_options(zelkor_wine_tests PRIVATE -static)
@@ -50,4 +50,5 @@ set_tests_properties(wine_prefix_down PROPERTIES FIXTURES_CLEANUP wine ENVIRONME
 
 find_program(ZELKOR_OBJDUMP NAMES x86_64-w64-mingw32-objdump REQUIRED)
 add_test(NAME dll_tables COMMAND bash ${CMAKE_SOURCE_DIR}/tests/contract/check_dll_tables.sh
-  $<TARGET_FILE:Zelkor> ${ZELKOR_OBJDUMP} ${CMAKE_SOURCE_DIR}/include/zelkor.h)
+  $<TARGET_FILE:Zelkor> ${ZELKOR_OBJDUMP} ${CMAKE_SOURCE_DIR}/include/zelkor.h ${CMAKE_BINARY_DIR}/lib/Zelkor.def)
+include(cmake/package.cmake)

@@ -308,8 +308,10 @@ ZK_STATIC_ASSERT(offsetof(MemoryStats, codeCounts) == 20, "MemoryStats layout");
  * about 0.2 to 0.6 s. */
 ZK_API double ZK_CALL extreme_memory_clean(uint32_t pid, double memoryLoadPercent, const void* tag);
 /* Purges the standby list on behalf of pid (0: no exclusion test) and returns the MiB
- * that became available; -1.0 (recorded with code 2) for a protected or system process,
- * -2.0 to -5.0 as extreme_memory_clean. The process itself is not touched. */
+ * that became available; -1.0 (recorded with code 2) for a process excluded by its image
+ * name (the shell, core system processes, some launchers and anti-cheat programs; one
+ * whose name cannot be read is not excluded), -2.0 to -5.0 as extreme_memory_clean. The
+ * process itself is not touched. */
 ZK_API double ZK_CALL trim_process_working_set(uint32_t pid);
 /* A copy of the statistics. */
 ZK_API MemoryStats ZK_CALL get_memory_stats(void);

@@ -48,7 +48,15 @@ Sampler::~Sampler() {
 
 void Sampler::waitForNoWorker() {
     std::unique_lock lk(aliveMutex_);
-    aliveCv_.wait(lk, [&] { return !workerAlive_; });
+    aliveCv_.wait(lk, [&] { return liveGenerations_.empty(); });
+}
+
+void Sampler::waitForWorkersUpTo(std::uint64_t generation) {
+    std::unique_lock lk(aliveMutex_);
+    aliveCv_.wait(lk, [&] {
+        return std::none_of(liveGenerations_.begin(), liveGenerations_.end(),
+                            [&](std::uint64_t g) { return g <= generation; });
+    });
 }
 
 // --- lifecycle ------------------------------------------------------------------------
@@ -66,32 +74,44 @@ int Sampler::start() {
         generation = ++generation_;
     }
     running_.store(true);
+    {
+        std::lock_guard al(aliveMutex_);
+        liveGenerations_.push_back(generation);
+    }
     bool started = false;
     try {
-        started = platform::processes().startThread(worker_, [this, generation] { run(generation); });
+        started = platform::modules().startModuleThread([this, generation] { run(generation); });
     } catch (const std::exception&) {
         started = false;  // out of memory for the thread or its function: not running
     }
-    if (!started) running_.store(false);
+    if (!started) {
+        running_.store(false);
+        ended(generation);
+    }
     return started ? 1 : 0;
 }
 
+void Sampler::ended(std::uint64_t generation) {
+    {
+        std::lock_guard lk(aliveMutex_);
+        liveGenerations_.erase(std::find(liveGenerations_.begin(), liveGenerations_.end(), generation));
+    }
+    aliveCv_.notify_all();
+}
+
 void Sampler::stop() {
-    std::thread worker;
+    std::uint64_t stopped;
     {
         std::lock_guard lk(lifecycleMutex_);
         if (!running_.load()) return;
         running_.store(false);
-        worker = std::move(worker_);
+        stopped = generation_.load();
     }
-    // Joined outside the lifecycle lock: the worker's log callback may call start or stop.
-    if (!worker.joinable()) return;
-    // Called on a worker's own thread it cannot wait: not for itself, and not for a newer
-    // worker, which waits for this thread to end first. Either ends after its tick.
-    if (worker.get_id() == std::this_thread::get_id() || t_workerOf == this)
-        worker.detach();
-    else
-        worker.join();
+    // Waited for outside the lifecycle lock: the worker's log callback may call start or
+    // stop. Called on a worker's own thread it cannot wait: not for itself, and not for a
+    // newer worker, which waits for this thread to end first. Either ends after its tick.
+    if (t_workerOf == this) return;
+    waitForWorkersUpTo(stopped);
 }
 
 bool Sampler::keepRunning() const {
@@ -116,7 +136,8 @@ void Sampler::run(std::uint64_t generation) {
         std::lock_guard lk(aliveMutex_);
         workerAlive_ = false;
     }
-    aliveCv_.notify_all();
+    t_workerOf = nullptr;
+    ended(generation);
 }
 
 // --- configuration, metrics, log ------------------------------------------------------

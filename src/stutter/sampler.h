@@ -47,7 +47,10 @@ public:
 private:
     void run(std::uint64_t generation);
     bool keepRunning() const;
-    void waitForNoWorker();  // until no worker, detached ones included, is running
+    void waitForNoWorker();  // until no worker is running
+    // Until no worker started up to that generation is left.
+    void waitForWorkersUpTo(std::uint64_t generation);
+    void ended(std::uint64_t generation);  // a worker of that generation is gone
     void log(const char* line) const;
     QtmConfig config() const;
     static std::uint64_t pageFaultWalk();
@@ -80,11 +83,13 @@ private:
 
     // Lifecycle.
     std::atomic<bool> running_{false};
+    // Workers run on the library's own threads, which hold the module while they run, and
+    // are waited for through the generations they were started with.
     std::mutex lifecycleMutex_;
-    std::thread worker_;
     std::mutex aliveMutex_;
     std::condition_variable aliveCv_;
     bool workerAlive_ = false;
+    std::vector<std::uint64_t> liveGenerations_;  // started and not yet ended
 
     std::atomic<QtmLogCallback> log_{nullptr};
 };

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Checks the built DLL's tables: it exports exactly the functions the public header
-# declares, undecorated, and imports system DLLs only.
+# declares, undecorated, and imports system DLLs only; and the installed .def file (the
+# source of the MSVC import library) lists the same functions.
 set -euo pipefail
-dll=$1 objdump=$2 header=$3
+dll=$1 objdump=$2 header=$3 def=${4:-}
 
 dump=$("$objdump" -p "$dll")
 
@@ -20,6 +21,15 @@ if [ "$exported" != "$declared" ]; then
 fi
 if printf '%s\n' "$exported" | grep -qE '[@?]'; then
   echo "decorated export names:"; printf '%s\n' "$exported" | grep -E '[@?]'; fail=1
+fi
+
+if [ -n "$def" ]; then
+  listed=$(sed -nE 's/^\s+([A-Za-z_][A-Za-z0-9_]*)(\s.*)?$/\1/p' "$def" | sort)
+  if [ "$listed" != "$declared" ]; then
+    echo "$def differs from the header:"
+    diff <(printf '%s\n' "$declared") <(printf '%s\n' "$listed") || true
+    fail=1
+  fi
 fi
 
 imports=$(printf '%s\n' "$dump" | sed -nE 's/^\s*DLL Name: (.*)$/\1/p')

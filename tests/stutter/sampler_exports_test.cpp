@@ -88,11 +88,11 @@ TEST_F(SamplerExportsTest, StartTwiceRunsOneWorkerStopJoinsAndRestartWorks) {
 }
 
 TEST_F(SamplerExportsTest, FailedThreadCreationReportsZeroAndStaysStopped) {
-    machine.failOp(zk::sim::Op::StartThread, zk::win::ERROR_NOT_ENOUGH_MEMORY, 1);
+    machine.failOp(zk::sim::Op::StartModuleThread, zk::win::ERROR_NOT_ENOUGH_MEMORY, 1);
     EXPECT_EQ(QTM_Start(), 0);
-    machine.setHook(zk::sim::Op::StartThread, [] { throw std::bad_alloc(); });  // no exception crosses
+    machine.setHook(zk::sim::Op::StartModuleThread, [] { throw std::bad_alloc(); });  // no exception crosses
     EXPECT_EQ(QTM_Start(), 0);
-    machine.setHook(zk::sim::Op::StartThread, nullptr);
+    machine.setHook(zk::sim::Op::StartModuleThread, nullptr);
     QTM_Stop();  // nothing to stop
     EXPECT_EQ(count(kStarted), 0);
     EXPECT_EQ(QTM_Start(), 1);  // the flag was not left set

@@ -1,7 +1,8 @@
-// demo [seconds]: the scripted stutter a newcomer runs first. A synthetic game and a
-// background CPU hog are started; the library samples, is asked for the stutter's root
-// cause until it names the hog, throttles it, and the demo restores the hog and ends
-// everything it started.
+// demo [--csv FILE] [seconds]: the scripted stutter a newcomer runs first. A synthetic
+// game and a background CPU hog are started; the library samples, is asked for the
+// stutter's root cause until it names the hog, throttles it, and the demo restores the hog
+// and ends everything it started. With --csv the timeline is recorded, and goes on for a
+// few seconds after the recovery to show what the risk did next.
 
 #include <windows.h>
 
@@ -10,6 +11,7 @@
 #include "command.h"
 #include "helper_launch.h"
 #include "library.h"
+#include "timeline_file.h"
 #include "zelkor.h"
 
 namespace {
@@ -46,11 +48,21 @@ double memoryLoad() {
     return GlobalMemoryStatusEx(&ms) ? static_cast<double>(ms.dwMemoryLoad) : 0.0;
 }
 
-int runDemo(const zkctl::Args& args) {
+constexpr std::uint64_t kAfterRecoveryMs = 8000;
+
+int runDemo(const zkctl::Args& given) {
+    zkctl::Args args = given;
+    std::optional<std::wstring> csv;
+    if (!zkctl::takeCsvOption(args, "demo", csv)) return 2;
     unsigned long seconds = 60;
-    if (!args.empty() && !zkctl::parseUnsigned(args[0], seconds)) {
-        std::fprintf(stderr, "demo: seconds must be a whole number\n");
+    if (args.size() > 1 || (!args.empty() && (!zkctl::parseUnsigned(args[0], seconds) || seconds == 0))) {
+        std::fprintf(stderr, "demo: [--csv FILE] [seconds], seconds a whole number above 0\n");
         return 2;
+    }
+    std::optional<zkctl::TimelineFile> timeline;
+    if (csv && !timeline.emplace(*csv, true).ok()) {
+        std::fprintf(stderr, "demo: cannot write %ls\n", csv->c_str());
+        return 1;
     }
     auto setQtmLog = ZK_LOAD(QTM_SetLogCallback);
     auto setPfLog = ZK_LOAD(PF_SetLogCallback);
@@ -102,22 +114,33 @@ int runDemo(const zkctl::Args& args) {
     PfRootCause verdict{};
     uint32_t recovery = 0;
     bool named = false;
-    for (unsigned long tick = 0; tick < seconds * 2 && !named; ++tick) {
-        Sleep(500);
-        PfRootCause out{};
-        uint32_t rec = 0;
-        const int32_t r = rootCause(game->pid, 0.30, 2.0, memoryLoad(), 0.0, 0.0, 0.0, 1.0, &out, &rec);
-        if (r == 1 && out.pid == hog->pid) {
-            verdict = out;
-            recovery = rec;
-            named = true;
-        } else if (tick % 4 == 3) {
-            QtmMetrics m{};
-            getMetrics(&m);
-            std::printf("t=%4.1fs risk %.3f p99 %.2f ms: root cause %d\n", (tick + 1) / 2.0, m.risk, m.p99Ms, r);
-            std::fflush(stdout);
+    std::uint64_t namedAtMs = 0;
+    // Every 100 ms a timeline row; every 500 ms the root-cause question.
+    const std::uint64_t limitMs = seconds * 1000ull + (timeline ? kAfterRecoveryMs : 0);
+    zktl::runPaced(zkctl::systemPaceClock(), limitMs, [&](std::uint64_t ms) {
+        QtmMetrics m{};
+        getMetrics(&m);
+        std::optional<zktl::Event> event;
+        const std::uint64_t slot = ms / zktl::kRowPeriodMs;
+        if (!named && slot % 5 == 0) {
+            PfRootCause out{};
+            uint32_t rec = 0;
+            const int32_t r = rootCause(game->pid, 0.30, 2.0, memoryLoad(), 0.0, 0.0, 0.0, 1.0, &out, &rec);
+            if (r == 1) event = zkctl::offenderEvent(out, rec);
+            if (r == 1 && out.pid == hog->pid) {
+                verdict = out;
+                recovery = rec;
+                named = true;
+                namedAtMs = ms;
+            } else if (slot % 20 == 0) {
+                std::printf("t=%4.1fs risk %.3f p99 %.2f ms: root cause %d\n", ms / 1000.0, m.risk, m.p99Ms, r);
+                std::fflush(stdout);
+            }
         }
-    }
+        if (timeline) timeline->write(ms / 1000.0, m, event);
+        if (!named) return ms < seconds * 1000ull;
+        return timeline && ms < namedAtMs + kAfterRecoveryMs;
+    });
     stop();
     setQtmLog(nullptr);
     setPfLog(nullptr);
@@ -147,4 +170,4 @@ int runDemo(const zkctl::Args& args) {
 
 }  // namespace
 
-ZKCTL_COMMAND(demo, "demo [seconds]           scripted stutter: a game, a CPU hog, the verdict and recovery", runDemo);
+ZKCTL_COMMAND(demo, "demo [--csv FILE] [secs]  scripted stutter: a game, a CPU hog, the verdict and recovery", runDemo);

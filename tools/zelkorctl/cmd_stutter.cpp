@@ -1,6 +1,7 @@
-// stutter GAME_PID [seconds]: the whole stutter chain for a running game. Samples, asks
-// QTM_GetStutterRootCause every 100 ms and prints every log channel. It acts for real on
-// the offenders it finds, as a host would.
+// stutter GAME_PID [--csv FILE] [seconds]: the whole stutter chain for a running game.
+// Samples, asks QTM_GetStutterRootCause every 100 ms and prints every log channel; with
+// --csv, records each of those moments as a timeline row. It acts for real on the
+// offenders it finds, as a host would.
 
 #include <windows.h>
 
@@ -8,18 +9,31 @@
 
 #include "command.h"
 #include "library.h"
+#include "timeline_file.h"
 #include "zelkor.h"
 
 namespace {
 
-const char* recoveryWord(uint32_t r) { return r == 2 ? "hard" : r == 1 ? "soft" : "none"; }
-
-int runStutter(const zkctl::Args& args) {
+int runStutter(const zkctl::Args& given) {
+    zkctl::Args args = given;
+    std::optional<std::wstring> csv;
+    if (!zkctl::takeCsvOption(args, "stutter", csv)) return 2;
     unsigned long gamePid = 0, seconds = 30;
-    if (args.empty() || !zkctl::parseUnsigned(args[0], gamePid) ||
-        (args.size() > 1 && !zkctl::parseUnsigned(args[1], seconds))) {
-        std::fprintf(stderr, "stutter: GAME_PID [seconds], both whole numbers\n");
+    if (args.empty() || args.size() > 2 || !zkctl::parseUnsigned(args[0], gamePid) ||
+        (args.size() > 1 && (!zkctl::parseUnsigned(args[1], seconds) || seconds == 0))) {
+        std::fprintf(stderr, "stutter: GAME_PID [--csv FILE] [seconds], both whole numbers, seconds above 0\n");
         return 2;
+    }
+    // Samples and recoveries around a game that is not there would act on the machine for
+    // nothing.
+    if (!zkctl::processIsRunning(gamePid)) {
+        std::fprintf(stderr, "stutter: no running process has pid %lu\n", gamePid);
+        return 2;
+    }
+    std::optional<zkctl::TimelineFile> timeline;
+    if (csv && !timeline.emplace(*csv, true).ok()) {
+        std::fprintf(stderr, "stutter: cannot write %ls\n", csv->c_str());
+        return 1;
     }
     auto setQtmLog = ZK_LOAD(QTM_SetLogCallback);
     auto setPfLog = ZK_LOAD(PF_SetLogCallback);
@@ -30,7 +44,8 @@ int runStutter(const zkctl::Args& args) {
     auto start = ZK_LOAD(QTM_Start);
     auto stop = ZK_LOAD(QTM_Stop);
     auto rootCause = ZK_LOAD(QTM_GetStutterRootCause);
-    if (!setQtmLog || !setPfLog || !setRecoveryLog || !setLevel || !setRecovery || !recoveryMetrics || !start ||
+    auto metrics = ZK_LOAD(QTM_GetMetrics);
+    if (!metrics || !setQtmLog || !setPfLog || !setRecoveryLog || !setLevel || !setRecovery || !recoveryMetrics || !start ||
         !stop || !rootCause)
         return 1;
 
@@ -45,8 +60,7 @@ int runStutter(const zkctl::Args& args) {
         std::fprintf(stderr, "stutter: the sampling worker could not start\n");
         return 1;
     }
-    for (unsigned long tick = 0; tick < seconds * 10; ++tick) {
-        Sleep(100);
+    zktl::runPaced(zkctl::systemPaceClock(), seconds * 1000ull, [&](std::uint64_t elapsedMs) {
         MEMORYSTATUSEX ms{};
         ms.dwLength = sizeof ms;
         const double ramPct = GlobalMemoryStatusEx(&ms) ? ms.dwMemoryLoad : 0.0;
@@ -56,12 +70,19 @@ int runStutter(const zkctl::Args& args) {
         if (r == 1) {
             const double score = out.score;
             std::printf("offender pid %u %s category %d score %.1f, recovery %s\n", out.pid, out.name, out.category,
-                        score, recoveryWord(rec));
+                        score, zktl::recoveryWord(rec).data());
         } else if (r < 0 && r != -2) {
             std::printf("root cause: %d\n", r);
         }
         std::fflush(stdout);
-    }
+        if (timeline) {
+            QtmMetrics m{};
+            metrics(&m);
+            timeline->write(elapsedMs / 1000.0, m,
+                            r == 1 ? std::optional(zkctl::offenderEvent(out, rec)) : std::nullopt);
+        }
+        return true;
+    });
     stop();
     QtmRecoveryMetrics m{};
     recoveryMetrics(&m);
@@ -77,4 +98,6 @@ int runStutter(const zkctl::Args& args) {
 
 }  // namespace
 
-ZKCTL_COMMAND(stutter, "stutter GAME_PID [secs]   find and recover stutter offenders (acts on them)", runStutter);
+ZKCTL_COMMAND(stutter,
+              "stutter GAME_PID [--csv FILE] [secs]  find and recover stutter offenders (acts on them); --csv records the timeline",
+              runStutter);

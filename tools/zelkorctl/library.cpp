@@ -31,10 +31,12 @@ void __cdecl printWideLine(const wchar_t* line) {
 }
 
 bool parseUnsigned(const std::wstring& text, unsigned long& value) {
-    if (text.empty()) return false;
-    wchar_t* end = nullptr;
-    value = std::wcstoul(text.c_str(), &end, 10);
-    return end && *end == L'\0';
+    // Digits only: wcstoul would take "-5" as a huge number and " 5" as 5.
+    if (text.empty() || text.size() > 10 || text.find_first_not_of(L"0123456789") != std::wstring::npos) return false;
+    const unsigned long long v = std::wcstoull(text.c_str(), nullptr, 10);
+    if (v > 0xFFFFFFFFull) return false;
+    value = static_cast<unsigned long>(v);
+    return true;
 }
 
 }  // namespace zkctl

@@ -1,0 +1,65 @@
+// The I/O tuner and the hard quarantine.
+#include "sweep_row.h"
+
+namespace zksweep {
+
+void addIoTunerRows(Rows& rows) {
+    rows.push_back({"SetIOTunerDebug(-1), SetIOTunerDebug(0)", "debug lines on, then off", [](const Env&) {
+                        ZK_SWEEP(SetIOTunerDebug)(-1);
+                        ZK_SWEEP(SetIOTunerDebug)(0);
+                        return true;
+                    }});
+    rows.push_back({"SetIOTunerLogCallback(NULL)", "delivery stops", [](const Env&) {
+                        ZK_SWEEP(SetIOTunerLogCallback)(nullptr);
+                        return true;
+                    }});
+    // The caller's own pid is refused only as the engine: a host that passes its own pid with
+    // enginePid 0 lowers itself, as it asked.
+    rows.push_back({"Zelkor_IOTuner_LowerSinglePid(0 / 4 / missing / own with enginePid own, ...)", "0",
+                    [](const Env& e) {
+                        auto fn = ZK_SWEEP(Zelkor_IOTuner_LowerSinglePid);
+                        return fn(0, 0, 0, 1, 1) == 0 && fn(4, e.missingPid, 0, -1, -1) == 0 &&
+                               fn(e.missingPid, 0, 0, 0, 0) == 0 && fn(e.ownPid, e.missingPid, e.ownPid, 1, 0) == 0;
+                    }});
+    rows.push_back({"Zelkor_IOTuner_LowerSinglePid(owned pid, gamePid = owned pid, ...)", "0 (the game)",
+                    [](const Env& e) {
+                        return ZK_SWEEP(Zelkor_IOTuner_LowerSinglePid)(e.ownedPid, e.ownedPid, 0, 1, 0) == 0;
+                    }});
+    rows.push_back({"Zelkor_IOTuner_LowerSinglePid(owned pid, gamePid 0, enginePid = owned pid, ...)",
+                    "0 (the engine)", [](const Env& e) {
+                        return ZK_SWEEP(Zelkor_IOTuner_LowerSinglePid)(e.ownedPid, 0, e.ownedPid, 1, 0) == 0;
+                    }});
+    rows.push_back({"Zelkor_HardQuarantine_Offender(0 / 4, ...)", "-1", [](const Env& e) {
+                        auto fn = ZK_SWEEP(Zelkor_HardQuarantine_Offender);
+                        return fn(0, 0) == -1 && fn(4, static_cast<int32_t>(e.missingPid)) == -1;
+                    }});
+    rows.push_back({"Zelkor_HardQuarantine_Offender(own / missing / -8 / game itself, ...)", "0", [](const Env& e) {
+                        auto fn = ZK_SWEEP(Zelkor_HardQuarantine_Offender);
+                        const auto own = static_cast<int32_t>(e.ownPid), owned = static_cast<int32_t>(e.ownedPid);
+                        return fn(own, 0) == 0 && fn(static_cast<int32_t>(e.missingPid), -1) == 0 && fn(-8, 0) == 0 &&
+                               fn(owned, owned) == 0;
+                    }});
+    rows.push_back({"Zelkor_IOTuner_Restore() with nothing recorded", "returns", [](const Env&) {
+                        ZK_SWEEP(Zelkor_IOTuner_Restore)();
+                        return true;
+                    }});
+    // A pass over every process whatever the game pid: the simulated machine only.
+    rows.push_back({"Zelkor_IOTuner_ApplyInverseIoEx(missing pid, -1, -1), then Zelkor_IOTuner_Restore()",
+                    "the number lowered (at least 0), everything put back",
+                    [](const Env& e) {
+                        const int32_t n = ZK_SWEEP(Zelkor_IOTuner_ApplyInverseIoEx)(e.missingPid, -1, -1);
+                        ZK_SWEEP(Zelkor_IOTuner_Restore)();
+                        return n >= 0;
+                    },
+                    true});
+    rows.push_back({"Zelkor_IOTuner_ApplyInverseIo(0, 0), then Zelkor_IOTuner_Restore()",
+                    "the number lowered (at least 0), everything put back",
+                    [](const Env&) {
+                        const int32_t n = ZK_SWEEP(Zelkor_IOTuner_ApplyInverseIo)(0, 0);
+                        ZK_SWEEP(Zelkor_IOTuner_Restore)();
+                        return n >= 0;
+                    },
+                    true});
+}
+
+}  // namespace zksweep

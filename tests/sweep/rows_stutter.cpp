@@ -1,0 +1,98 @@
+// The sampler, the profiler and the recovery chain.
+#include <cmath>
+#include <limits>
+
+#include "sweep_row.h"
+
+namespace zksweep {
+
+namespace {
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+}
+
+void addStutterRows(Rows& rows) {
+    rows.push_back({"QTM_GetConfig(NULL)", "ignored", [](const Env&) {
+                        ZK_SWEEP(QTM_GetConfig)(nullptr);
+                        return true;
+                    }});
+    rows.push_back({"QTM_SetConfig(NULL)", "ignored", [](const Env&) {
+                        ZK_SWEEP(QTM_SetConfig)(nullptr);
+                        return true;
+                    }});
+    rows.push_back({"QTM_SetConfig({0, 0, NaN, -1, inf, NaN})", "interval 200 and window 20 written back",
+                    [](const Env&) {
+                        QtmConfig saved{};
+                        ZK_SWEEP(QTM_GetConfig)(&saved);
+                        QtmConfig bad{0, 0, kNaN, -1.0, std::numeric_limits<double>::infinity(), kNaN};
+                        ZK_SWEEP(QTM_SetConfig)(&bad);
+                        ZK_SWEEP(QTM_SetConfig)(&saved);
+                        return bad.sampleIntervalUs == 200 && bad.windowSize == 20;
+                    }});
+    rows.push_back({"QTM_GetMetrics(NULL)", "ignored", [](const Env&) {
+                        ZK_SWEEP(QTM_GetMetrics)(nullptr);
+                        return true;
+                    }});
+    rows.push_back({"QTM_GetStutterRisk()", "within 0..1", [](const Env&) {
+                        const double r = ZK_SWEEP(QTM_GetStutterRisk)();
+                        return r >= 0.0 && r <= 1.0;
+                    }});
+    rows.push_back({"QTM_Stop() while stopped", "returns", [](const Env&) {
+                        ZK_SWEEP(QTM_Stop)();
+                        return true;
+                    }});
+    rows.push_back({"QTM_SetLogCallback(NULL)", "silenced", [](const Env&) {
+                        ZK_SWEEP(QTM_SetLogCallback)(nullptr);
+                        return true;
+                    }});
+    rows.push_back({"PF_SetLogCallback(NULL)", "silenced", [](const Env&) {
+                        ZK_SWEEP(PF_SetLogCallback)(nullptr);
+                        return true;
+                    }});
+    rows.push_back({"PF_GetRootCause(pid, NaN, -1, NULL)", "-1", [](const Env& e) {
+                        return ZK_SWEEP(PF_GetRootCause)(e.missingPid, kNaN, -1.0, nullptr) == -1;
+                    }});
+    rows.push_back({"QTM_SetRecoveryConfig(NULL)", "ignored", [](const Env&) {
+                        ZK_SWEEP(QTM_SetRecoveryConfig)(nullptr);
+                        return true;
+                    }});
+    rows.push_back({"QTM_GetRecoveryMetrics(NULL)", "ignored", [](const Env&) {
+                        ZK_SWEEP(QTM_GetRecoveryMetrics)(nullptr);
+                        return true;
+                    }});
+    rows.push_back({"QTM_Stutter_SetLogCallback(NULL)", "debugger output", [](const Env&) {
+                        ZK_SWEEP(QTM_Stutter_SetLogCallback)(nullptr);
+                        return true;
+                    }});
+    rows.push_back({"QTM_Stutter_SetMinLogLevel(INT32_MIN), (INT32_MAX)", "limited to 0..3", [](const Env&) {
+                        ZK_SWEEP(QTM_Stutter_SetMinLogLevel)(std::numeric_limits<int32_t>::min());
+                        ZK_SWEEP(QTM_Stutter_SetMinLogLevel)(std::numeric_limits<int32_t>::max());
+                        ZK_SWEEP(QTM_Stutter_SetMinLogLevel)(1);
+                        return true;
+                    }});
+    rows.push_back({"QTM_GetStutterRootCause(pid, ..., NULL, NULL)", "-1", [](const Env& e) {
+                        return ZK_SWEEP(QTM_GetStutterRootCause)(e.missingPid, 0.1, 1.0, 50, 50, 50, 50, 1, nullptr,
+                                                                 nullptr) == -1;
+                    }});
+    rows.push_back({"QTM_GetStutterRootCause(missing pid, +inf thresholds, NaN loads, out, NULL)",
+                    "0 (no stutter), or -2 before the first metrics", [](const Env& e) {
+                        PfRootCause out{};
+                        const double inf = std::numeric_limits<double>::infinity();
+                        const int32_t r = ZK_SWEEP(QTM_GetStutterRootCause)(e.missingPid, inf, inf, kNaN, kNaN, kNaN,
+                                                                            kNaN, kNaN, &out, nullptr);
+                        return r == 0 || r == -2;
+                    }});
+    // NaN thresholds compare as "not below", so they count as a stutter and the walk runs
+    // (and with an offender, a recovery): the simulated machine only.
+    rows.push_back({"QTM_GetStutterRootCause(missing pid, NaN thresholds, ..., out, &recovery)",
+                    "-2 before the first metrics, else the profiler's verdict",
+                    [](const Env& e) {
+                        PfRootCause out{};
+                        uint32_t recovery = 9;
+                        const int32_t r = ZK_SWEEP(QTM_GetStutterRootCause)(e.missingPid, kNaN, kNaN, 0, 0, 0, 0, 1,
+                                                                            &out, &recovery);
+                        return r >= -3 && r <= 1 && recovery <= 2;
+                    },
+                    true});
+}
+
+}  // namespace zksweep

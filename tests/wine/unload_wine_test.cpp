@@ -1,0 +1,91 @@
+// Unloading the library with its workers running: every library thread holds the module
+// while it runs, so the host's FreeLibrary leaves the code in place until the workers are
+// stopped, and the last FreeLibrary then unloads it with no library thread left. A copy
+// of the DLL under another name is loaded here, so that the suite's own copy, loaded for
+// the process's life, does not hold it.
+
+#include "wine_support.h"
+
+#include <tlhelp32.h>
+
+#include <string>
+
+namespace {
+
+const wchar_t kCopyName[] = L"ZelkorUnloadCopy.dll";
+
+std::size_t threadCount() {
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snap == INVALID_HANDLE_VALUE) return 0;
+    std::size_t n = 0;
+    THREADENTRY32 e{};
+    e.dwSize = sizeof e;
+    for (BOOL ok = Thread32First(snap, &e); ok; ok = Thread32Next(snap, &e))
+        if (e.th32OwnerProcessID == GetCurrentProcessId()) ++n;
+    CloseHandle(snap);
+    return n;
+}
+
+bool loaded() { return GetModuleHandleW(kCopyName) != nullptr; }
+
+// Polls for up to two seconds: a worker leaves through FreeLibraryAndExitThread just after
+// its stop has been answered.
+template <typename Pred>
+bool within2s(Pred pred) {
+    for (int i = 0; i < 200; ++i) {
+        if (pred()) return true;
+        Sleep(10);
+    }
+    return pred();
+}
+
+class UnloadWineTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        copy_ = zkhelper::binDir() + L"\\unload-copy\\";
+        CreateDirectoryW(copy_.c_str(), nullptr);
+        copy_ += kCopyName;
+        ASSERT_TRUE(CopyFileW((zkhelper::binDir() + L"\\Zelkor.dll").c_str(), copy_.c_str(), FALSE));
+        baseline_ = threadCount();
+    }
+    HMODULE load() { return LoadLibraryW(copy_.c_str()); }
+    template <typename Fn>
+    Fn fn(HMODULE m, const char* name) {
+        return reinterpret_cast<Fn>(reinterpret_cast<void (*)(void)>(GetProcAddress(m, name)));
+    }
+
+    std::wstring copy_;
+    std::size_t baseline_ = 0;
+};
+
+TEST_F(UnloadWineTest, WorkersKeepTheLibraryUntilTheyAreStopped) {
+    HMODULE m = load();
+    ASSERT_NE(m, nullptr);
+    ASSERT_EQ(fn<decltype(&QTM_Start)>(m, "QTM_Start")(), 1);
+    const std::size_t running = threadCount();
+    EXPECT_GT(running, baseline_);
+
+    FreeLibrary(m);
+    EXPECT_TRUE(loaded()) << "a running worker holds the library";
+    EXPECT_EQ(threadCount(), running);
+    HMODULE again = load();
+    EXPECT_EQ(again, m) << "the same module, still loaded";
+    fn<decltype(&QTM_Stop)>(again, "QTM_Stop")();
+    FreeLibrary(again);
+    EXPECT_TRUE(within2s([] { return !loaded(); })) << "the last reference goes with the worker";
+    EXPECT_TRUE(within2s([&] { return threadCount() == baseline_; }));
+    RecordProperty("threads_before", static_cast<int>(baseline_));
+    RecordProperty("threads_running", static_cast<int>(running));
+}
+
+TEST_F(UnloadWineTest, AHostThatStopsEverythingFirstUnloadsAtOnce) {
+    HMODULE m = load();
+    ASSERT_NE(m, nullptr);
+    ASSERT_EQ(fn<decltype(&QTM_Start)>(m, "QTM_Start")(), 1);
+    fn<decltype(&QTM_Stop)>(m, "QTM_Stop")();
+    EXPECT_TRUE(within2s([&] { return threadCount() == baseline_; }));
+    FreeLibrary(m);
+    EXPECT_FALSE(loaded());
+}
+
+}  // namespace

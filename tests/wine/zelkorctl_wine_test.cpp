@@ -1,0 +1,77 @@
+// zelkorctl as a user runs it: the recorded timeline and its plot, the argument mistakes
+// refused with exit code 2, and the self-test.
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "wine_support.h"
+
+namespace {
+
+// Runs zelkorctl.exe with args, output discarded; its exit code, or -1.
+int zelkorctl(const std::wstring& args) {
+    std::wstring cmd = L"\"" + zkhelper::binDir() + L"\\zelkorctl.exe\" " + args;
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi))
+        return -1;
+    WaitForSingleObject(pi.hProcess, 60000);
+    DWORD code = static_cast<DWORD>(-1);
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return static_cast<int>(code);
+}
+
+std::string slurp(const std::wstring& path) {
+    std::ifstream f(std::filesystem::path(path), std::ios::binary);
+    std::ostringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+std::wstring tempPath(const wchar_t* name) {
+    wchar_t dir[MAX_PATH];
+    GetTempPathW(MAX_PATH, dir);
+    return std::wstring(dir) + name;
+}
+
+TEST(ZelkorctlWineTest, ArgumentMistakesAreRefused) {
+    const std::pair<const wchar_t*, int> cases[] = {
+        {L"monitor -5", 2},          {L"monitor 0", 2},     {L"monitor --csv", 2},
+        {L"stutter 99999", 2},       {L"stutter -1", 2},    {L"plot", 2},
+    };
+    for (const auto& [args, code] : cases) EXPECT_EQ(zelkorctl(args), code) << std::string(args, args + wcslen(args));
+}
+
+TEST(ZelkorctlWineTest, MonitorRecordsRowsThatPlotDraws) {
+    const std::wstring csv = tempPath(L"zk_timeline.csv"), svg = tempPath(L"zk_timeline.svg");
+    DeleteFileW(svg.c_str());
+    ASSERT_EQ(zelkorctl(L"monitor --csv \"" + csv + L"\" 2"), 0);
+    const std::string rows = slurp(csv);
+    EXPECT_EQ(rows.rfind("elapsed_s,risk,mean_ms,p1_ms,p99_ms,", 0), 0u);
+    const auto lines = std::count(rows.begin(), rows.end(), '\n');
+    EXPECT_GE(lines, 15) << "about one row per 100 ms for 2 s, after the header";
+    EXPECT_LE(lines, 21);
+    ASSERT_EQ(zelkorctl(L"plot \"" + csv + L"\" --out \"" + svg + L"\""), 0);
+    EXPECT_EQ(slurp(svg).rfind("<?xml", 0), 0u);
+
+    // A file that is not a timeline gives an error and no picture.
+    const std::wstring bad = tempPath(L"zk_not_a_timeline.csv"), badSvg = tempPath(L"zk_not_a_timeline.svg");
+    DeleteFileW(badSvg.c_str());
+    std::ofstream(std::filesystem::path(bad), std::ios::binary) << "elapsed_s,risk\n0.1,high\n";
+    EXPECT_EQ(zelkorctl(L"plot \"" + bad + L"\""), 1);
+    EXPECT_EQ(GetFileAttributesW(badSvg.c_str()), INVALID_FILE_ATTRIBUTES);
+    for (const auto& p : {csv, svg, bad}) DeleteFileW(p.c_str());
+}
+
+TEST(ZelkorctlWineTest, SelftestPutsEverythingBack) {
+    ZKW_ONLY_UNDER_WINE("runs the stateless restore and boosts the power scheme");
+    EXPECT_EQ(zelkorctl(L"selftest"), 0);
+}
+
+}  // namespace
