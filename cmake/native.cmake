@@ -27,3 +27,14 @@ if(ZELKOR_SANITIZE STREQUAL "")
     target_link_libraries(zelkor_bench PRIVATE zelkor_native benchmark::benchmark)
   endif()
 endif()
+
+# The C# and Python bindings are generated from include/zelkor.h and checked in; these
+# check them against the header (plain native build only: no product code runs here).
+find_package(Python3 COMPONENTS Interpreter)
+if(Python3_FOUND AND ZELKOR_SANITIZE STREQUAL "")
+  foreach(step fresh layout csharp)
+    add_test(NAME bindings_${step} COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/bindings/check_bindings.py
+      ${step} --cc ${CMAKE_C_COMPILER})
+    set_tests_properties(bindings_${step} PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 120)
+  endforeach()
+endif()

@@ -386,6 +386,34 @@ ZK_API int32_t ZK_CALL Zelkor_Power_SetPcieAspmDisabled(const ZkGuid* plan);
 ZK_API int32_t ZK_CALL Zelkor_Power_SetWifiMaxPerf(const ZkGuid* plan);
 
 /* ---------------------------------------------------------------------------------
+ * Disk warmup and SysMain: the first 64 KiB of every file below a game folder pulled
+ * into the file cache, and the system's own prefetch service switched off or on. The
+ * module logs through an asynchronous channel: lines are queued and one library thread
+ * delivers them to the callback, never while the module holds a lock.
+ * ------------------------------------------------------------------------------- */
+
+/* level: 1 milestones, 2 detail; text: NUL-terminated UTF-16, valid during the call. */
+typedef void (ZK_CALL *ZelkorDiskLogCallback)(int32_t level, const zk_wchar* text);
+
+/* Warms the tree below folder and blocks until it is done or cancelled; returns the
+ * number of files warmed (0 for a null, empty or missing folder). */
+ZK_API uint32_t ZK_CALL ZelkorWarmupGameFolder(const zk_wchar* folder);
+/* Asks a running warmup to stop; always 0. */
+ZK_API int32_t ZK_CALL ZelkorCancelWarmup(void);
+/* Cancels any warmup, waits for it, stops the log thread and the warmup threads. */
+ZK_API void ZK_CALL ZelkorShutdown(void);
+/* Stores the log callback (null silences delivery) and starts the log thread. */
+ZK_API void ZK_CALL ZelkorRegisterDiskLogCallback(ZelkorDiskLogCallback callback);
+/* 0 logs nothing, 1 milestones, 2 everything; always 0. */
+ZK_API int32_t ZK_CALL ZelkorSetDiskLogLevel(int32_t level);
+/* Non-zero: stops SysMain and disables it; zero: sets it to automatic start and starts
+ * it. 1 on success (a system without SysMain counts as success), else 0. */
+ZK_API uint32_t ZK_CALL ZelkorToggleSysMain(int32_t disable);
+/* SysMain's state as the service manager reports it (1 stopped, 2 start pending,
+ * 3 stop pending, 4 running, 5-7 continue pending, pause pending, paused), or 0. */
+ZK_API uint32_t ZK_CALL ZelkorGetSysMainStatus(void);
+
+/* ---------------------------------------------------------------------------------
  * Services and background programs ("[BoostUtil]" and "[Start]"/"[Stop]"/"[Kill]" lines).
  * Every call may block the calling thread: up to about 8 s per service started (three
  * attempts) and 5 s per service stopped.

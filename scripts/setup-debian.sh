@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ googletest libgtest-dev libbenchmark-dev
-          mingw-w64 wine wine64 binutils)
+          mingw-w64 wine wine64 binutils python3 mono-mcs)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -97,4 +97,23 @@ inline constexpr std::uint32_t SystemMemoryListInformation = 80;     // NtSetSys
 inline constexpr std::uint32_t ProcessProtectionLevelInfo = 7;       // GetProcessInformation class
 inline constexpr std::uint32_t RelationProcessorCore = 0;            // LOGICAL_PROCESSOR_RELATIONSHIP
 
+// Files, mapped views and their errors.
+inline constexpr std::uint32_t GENERIC_READ = 0x80000000;
+inline constexpr std::uint32_t FILE_SHARE_READ = 0x1;
+inline constexpr std::uint32_t FILE_SHARE_WRITE = 0x2;
+inline constexpr std::uint32_t FILE_SHARE_DELETE = 0x4;
+inline constexpr std::uint32_t OPEN_EXISTING = 3;
+inline constexpr std::uint32_t FILE_FLAG_SEQUENTIAL_SCAN = 0x08000000;
+inline constexpr std::uint32_t FILE_ATTRIBUTE_DIRECTORY = 0x10;
+inline constexpr std::uint32_t FILE_ATTRIBUTE_NORMAL = 0x80;
+inline constexpr std::uint32_t FILE_ATTRIBUTE_REPARSE_POINT = 0x400;
+inline constexpr std::uint32_t PAGE_READONLY = 0x02;
+inline constexpr std::uint32_t FILE_MAP_READ = 0x0004;
+inline constexpr std::uint32_t ERROR_PATH_NOT_FOUND = 3;
+inline constexpr std::uint32_t ERROR_READ_FAULT = 30;
+inline constexpr std::uint32_t ERROR_DIRECTORY = 267;
+inline constexpr std::uint32_t ERROR_PARTIAL_COPY = 299;
+inline constexpr std::uint32_t ERROR_FILE_INVALID = 1006;
+inline constexpr std::uint32_t ERROR_USER_MAPPED_FILE = 1224;
+
 }  // namespace zk::win

@@ -50,6 +50,7 @@ void addThrottleRows(Rows& rows);
 void addIoTunerRows(Rows& rows);
 void addMemoryRows(Rows& rows);
 void addPowerRows(Rows& rows);
+void addDiskRows(Rows& rows);
 void addBoostUtilRows(Rows& rows);
 void addRestoreRows(Rows& rows);
 

@@ -29,6 +29,7 @@ Rows allRows() {
     addIoTunerRows(rows);
     addMemoryRows(rows);
     addPowerRows(rows);
+    addDiskRows(rows);
     addBoostUtilRows(rows);
     addRestoreRows(rows);
     return rows;

@@ -70,13 +70,21 @@ enum class Op : std::uint8_t {
     ChangeServiceConfig2,
     // modules
     StartModuleThread,
+    // Files and views (the disk warmup).
+    GetFileAttributes,
+    FindFirstFile,
+    FindNextFile,
+    CreateFile,
+    CreateFileMapping,
+    MapViewOfFile,
+    PrefetchVirtualMemory,
+    TouchPages,
     // background-program control and the stateless restore
     OpenProcessTokenOf,
     GetTokenUser,
     NtSetTimerResolution,
     DnsFlushResolverCache,
     CreateDirectory,
-    GetFileAttributes,
     AppendToFile,
     LoadModuleFrom,
     Count

@@ -36,6 +36,23 @@ bool SimMachine::closeHandle(HandleKind kind, RawHandle h) noexcept {
     return core_.close(kind, h);
 }
 
+// --- files ------------------------------------------------------------------------------
+
+SimFsEntry& SimMachine::addDirectory(std::u16string path) {
+    std::lock_guard lk(core_.m);
+    return files_.add(std::move(path), win::FILE_ATTRIBUTE_DIRECTORY, 0);
+}
+
+SimFsEntry& SimMachine::addFile(std::u16string path, std::uint64_t size) {
+    std::lock_guard lk(core_.m);
+    return files_.add(std::move(path), win::FILE_ATTRIBUTE_NORMAL, size);
+}
+
+SimFsEntry* SimMachine::fsEntry(std::u16string_view path) {
+    std::lock_guard lk(core_.m);
+    return files_.find(path);
+}
+
 // --- building ---------------------------------------------------------------------------
 
 SimProcess& SimMachine::addProcess(std::uint32_t pid, std::uint32_t parentPid, std::u16string exeName) {

@@ -18,6 +18,7 @@
 
 #include "platform/sim/sim_clocks.h"
 #include "platform/sim/sim_core.h"
+#include "platform/sim/sim_files.h"
 #include "platform/sim/sim_modules.h"
 #include "platform/sim/sim_power.h"
 #include "platform/sim/sim_processes.h"
@@ -87,6 +88,13 @@ public:
     void notAllAssigned(const std::string& name);  // adjust succeeds with 1300
     bool privilegeEnabled(const std::string& name);
 
+    // --- files ----------------------------------------------------------------------
+    // Entries are kept by full path; a directory lists the entries one level below it.
+    // References stay valid for the machine's life.
+    SimFsEntry& addDirectory(std::u16string path);
+    SimFsEntry& addFile(std::u16string path, std::uint64_t size);
+    SimFsEntry* fsEntry(std::u16string_view path);  // nullptr when unknown
+
     // --- the library's own module ---------------------------------------------------
     void setOwnExport(const std::string& name, void* fn);
     void hideOwnExport(const std::string& name);
@@ -143,8 +151,6 @@ public:
     bool closeHandle(HandleKind kind, RawHandle h) noexcept override;
 
 private:
-    struct SimFiles final : platform::Files {};
-
     SimCore core_;
     SimTokens tokens_;
     SimSystem system_;
@@ -153,7 +159,7 @@ private:
     SimClocks clocks_;
     SimModules modules_;
     SimServices services_;
-    SimFiles files_;
+    SimFiles files_{*this, core_};
 };
 
 // Installs a machine as the current platform for a scope.

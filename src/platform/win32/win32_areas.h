@@ -186,4 +186,22 @@ private:
     Platform& owner_;
 };
 
+class Win32Files final : public Files {
+public:
+    explicit Win32Files(Platform& owner) : owner_(owner) {}
+    bool getFileAttributes(const char16_t* path, std::uint32_t& attributes) override;
+    FindHandle findFirstFile(const char16_t* pattern, FindData& out) override;
+    bool findNextFile(const FindHandle& find, FindData& out) override;
+    FileHandle createFile(const char16_t* path, std::uint32_t access, std::uint32_t share, std::uint32_t disposition,
+                          std::uint32_t flags) override;
+    MappingHandle createFileMapping(const FileHandle& file, std::uint32_t protect) override;
+    ViewHandle mapViewOfFile(const MappingHandle& mapping, std::uint32_t access, std::uint64_t offset,
+                             std::size_t bytes) override;
+    bool prefetchVirtualMemory(const ProcessHandle& process, const MemoryRange* ranges, std::size_t count) override;
+    bool touchPages(const ViewHandle& view, std::size_t bytes) override;
+
+private:
+    Platform& owner_;
+};
+
 }  // namespace zk::platform::win32

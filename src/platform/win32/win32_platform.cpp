@@ -41,14 +41,12 @@ public:
     }
 
 private:
-    struct Win32Files final : Files {};
-
     Win32Processes processes_{*this};
     Win32Tokens tokens_{*this};
     Win32Services services_{*this};
     Win32Power power_;
     Win32System system_;
-    Win32Files files_;
+    Win32Files files_{*this};
     Win32Clocks clocks_;
     Win32Modules modules_{*this};
 };

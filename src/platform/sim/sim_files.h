@@ -1,0 +1,71 @@
+#pragma once
+// The simulated machine's file system: a tree of directories and files with sizes and
+// attributes, the failures a test assigns to each (enumeration, open, mapping, view,
+// in-page errors), and what the library has read of each file.
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/sim/sim_core.h"
+
+namespace zk::sim {
+
+using platform::FindData;
+
+// A directory or a file, kept by its full path (matched exactly, as it was added).
+struct SimFsEntry {
+    std::uint32_t attributes = win::FILE_ATTRIBUTE_NORMAL;
+    std::uint64_t size = 0;
+    // Errors a test assigns; 0 lets the call succeed.
+    std::uint32_t enumError = 0;  // enumerating this directory
+    std::uint32_t openError = 0;  // opening this file
+    std::uint32_t mapError = 0;
+    std::uint32_t viewError = 0;
+    bool inPageError = false;  // its pages cannot be read (a lost network drive)
+    bool listedTwice = false;  // its directory's listing names it twice
+    // The longest prefix the library has read through a view.
+    std::uint64_t cachedBytes = 0;
+
+    bool isDirectory() const { return (attributes & win::FILE_ATTRIBUTE_DIRECTORY) != 0; }
+};
+
+class SimFiles final : public platform::Files {
+public:
+    SimFiles(platform::Platform& owner, SimCore& core) : owner_(owner), core_(core) {}
+
+    // The machine's side (caller holds the core lock).
+    SimFsEntry& add(std::u16string path, std::uint32_t attributes, std::uint64_t size);
+    SimFsEntry* find(std::u16string_view path);
+
+    bool getFileAttributes(const char16_t* path, std::uint32_t& attributes) override;
+    platform::FindHandle findFirstFile(const char16_t* pattern, FindData& out) override;
+    bool findNextFile(const platform::FindHandle& find, FindData& out) override;
+    platform::FileHandle createFile(const char16_t* path, std::uint32_t access, std::uint32_t share,
+                                    std::uint32_t disposition, std::uint32_t flags) override;
+    platform::MappingHandle createFileMapping(const platform::FileHandle& file, std::uint32_t protect) override;
+    platform::ViewHandle mapViewOfFile(const platform::MappingHandle& mapping, std::uint32_t access,
+                                       std::uint64_t offset, std::size_t bytes) override;
+    bool prefetchVirtualMemory(const platform::ProcessHandle& process, const platform::MemoryRange* ranges,
+                               std::size_t count) override;
+    bool touchPages(const platform::ViewHandle& view, std::size_t bytes) override;
+
+private:
+    // What an open find, file, mapping or view refers to.
+    struct Open {
+        std::u16string path;
+        std::uint64_t length = 0;       // a mapping's size, a view's length
+        std::vector<FindData> listing;  // a find's entries, as taken
+    };
+    std::vector<FindData> list(const std::u16string& dir);
+    Open* open(RawHandle h, HandleKind k);
+
+    platform::Platform& owner_;
+    SimCore& core_;
+    std::map<std::u16string, SimFsEntry, std::less<>> entries_;
+    std::unordered_map<RawHandle, Open> opens_;
+};
+
+}  // namespace zk::sim

@@ -1,0 +1,71 @@
+#pragma once
+// A simulated machine for the disk module: a game folder to build trees in, and the disk
+// log's lines as "level text", every queued line delivered before they are read.
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "disk/disk_log.h"
+#include "support/machine_fixture.h"
+#include "zelkor.h"
+
+namespace zk::test {
+
+using Lines = std::vector<std::string>;
+
+class DiskTest : public MachineTest {
+protected:
+    static constexpr const char* kRoot = "C:\\game";
+
+    void SetUp() override {
+        keep().clear();
+        ZelkorRegisterDiskLogCallback(&collect);
+        ZelkorSetDiskLogLevel(2);
+        machine.addDirectory(sim::u16(kRoot));
+    }
+
+    // The lines delivered so far: the worker stops only once the queue is empty.
+    static Lines logged() {
+        disk::diskLog().stopWorker();
+        std::lock_guard lk(mutex());
+        Lines out = keep();
+        keep().clear();
+        return out;
+    }
+    static bool has(const Lines& lines, const std::string& line) {
+        for (const auto& l : lines)
+            if (l == line) return true;
+        return false;
+    }
+
+    sim::SimFsEntry& file(const std::string& relative, std::uint64_t size) {
+        return machine.addFile(sim::u16(std::string(kRoot) + "\\" + relative), size);
+    }
+    sim::SimFsEntry& dir(const std::string& relative) {
+        return machine.addDirectory(sim::u16(std::string(kRoot) + "\\" + relative));
+    }
+    std::uint64_t cached(const std::string& relative) {
+        return machine.fsEntry(sim::u16(std::string(kRoot) + "\\" + relative))->cachedBytes;
+    }
+    static std::uint32_t warm(const char* folder = kRoot) { return ZelkorWarmupGameFolder(sim::u16(folder).c_str()); }
+
+    static void ZK_CALL collect(int32_t level, const zk_wchar* text) {
+        std::string s = std::to_string(level) + " ";
+        for (const zk_wchar* p = text; *p; ++p) s.push_back(static_cast<char>(*p));  // the tests' text is ASCII
+        std::lock_guard lk(mutex());
+        keep().push_back(std::move(s));
+    }
+
+private:
+    static std::mutex& mutex() {
+        static std::mutex m;
+        return m;
+    }
+    static Lines& keep() {
+        static Lines lines;
+        return lines;
+    }
+};
+
+}  // namespace zk::test

@@ -1,0 +1,89 @@
+// The SysMain toggle and status over the simulated service manager.
+
+#include <functional>
+#include <optional>
+
+#include "disk_fixture.h"
+
+namespace zk::test {
+namespace {
+
+using SysMainTest = DiskTest;
+
+TEST_F(SysMainTest, TogglesAndReportsAsTheServiceManagerAllows) {
+    struct Case {
+        const char* name;
+        std::function<void(sim::SimMachine&)> arrange;
+        int disable;
+        std::uint32_t result;
+        std::optional<std::pair<std::uint32_t, std::uint32_t>> after;  // state, start type
+    };
+    const auto running = [](sim::SimMachine& m) { m.addService("SysMain", win::SERVICE_RUNNING, win::SERVICE_AUTO_START); };
+    const auto off = [](sim::SimMachine& m) { m.addService("SysMain", win::SERVICE_STOPPED, win::SERVICE_DISABLED); };
+    const std::vector<Case> cases = {
+        // A system without SysMain has nothing to switch: success either way.
+        {"missing, disable", [](auto&) {}, 1, 1, std::nullopt},
+        {"missing, enable", [](auto&) {}, 0, 1, std::nullopt},
+        {"running, disable", running, 1, 1, {{win::SERVICE_STOPPED, win::SERVICE_DISABLED}}},
+        {"disabled, enable", off, 0, 1, {{win::SERVICE_RUNNING, win::SERVICE_AUTO_START}}},
+        {"running, enable (already running)", running, 0, 1, {{win::SERVICE_RUNNING, win::SERVICE_AUTO_START}}},
+        {"stopped, disable (not active)", off, 1, 1, {{win::SERVICE_STOPPED, win::SERVICE_DISABLED}}},
+        // Without administrative rights: query access only, the change is refused.
+        {"query rights only, disable",
+         [&](sim::SimMachine& m) {
+             running(m);
+             m.service(u"SysMain")->allowedAccess = win::SERVICE_QUERY_STATUS;
+         },
+         1, 0, {{win::SERVICE_RUNNING, win::SERVICE_AUTO_START}}},
+        {"no service manager", [](sim::SimMachine& m) { m.failOp(sim::Op::OpenServiceManager, win::ERROR_ACCESS_DENIED); },
+         0, 0, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        sim::SimMachine m;
+        sim::ScopedMachine scope(m);
+        c.arrange(m);
+        EXPECT_EQ(ZelkorToggleSysMain(c.disable), c.result) << c.name;
+        if (c.after) {
+            const sim::SimService* s = m.service(u"SysMain");
+            m.service(u"SysMain")->pendingLeft = 0;  // let a transition complete on the next query
+            EXPECT_EQ(ZelkorGetSysMainStatus(), c.after->first) << c.name;
+            EXPECT_EQ(s->startType, c.after->second) << c.name;
+        } else {
+            EXPECT_EQ(ZelkorGetSysMainStatus(), 0u) << c.name;
+        }
+        EXPECT_EQ(m.openHandleCount(), 0u) << c.name;
+    }
+}
+
+TEST_F(SysMainTest, LogsEveryRequestWhateverItsOutcome) {
+    machine.addService("SysMain", win::SERVICE_RUNNING, win::SERVICE_AUTO_START).allowedAccess =
+        win::SERVICE_QUERY_STATUS;
+    ZelkorToggleSysMain(1);
+    ZelkorToggleSysMain(0);
+    ZelkorGetSysMainStatus();
+    EXPECT_EQ(logged(), (Lines{
+                            "1 [Zelkor] Logging level changed: 2",
+                            "1 [Zelkor] Toggling SysMain...",
+                            "1 [Zelkor] SysMain disabled.",
+                            "1 [Zelkor] Toggling SysMain...",
+                            "1 [Zelkor] SysMain enabled.",
+                            "2 [Zelkor] SysMain status queried.",
+                        }));
+    machine.service(u"SysMain")->allowedAccess = 0xF01FF;
+    ZelkorRegisterDiskLogCallback(&collect);
+    ZelkorToggleSysMain(1);
+    ZelkorToggleSysMain(0);
+    EXPECT_EQ(logged(), (Lines{
+                            "1 [Zelkor] Toggling SysMain...",
+                            "2 [Zelkor] Service stopped: SysMain",
+                            "2 [Zelkor] Service type changed: SysMain",
+                            "1 [Zelkor] SysMain disabled.",
+                            "1 [Zelkor] Toggling SysMain...",
+                            "2 [Zelkor] Service type changed: SysMain",
+                            "2 [Zelkor] Service started: SysMain",
+                            "1 [Zelkor] SysMain enabled.",
+                        }));
+}
+
+}  // namespace
+}  // namespace zk::test

@@ -1,0 +1,191 @@
+// The game-folder warmup over the simulated file tree.
+
+#include <atomic>
+#include <functional>
+#include <thread>
+
+#include "disk/warmup.h"
+#include "disk_fixture.h"
+
+namespace zk::test {
+namespace {
+
+using Ranges = std::vector<std::pair<std::size_t, std::size_t>>;
+
+TEST(WarmupRanges, SplitsIntoAtMostFourRangesOfCeilingSize) {
+    const std::vector<std::pair<std::size_t, Ranges>> cases = {
+        {0, {}},
+        {1, {{0, 1}}},
+        {3, {{0, 1}, {1, 2}, {2, 3}}},
+        {5, {{0, 2}, {2, 4}, {4, 5}}},
+        {9, {{0, 3}, {3, 6}, {6, 9}}},  // a fourth range would start past the end
+        {10, {{0, 3}, {3, 6}, {6, 9}, {9, 10}}},
+    };
+    for (const auto& [count, want] : cases) EXPECT_EQ(disk::splitRanges(count), want) << count << " files";
+}
+
+using WarmupTest = DiskTest;
+
+TEST_F(WarmupTest, WarmsTheFirst64KiBOfEveryVisibleFileWithItsLines) {
+    file("a.pak", 100);
+    file("b.pak", 70000);
+    file("empty.txt", 0);            // skipped quietly, never counted
+    file(".hidden", 10);             // dot-names are never visited
+    dir(".git");
+    file(".git\\obj", 10);
+    dir("link").attributes |= win::FILE_ATTRIBUTE_REPARSE_POINT;  // junctions are not followed
+    file("link\\x", 10);
+    dir("sub");
+    file("sub\\c.pak", 4096);
+
+    EXPECT_EQ(warm(), 3u);
+    EXPECT_EQ(cached("a.pak"), 100u);
+    EXPECT_EQ(cached("b.pak"), 65536u);
+    EXPECT_EQ(cached("sub\\c.pak"), 4096u);
+    EXPECT_EQ(cached(".hidden") + cached(".git\\obj") + cached("link\\x"), 0u);
+    EXPECT_TRUE(machine.privilegeEnabled("SeBackupPrivilege"));
+    EXPECT_TRUE(machine.privilegeEnabled("SeRestorePrivilege"));
+    EXPECT_TRUE(machine.privilegeEnabled("SeChangeNotifyPrivilege"));
+    EXPECT_EQ(logged(), (Lines{
+                            "1 [Zelkor] Logging level changed: 2",
+                            "1 [Zelkor] Warmup begin for: C:\\game",
+                            "2 [Zelkor] Context cleared.",
+                            "2 [Zelkor] Scanning: C:\\game",
+                            "2 [Zelkor] Found files: 3",
+                            "2 [Zelkor] Prefetch batch size: 1",
+                            "2 [Zelkor] Prefetch batch size: 1",
+                            "2 [Zelkor] Scanning: C:\\game\\sub",
+                            "2 [Zelkor] Found files: 1",
+                            "2 [Zelkor] Prefetch batch size: 1",
+                            "1 [Zelkor] Warmup completed. Files: 3",
+                        }));
+}
+
+TEST_F(WarmupTest, RefusesWhatIsNotADirectory) {
+    file("a.pak", 10);
+    const std::vector<std::pair<const char16_t*, Lines>> cases = {
+        {nullptr, {}},
+        {u"", {}},
+        {u"C:\\game\\a.pak", {"1 [Zelkor] Warmup begin for: C:\\game\\a.pak", "1 [Zelkor] Invalid directory."}},
+        {u"C:\\nowhere", {"1 [Zelkor] Warmup begin for: C:\\nowhere", "1 [Zelkor] Invalid directory."}},
+    };
+    logged();
+    for (const auto& [folder, want] : cases) {
+        ZelkorRegisterDiskLogCallback(&collect);
+        EXPECT_EQ(ZelkorWarmupGameFolder(folder), 0u);
+        EXPECT_EQ(logged(), want);
+    }
+}
+
+TEST_F(WarmupTest, DescendsFortyLevelsAndNoFurther) {
+    for (int levels : {40, 41}) {
+        std::string path;
+        for (int i = 1; i <= levels; ++i) dir(path += (i > 1 ? "\\d" : "d") + std::to_string(i) + "_" + std::to_string(levels));
+        file(path + "\\f", 10);
+        ZelkorRegisterDiskLogCallback(&collect);
+        const std::uint32_t warmed = warm();
+        const bool stopped = has(logged(), "2 [Zelkor] Max depth reached: C:\\game\\" + path);
+        EXPECT_EQ(warmed, 1u) << levels;  // the forty-deep file, never the forty-one-deep one
+        EXPECT_EQ(stopped, levels == 41) << levels;
+    }
+}
+
+TEST_F(WarmupTest, ScansADirectoryReachedTwiceOnce) {
+    dir("maps").listedTwice = true;
+    file("maps\\m.bsp", 10);
+    EXPECT_EQ(warm(), 1u);
+    EXPECT_TRUE(has(logged(), "2 [Zelkor] Skipping visited path: C:\\game\\maps"));
+}
+
+TEST_F(WarmupTest, StopsEnteringDirectoriesAtTenThousand) {
+    for (int i = 0; i < 10000; ++i) dir("d" + std::to_string(i));  // with the root, one too many
+    file("d9999\\f", 10);
+    ZelkorSetDiskLogLevel(2);
+    EXPECT_EQ(warm(), 0u);
+    int limits = 0;
+    for (const auto& l : logged()) limits += l == "2 [Zelkor] Path limit reached.";
+    EXPECT_EQ(limits, 1);
+}
+
+TEST_F(WarmupTest, AFileThatFailsIsLoggedAndNotCounted) {
+    struct Case {
+        const char* name;
+        std::function<void(sim::SimFsEntry&)> arrange;
+        std::string line;
+    };
+    const std::vector<Case> cases = {
+        {"open", [](auto& e) { e.openError = win::ERROR_ACCESS_DENIED; }, "2 [Zelkor] Failed to open: C:\\game\\bad"},
+        {"mapping", [](auto& e) { e.mapError = win::ERROR_NOT_ENOUGH_MEMORY; }, "2 [Zelkor] Mapping failed: C:\\game\\bad"},
+        {"view", [](auto& e) { e.viewError = win::ERROR_NOT_ENOUGH_MEMORY; }, "2 [Zelkor] View failed: C:\\game\\bad"},
+        // An in-page error while reading (a lost network drive) is a failure, never a crash.
+        {"in-page", [](auto& e) { e.inPageError = true; }, "2 [Zelkor] Read failed: C:\\game\\bad"},
+        {"enumeration", [](auto& e) { e.enumError = win::ERROR_ACCESS_DENIED; }, "2 [Zelkor] Failed to scan directory."},
+    };
+    file("good", 10);
+    for (const auto& c : cases) {
+        sim::SimFsEntry& bad = c.name == std::string("enumeration") ? dir("bad") : file("bad", 10);
+        c.arrange(bad);
+        file("bad\\inner", 10);  // listed only if the directory could be enumerated
+        ZelkorRegisterDiskLogCallback(&collect);
+        EXPECT_EQ(warm(), 1u) << c.name;
+        EXPECT_TRUE(has(logged(), c.line)) << c.name;
+        bad = sim::SimFsEntry{};
+        machine.addFile(u"C:\\game\\bad", 0);
+    }
+}
+
+TEST_F(WarmupTest, WarmsWithoutThePrefetchRoutine) {
+    machine.hideRoutine(platform::Routine::PrefetchVirtualMemory);
+    file("a", 10);
+    EXPECT_EQ(warm(), 1u);
+    EXPECT_EQ(cached("a"), 10u);
+}
+
+// A cancel from another thread: batches already counted stay counted; the batch being
+// read when it lands is not, and its views are unmapped all the same (no handle is left).
+TEST_F(WarmupTest, CancelReturnsTheFinishedBatches) {
+    struct Case {
+        const char* folder;
+        sim::Op op;
+        int onCall;
+        int rootFiles;
+        std::uint32_t want;
+    };
+    const std::vector<Case> cases = {
+        {"entering", sim::Op::FindFirstFile, 2, 3, 3},  // as the scan enters the subdirectory
+        {"reading", sim::Op::TouchPages, 1, 1, 0},      // inside the only batch of the root
+    };
+    for (const auto& c : cases) {
+        const std::string root = c.folder;
+        dir(root);
+        for (int i = 0; i < c.rootFiles; ++i) file(root + "\\f" + std::to_string(i), 10);
+        dir(root + "\\sub");
+        file(root + "\\sub\\d", 10);
+        std::atomic<int> calls{0};
+        machine.setHook(c.op, [&] {
+            if (++calls == c.onCall) std::thread([] { ZelkorCancelWarmup(); }).join();
+        });
+        EXPECT_EQ(warm((std::string(kRoot) + "\\" + root).c_str()), c.want) << c.folder;
+        machine.setHook(c.op, nullptr);
+        EXPECT_EQ(cached(root + "\\sub\\d"), 0u);
+        EXPECT_EQ(machine.openHandleCount(), 0u);
+    }
+}
+
+TEST_F(WarmupTest, ShutdownWaitsForAWarmupInFlightAndTheNextOneRebuildsThePool) {
+    file("a", 10);
+    std::thread shutdown;
+    std::atomic<bool> once{false};
+    machine.setHook(sim::Op::TouchPages, [&] {
+        if (once.exchange(true)) return;
+        shutdown = std::thread([] { ZelkorShutdown(); });
+        while (!disk::warmup().cancelRequested()) std::this_thread::yield();
+    });
+    EXPECT_EQ(warm(), 0u);  // cancelled by the shutdown before its batch counted
+    shutdown.join();
+    machine.setHook(sim::Op::TouchPages, nullptr);
+    EXPECT_EQ(warm(), 1u);
+}
+
+}  // namespace
+}  // namespace zk::test

@@ -1,0 +1,186 @@
+// The disk warmup and the SysMain toggle in the real DLL: a real tree on a real file
+// system, with files smaller than a view and empty ones, and Wine's service manager,
+// which has no SysMain.
+
+#include <algorithm>
+#include <string>
+
+#include "platform/win32/guarded_read.h"
+#include "wine_support.h"
+
+namespace {
+
+void ZK_CALL keepDiskLine(int32_t, const zk_wchar* text) { zkw::keepWideLine(text); }
+
+decltype(&ZelkorCancelWarmup) g_cancel = nullptr;
+void ZK_CALL cancelOnFirstBatch(int32_t, const zk_wchar* text) {
+    static const std::wstring batch = L"[Zelkor] Prefetch batch size";
+    if (std::wstring(reinterpret_cast<const wchar_t*>(text)).rfind(batch, 0) == 0) g_cancel();
+}
+
+// A fresh folder below the temporary folder, removed with everything in it at the end.
+class Tree {
+public:
+    Tree() {
+        wchar_t tmp[MAX_PATH];
+        GetTempPathW(MAX_PATH, tmp);
+        root_ = std::wstring(tmp) + L"zk_warm_" + std::to_wstring(GetCurrentProcessId());
+        CreateDirectoryW(root_.c_str(), nullptr);
+    }
+    ~Tree() { remove(root_); }
+    const std::wstring& root() const { return root_; }
+    void dir(const std::wstring& rel) { CreateDirectoryW((root_ + L"\\" + rel).c_str(), nullptr); }
+    bool file(const std::wstring& rel, DWORD size) {
+        HANDLE h = CreateFileW((root_ + L"\\" + rel).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        if (h == INVALID_HANDLE_VALUE) return false;
+        std::string bytes(size, 'z');
+        DWORD written = 0;
+        const BOOL ok = size == 0 || WriteFile(h, bytes.data(), size, &written, nullptr);
+        CloseHandle(h);
+        return ok && written == size;
+    }
+    // Every file below the root, relative.
+    std::vector<std::wstring> files(const std::wstring& rel = L"") const {
+        std::vector<std::wstring> out;
+        WIN32_FIND_DATAW d;
+        HANDLE h = FindFirstFileW((root_ + rel + L"\\*").c_str(), &d);
+        if (h == INVALID_HANDLE_VALUE) return out;
+        do {
+            const std::wstring name = d.cFileName;
+            if (name == L"." || name == L"..") continue;
+            if (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                for (auto& f : files(rel + L"\\" + name)) out.push_back(f);
+            } else {
+                out.push_back(rel + L"\\" + name);
+            }
+        } while (FindNextFileW(h, &d));
+        FindClose(h);
+        return out;
+    }
+
+private:
+    static void remove(const std::wstring& path) {
+        WIN32_FIND_DATAW d;
+        HANDLE h = FindFirstFileW((path + L"\\*").c_str(), &d);
+        if (h != INVALID_HANDLE_VALUE) {
+            do {
+                const std::wstring name = d.cFileName;
+                if (name == L"." || name == L"..") continue;
+                const std::wstring p = path + L"\\" + name;
+                if (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                    remove(p);
+                else
+                    DeleteFileW(p.c_str());
+            } while (FindNextFileW(h, &d));
+            FindClose(h);
+        }
+        RemoveDirectoryW(path.c_str());
+    }
+    std::wstring root_;
+};
+
+// Truncating a file fails (1224) while any view of it is mapped anywhere in the process.
+DWORD truncateError(const std::wstring& path) {
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return GetLastError();
+    LARGE_INTEGER zero{};
+    const DWORD error = SetFilePointerEx(h, zero, nullptr, FILE_BEGIN) && SetEndOfFile(h) ? 0 : GetLastError();
+    CloseHandle(h);
+    return error;
+}
+
+int count(const std::string& line) {
+    const auto lines = zkw::keptLines();
+    return static_cast<int>(std::count(lines.begin(), lines.end(), line));
+}
+
+TEST(DiskUnderWine, WarmsARealTreeWithSmallAndEmptyFiles) {
+    auto warm = ZK_LOAD(ZelkorWarmupGameFolder);
+    auto listen = ZK_LOAD(ZelkorRegisterDiskLogCallback);
+    auto level = ZK_LOAD(ZelkorSetDiskLogLevel);
+    auto shutdown = ZK_LOAD(ZelkorShutdown);
+    ASSERT_TRUE(warm && listen && level && shutdown);
+    Tree t;
+    t.dir(L"sub");
+    t.dir(L"sub\\deep");
+    t.dir(L".cache");
+    for (auto [name, size] : {std::pair<const wchar_t*, DWORD>{L"big.pak", 200000}, {L"small.txt", 100},
+                              {L"one.byte", 1}, {L"empty.dat", 0}, {L".hidden", 10}, {L".cache\\x", 10},
+                              {L"sub\\a.bin", 70000}, {L"sub\\deep\\b.bin", 4096}})
+        ASSERT_TRUE(t.file(name, size));
+
+    zkw::clearLines();
+    listen(&keepDiskLine);
+    level(2);
+    EXPECT_EQ(warm(t.root().c_str()), 5u) << "every non-empty visible file, small ones included";
+    shutdown();  // delivers what is queued
+    EXPECT_EQ(count("[Zelkor] Found files: 4"), 1);
+    EXPECT_EQ(count("[Zelkor] Found files: 1"), 2);
+    EXPECT_EQ(count("[Zelkor] Prefetch batch size: 1"), 5) << "one range per file, the empty one without a batch";
+    EXPECT_EQ(count("[Zelkor] Warmup completed. Files: 5"), 1);
+    for (const char* failure : {"[Zelkor] Failed to open: ", "[Zelkor] Mapping failed: ", "[Zelkor] View failed: ",
+                                "[Zelkor] Read failed: "})
+        for (const auto& l : zkw::keptLines()) EXPECT_NE(l.rfind(failure, 0), 0u) << l;
+    for (const auto& f : t.files()) EXPECT_EQ(truncateError(t.root() + f), 0u) << "a view left mapped";
+}
+
+TEST(DiskUnderWine, ACancelledWarmupLeavesNoFileMapped) {
+    auto warm = ZK_LOAD(ZelkorWarmupGameFolder);
+    auto cancel = ZK_LOAD(ZelkorCancelWarmup);
+    auto listen = ZK_LOAD(ZelkorRegisterDiskLogCallback);
+    auto level = ZK_LOAD(ZelkorSetDiskLogLevel);
+    auto shutdown = ZK_LOAD(ZelkorShutdown);
+    ASSERT_TRUE(warm && cancel && listen && level && shutdown);
+    Tree t;
+    for (int d = 0; d < 8; ++d) {
+        t.dir(L"d" + std::to_wstring(d));
+        for (int f = 0; f < 50; ++f) ASSERT_TRUE(t.file(L"d" + std::to_wstring(d) + L"\\f" + std::to_wstring(f), 70000));
+    }
+    {
+        // The check below means something only where a mapped view blocks truncation.
+        const std::wstring probe = t.root() + L"\\d0\\f0";
+        HANDLE f = CreateFileW(probe.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                               nullptr);
+        HANDLE m = CreateFileMappingW(f, nullptr, PAGE_READONLY, 0, 0, nullptr);
+        void* v = MapViewOfFile(m, FILE_MAP_READ, 0, 0, 65536);
+        CloseHandle(m);
+        CloseHandle(f);
+        const DWORD whileMapped = truncateError(probe);
+        UnmapViewOfFile(v);
+        if (whileMapped != ERROR_USER_MAPPED_FILE) GTEST_SKIP() << "truncating a mapped file gives " << whileMapped;
+        ASSERT_TRUE(t.file(L"d0\\f0", 70000));
+    }
+    // Cancelled from the log thread as the first batch is reported.
+    g_cancel = cancel;
+    listen(&cancelOnFirstBatch);
+    level(2);
+    const uint32_t warmed = warm(t.root().c_str());
+    shutdown();
+    listen(nullptr);
+    EXPECT_LT(warmed, 400u) << "cancelled before the end";
+    for (const auto& f : t.files()) EXPECT_EQ(truncateError(t.root() + f), 0u) << "a view left mapped";
+}
+
+// The warmup reads its views with a guarded read: a page that cannot be brought in is a
+// failed call, not an exception that ends the host from a pool thread.
+TEST(DiskUnderWine, AGuardedReadOfAMissingPageFailsWithoutRaising) {
+    const void* never = reinterpret_cast<const void*>(0x1000);  // the first pages are never mapped
+    EXPECT_FALSE(zk::platform::win32::readEveryPage(never, 8192));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_READ_FAULT));
+    std::vector<char> present(3 * 4096 + 1);
+    EXPECT_TRUE(zk::platform::win32::readEveryPage(present.data(), present.size()));
+}
+
+TEST(DiskUnderWine, SysMainMissingCountsAsSuccess) {
+    ZKW_ONLY_UNDER_WINE("switches the machine's SysMain service");
+    auto toggle = ZK_LOAD(ZelkorToggleSysMain);
+    auto status = ZK_LOAD(ZelkorGetSysMainStatus);
+    ASSERT_TRUE(toggle && status);
+    EXPECT_EQ(status(), 0u) << "Wine has no SysMain";
+    EXPECT_EQ(toggle(1), 1u);
+    EXPECT_EQ(toggle(0), 1u);
+    EXPECT_EQ(status(), 0u);
+}
+
+}  // namespace
