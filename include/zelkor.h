@@ -522,6 +522,56 @@ ZK_API SoftDemoteHandle ZK_CALL StartSoftDemoteV4WithLayout(const char* tier, ui
  * or a handle stopped already, does nothing. Called from the engine's own worker (its log
  * callback) it only requests the stop: the worker frees the engine as it leaves. */
 ZK_API void ZK_CALL StopSoftDemoteV4(SoftDemoteHandle handle);
+ * Services and background programs ("[BoostUtil]" and "[Start]"/"[Stop]"/"[Kill]" lines).
+ * Every call may block the calling thread: up to about 8 s per service started (three
+ * attempts) and 5 s per service stopped.
+ * ------------------------------------------------------------------------------- */
+
+/* Receives one zero-terminated wide line on the caller's thread, outside any lock. */
+typedef void(ZK_CALL* RestoreLogCallbackW)(const zk_wchar* line);
+
+/* Stores the log callback (null silences it) and logs "[BoostUtil] Logging enabled.";
+ * returns 0. */
+ZK_API int32_t ZK_CALL Zelkor_Restore_SetLogCallback(RestoreLogCallbackW cb);
+/* 1 when a streaming tool (OBS, Streamlabs, XSplit, Twitch Studio...) runs, else 0. */
+ZK_API uint8_t ZK_CALL Zelkor_IsStreamingActiveW(void);
+/* Ends the running background programs (browsers, chat, cloud sync...; with aggressive
+ * also vendor utilities and launcher helpers) with exit code 1, sparing the shell, the
+ * host, voice chat, anti-cheat and, with protectGamingTools, streaming, monitoring and
+ * launcher programs. Returns how many were ended. */
+ZK_API uint32_t ZK_CALL Zelkor_KillBackgroundProcessesW(int32_t aggressive, int32_t protectGamingTools);
+/* Starts each service of a comma-separated list, pausing max(delayMs, 50) ms after each;
+ * returns how many run afterwards. Null: 0. */
+ZK_API uint32_t ZK_CALL Zelkor_StartServicesW(const zk_wchar* servicesCsv, int32_t delayMs);
+/* Stops each service of a comma-separated list (never a core service) and writes the
+ * names of those it stopped, joined by ",", into stoppedOut (stoppedOutLen characters
+ * with the terminator; only whole names that fit). Returns how many it stopped. */
+ZK_API uint32_t ZK_CALL Zelkor_StopServicesW(const zk_wchar* servicesCsv, zk_wchar* stoppedOut,
+                                             int32_t stoppedOutLen);
+
+/* ---------------------------------------------------------------------------------
+ * Stateless restore: normal priority and full affinity for user processes, the timer
+ * request withdrawn, the Balanced scheme, core services at their default start types,
+ * optionally started, optionally the DNS cache flushed, and the I/O tuner module's
+ * restore. Its lines go to C:\ProgramData\Zelkor\stateless_restore.log, the debugger
+ * output and a queue of at most 4000 lines that the host polls.
+ * ------------------------------------------------------------------------------- */
+
+/* Stored for compatibility and never called: poll the lines instead. */
+typedef void(ZK_CALL* StatelessRestoreLogCallbackA)(const char* line);
+
+/* Runs the whole restore on the calling thread (it may take tens of seconds with
+ * startCoreServices); returns 1. */
+ZK_API int32_t ZK_CALL Zelkor_Stateless_System_Restore(int32_t startCoreServices, int32_t flushDns);
+/* Takes the oldest queued line into buffer (cut to bufferSize - 1 bytes, terminated);
+ * 1, or 0 when the queue is empty, buffer is null or bufferSize is below 2. */
+ZK_API int32_t ZK_CALL Zelkor_StatelessRestore_PollLogA(char* buffer, int32_t bufferSize);
+/* The number of queued lines. */
+ZK_API uint32_t ZK_CALL Zelkor_StatelessRestore_GetQueuedLogCount(void);
+/* Empties the queue. */
+ZK_API void ZK_CALL Zelkor_StatelessRestore_ClearLogs(void);
+/* Stores cb (never called) and queues a line saying to poll instead. */
+ZK_API void ZK_CALL Zelkor_StatelessRestore_SetLogCallbackA(StatelessRestoreLogCallbackA cb);
 
 #ifdef __cplusplus
 }

@@ -249,6 +249,7 @@ namespace Zelkor
     [UnmanagedFunctionPointer(CallingConvention.Cdecl)]
     public delegate void ZelkorDiskLogCallback(int level, [MarshalAs(UnmanagedType.LPWStr)] string text);
 
+<<<<<<< HEAD
     // ---- Affinity: background processes pinned onto a small core set so that the game has the
     //      other cores ("inverse" layout), offender moves, the signature policy and its security
     //      events. Every affinity export catches everything; nothing is restored on unload.
@@ -256,10 +257,19 @@ namespace Zelkor
     /// <summary>
     /// Receives one "[ZELKOR.AFFINITY] [time] [LEVEL] message\n" line, under the module's log lock: the
     /// callback must not call back into the affinity module.
+=======
+    // ---- Services and background programs ("[BoostUtil]" and "[Start]"/"[Stop]"/"[Kill]" lines).
+    //      Every call may block the calling thread: up to about 8 s per service started (three
+    //      attempts) and 5 s per service stopped.
+
+    /// <summary>
+    /// Receives one zero-terminated wide line on the caller's thread, outside any lock.
+>>>>>>> h-13
     /// <para>Keep the delegate alive (for example in a static field) for as long as the library may call it: the
     /// garbage collector does not see the library's copy.</para>
     /// </summary>
     [UnmanagedFunctionPointer(CallingConvention.Cdecl)]
+<<<<<<< HEAD
     public delegate void AffinityLogCallback([MarshalAs(UnmanagedType.LPUTF8Str)] string line);
 
     /// <summary>
@@ -315,10 +325,23 @@ namespace Zelkor
     /// logs: the host's during a start or stop, an engine's worker otherwise. It runs under the log lock, so
     /// it must call no soft demotion export (it would wait on itself), except StopSoftDemoteV4 of the engine
     /// whose worker it runs on. Null routes the lines to standard output.
+=======
+    public delegate void RestoreLogCallbackW([MarshalAs(UnmanagedType.LPWStr)] string line);
+
+    // ---- Stateless restore: normal priority and full affinity for user processes, the timer
+    //      request withdrawn, the Balanced scheme, core services at their default start types,
+    //      optionally started, optionally the DNS cache flushed, and the I/O tuner module's
+    //      restore. Its lines go to C:\ProgramData\Zelkor\stateless_restore.log, the debugger
+    //      output and a queue of at most 4000 lines that the host polls.
+
+    /// <summary>
+    /// Stored for compatibility and never called: poll the lines instead.
+>>>>>>> h-13
     /// <para>Keep the delegate alive (for example in a static field) for as long as the library may call it: the
     /// garbage collector does not see the library's copy.</para>
     /// </summary>
     [UnmanagedFunctionPointer(CallingConvention.Cdecl)]
+<<<<<<< HEAD
     public delegate void SoftDemoteLogCallback([MarshalAs(UnmanagedType.LPUTF8Str)] string line);
 
     /// <summary>
@@ -332,6 +355,9 @@ namespace Zelkor
         public IntPtr Value;
         public bool IsNull { get { return Value == IntPtr.Zero; } }
     }
+=======
+    public delegate void StatelessRestoreLogCallbackA([MarshalAs(UnmanagedType.LPUTF8Str)] string line);
+>>>>>>> h-13
 
     /// <summary>The exports of Zelkor.dll, each under its own name.</summary>
     public static class Native
@@ -800,6 +826,7 @@ namespace Zelkor
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "ZelkorGetSysMainStatus", ExactSpelling = true)]
         public static extern uint ZelkorGetSysMainStatus();
 
+<<<<<<< HEAD
         // ---- Affinity: background processes pinned onto a small core set so that the game has the
         //      other cores ("inverse" layout), offender moves, the signature policy and its
         //      security events. Every affinity export catches everything; nothing is restored on
@@ -932,6 +959,87 @@ namespace Zelkor
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "StopSoftDemoteV4", ExactSpelling = true)]
         public static extern void StopSoftDemoteV4(SoftDemoteHandle handle);
+=======
+        // ---- Services and background programs ("[BoostUtil]" and "[Start]"/"[Stop]"/"[Kill]"
+        //      lines). Every call may block the calling thread: up to about 8 s per service started
+        //      (three attempts) and 5 s per service stopped.
+
+        /// <summary>
+        /// Stores the log callback (null silences it) and logs "[BoostUtil] Logging enabled."; returns 0.
+        /// <para>Keep the delegate alive (for example in a static field) for as long as the library may call it:
+        /// the garbage collector does not see the library's copy.</para>
+        /// </summary>
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Restore_SetLogCallback", ExactSpelling = true)]
+        public static extern int Zelkor_Restore_SetLogCallback(RestoreLogCallbackW cb);
+
+        /// <summary>
+        /// 1 when a streaming tool (OBS, Streamlabs, XSplit, Twitch Studio...) runs, else 0.
+        /// </summary>
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_IsStreamingActiveW", ExactSpelling = true)]
+        public static extern byte Zelkor_IsStreamingActiveW();
+
+        /// <summary>
+        /// Ends the running background programs (browsers, chat, cloud sync...; with aggressive also vendor
+        /// utilities and launcher helpers) with exit code 1, sparing the shell, the host, voice chat,
+        /// anti-cheat and, with protectGamingTools, streaming, monitoring and launcher programs. Returns how
+        /// many were ended.
+        /// </summary>
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_KillBackgroundProcessesW", ExactSpelling = true)]
+        public static extern uint Zelkor_KillBackgroundProcessesW(int aggressive, int protectGamingTools);
+
+        /// <summary>
+        /// Starts each service of a comma-separated list, pausing max(delayMs, 50) ms after each; returns how
+        /// many run afterwards. Null: 0.
+        /// </summary>
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_StartServicesW", ExactSpelling = true)]
+        public static extern uint Zelkor_StartServicesW([MarshalAs(UnmanagedType.LPWStr)] string servicesCsv, int delayMs);
+
+        /// <summary>
+        /// Stops each service of a comma-separated list (never a core service) and writes the names of those
+        /// it stopped, joined by ",", into stoppedOut (stoppedOutLen characters with the terminator; only
+        /// whole names that fit). Returns how many it stopped.
+        /// <para>Give the StringBuilder a Capacity of at least the length passed.</para>
+        /// </summary>
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_StopServicesW", ExactSpelling = true)]
+        public static extern uint Zelkor_StopServicesW([MarshalAs(UnmanagedType.LPWStr)] string servicesCsv, [MarshalAs(UnmanagedType.LPWStr)] StringBuilder stoppedOut, int stoppedOutLen);
+
+        // ---- Stateless restore: normal priority and full affinity for user processes, the timer
+        //      request withdrawn, the Balanced scheme, core services at their default start types,
+        //      optionally started, optionally the DNS cache flushed, and the I/O tuner module's
+        //      restore. Its lines go to C:\ProgramData\Zelkor\stateless_restore.log, the debugger
+        //      output and a queue of at most 4000 lines that the host polls.
+
+        /// <summary>
+        /// Runs the whole restore on the calling thread (it may take tens of seconds with startCoreServices);
+        /// returns 1.
+        /// </summary>
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Stateless_System_Restore", ExactSpelling = true)]
+        public static extern int Zelkor_Stateless_System_Restore(int startCoreServices, int flushDns);
+
+        /// <summary>
+        /// Takes the oldest queued line into buffer (cut to bufferSize - 1 bytes, terminated); 1, or 0 when
+        /// the queue is empty, buffer is null or bufferSize is below 2.
+        /// <para>Native.TextOf(buffer) reads the text written.</para>
+        /// </summary>
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_StatelessRestore_PollLogA", ExactSpelling = true)]
+        public static extern int Zelkor_StatelessRestore_PollLogA([Out] byte[] buffer, int bufferSize);
+
+        /// <summary>The number of queued lines.</summary>
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_StatelessRestore_GetQueuedLogCount", ExactSpelling = true)]
+        public static extern uint Zelkor_StatelessRestore_GetQueuedLogCount();
+
+        /// <summary>Empties the queue.</summary>
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_StatelessRestore_ClearLogs", ExactSpelling = true)]
+        public static extern void Zelkor_StatelessRestore_ClearLogs();
+
+        /// <summary>
+        /// Stores cb (never called) and queues a line saying to poll instead.
+        /// <para>Keep the delegate alive (for example in a static field) for as long as the library may call it:
+        /// the garbage collector does not see the library's copy.</para>
+        /// </summary>
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_StatelessRestore_SetLogCallbackA", ExactSpelling = true)]
+        public static extern void Zelkor_StatelessRestore_SetLogCallbackA(StatelessRestoreLogCallbackA cb);
+>>>>>>> h-13
 
         /// <summary>The text in a narrow buffer that an export filled: UTF-8 up to the first NUL.</summary>
         public static string TextOf(byte[] buffer)

@@ -825,6 +825,7 @@ def ZelkorGetSysMainStatus() -> int:
     return _fn("ZelkorGetSysMainStatus")()
 
 
+<<<<<<< HEAD
 # ---- Affinity: background processes pinned onto a small core set so that the game has the other
 #      cores ("inverse" layout), offender moves, the signature policy and its security events. Every
 #      affinity export catches everything; nothing is restored on unload.
@@ -832,12 +833,21 @@ def ZelkorGetSysMainStatus() -> int:
 class AffinityLogCallback(ctypes._CFuncPtr):
     """Receives one "[ZELKOR.AFFINITY] [time] [LEVEL] message\\n" line, under the module's log lock:
     the callback must not call back into the affinity module.
+=======
+# ---- Services and background programs ("[BoostUtil]" and "[Start]"/"[Stop]"/"[Kill]" lines). Every
+#      call may block the calling thread: up to about 8 s per service started (three attempts) and 5
+#      s per service stopped.
+
+class RestoreLogCallbackW(ctypes._CFuncPtr):
+    """Receives one zero-terminated wide line on the caller's thread, outside any lock.
+>>>>>>> h-13
 
     The binding keeps every Python callable it wraps for a callback alive for the life of the
     process, since a library thread may still be calling it.
     """
     _flags_ = ctypes._FUNCFLAG_CDECL
     _restype_ = None
+<<<<<<< HEAD
     _argtypes_ = (ctypes.c_char_p, )
 
 
@@ -894,11 +904,22 @@ class AffinitySecurityEventC(ctypes.Structure):
 
 def SetAffinityLogCallback(cb: Optional[Union[AffinityLogCallback, Callable[..., None]]]) -> None:
     """Sets the log callback; null unregisters.
+=======
+    _argtypes_ = (ctypes.POINTER(zk_wchar), )
+
+
+RestoreLogCallbackW._zk_decoders = (_wide_arg, )
+
+
+def Zelkor_Restore_SetLogCallback(cb: Optional[Union[RestoreLogCallbackW, Callable[..., None]]]) -> int:
+    """Stores the log callback (null silences it) and logs "[BoostUtil] Logging enabled."; returns 0.
+>>>>>>> h-13
 
     A callback may be a Python callable (text arrives as str) or None. The binding keeps every
     Python callable it wraps for a callback alive for the life of the process, since a library
     thread may still be calling it.
     """
+<<<<<<< HEAD
     _fn("SetAffinityLogCallback")(_callback(AffinityLogCallback, cb))
 
 
@@ -994,6 +1015,48 @@ class SoftDemoteLogCallback(ctypes._CFuncPtr):
     log lock, so it must call no soft demotion export (it would wait on itself), except
     StopSoftDemoteV4 of the engine whose worker it runs on. Null routes the lines to standard
     output.
+=======
+    return _fn("Zelkor_Restore_SetLogCallback")(_callback(RestoreLogCallbackW, cb))
+
+
+def Zelkor_IsStreamingActiveW() -> int:
+    """1 when a streaming tool (OBS, Streamlabs, XSplit, Twitch Studio...) runs, else 0."""
+    return _fn("Zelkor_IsStreamingActiveW")()
+
+
+def Zelkor_KillBackgroundProcessesW(aggressive: int, protectGamingTools: int) -> int:
+    """Ends the running background programs (browsers, chat, cloud sync...; with aggressive also vendor
+    utilities and launcher helpers) with exit code 1, sparing the shell, the host, voice chat,
+    anti-cheat and, with protectGamingTools, streaming, monitoring and launcher programs. Returns
+    how many were ended.
+    """
+    return _fn("Zelkor_KillBackgroundProcessesW")(aggressive, protectGamingTools)
+
+
+def Zelkor_StartServicesW(servicesCsv: Optional[str], delayMs: int) -> int:
+    """Starts each service of a comma-separated list, pausing max(delayMs, 50) ms after each; returns
+    how many run afterwards. Null: 0.
+    """
+    return _fn("Zelkor_StartServicesW")(_wide(servicesCsv), delayMs)
+
+
+def Zelkor_StopServicesW(servicesCsv: Optional[str], stoppedOut: ctypes.Array, stoppedOutLen: int) -> int:
+    """Stops each service of a comma-separated list (never a core service) and writes the names of
+    those it stopped, joined by ",", into stoppedOut (stoppedOutLen characters with the terminator;
+    only whole names that fit). Returns how many it stopped.
+    """
+    return _fn("Zelkor_StopServicesW")(_wide(servicesCsv), stoppedOut, stoppedOutLen)
+
+
+# ---- Stateless restore: normal priority and full affinity for user processes, the timer request
+#      withdrawn, the Balanced scheme, core services at their default start types, optionally
+#      started, optionally the DNS cache flushed, and the I/O tuner module's restore. Its lines go
+#      to C:\ProgramData\Zelkor\stateless_restore.log, the debugger output and a queue of at most
+#      4000 lines that the host polls.
+
+class StatelessRestoreLogCallbackA(ctypes._CFuncPtr):
+    """Stored for compatibility and never called: poll the lines instead.
+>>>>>>> h-13
 
     The binding keeps every Python callable it wraps for a callback alive for the life of the
     process, since a library thread may still be calling it.
@@ -1003,6 +1066,7 @@ class SoftDemoteLogCallback(ctypes._CFuncPtr):
     _argtypes_ = (ctypes.c_char_p, )
 
 
+<<<<<<< HEAD
 SoftDemoteLogCallback._zk_decoders = (_text_arg, )
 
 
@@ -1043,6 +1107,43 @@ def StopSoftDemoteV4(handle: SoftDemoteHandle) -> None:
     only requests the stop: the worker frees the engine as it leaves.
     """
     _fn("StopSoftDemoteV4")(handle)
+=======
+StatelessRestoreLogCallbackA._zk_decoders = (_text_arg, )
+
+
+def Zelkor_Stateless_System_Restore(startCoreServices: int, flushDns: int) -> int:
+    """Runs the whole restore on the calling thread (it may take tens of seconds with
+    startCoreServices); returns 1.
+    """
+    return _fn("Zelkor_Stateless_System_Restore")(startCoreServices, flushDns)
+
+
+def Zelkor_StatelessRestore_PollLogA(buffer: ctypes.Array, bufferSize: int) -> int:
+    """Takes the oldest queued line into buffer (cut to bufferSize - 1 bytes, terminated); 1, or 0 when
+    the queue is empty, buffer is null or bufferSize is below 2.
+    """
+    return _fn("Zelkor_StatelessRestore_PollLogA")(buffer, bufferSize)
+
+
+def Zelkor_StatelessRestore_GetQueuedLogCount() -> int:
+    """The number of queued lines."""
+    return _fn("Zelkor_StatelessRestore_GetQueuedLogCount")()
+
+
+def Zelkor_StatelessRestore_ClearLogs() -> None:
+    """Empties the queue."""
+    _fn("Zelkor_StatelessRestore_ClearLogs")()
+
+
+def Zelkor_StatelessRestore_SetLogCallbackA(cb: Optional[Union[StatelessRestoreLogCallbackA, Callable[..., None]]]) -> None:
+    """Stores cb (never called) and queues a line saying to poll instead.
+
+    A callback may be a Python callable (text arrives as str) or None. The binding keeps every
+    Python callable it wraps for a callback alive for the life of the process, since a library
+    thread may still be calling it.
+    """
+    _fn("Zelkor_StatelessRestore_SetLogCallbackA")(_callback(StatelessRestoreLogCallbackA, cb))
+>>>>>>> h-13
 
 
 _PROTOTYPES = {
@@ -1101,6 +1202,7 @@ _PROTOTYPES = {
     "ZelkorSetDiskLogLevel": (ctypes.c_int32, (ctypes.c_int32, )),
     "ZelkorToggleSysMain": (ctypes.c_uint32, (ctypes.c_int32, )),
     "ZelkorGetSysMainStatus": (ctypes.c_uint32, ()),
+<<<<<<< HEAD
     "SetAffinityLogCallback": (None, (AffinityLogCallback, )),
     "Zelkor_Affinity_SetMinLogLevel": (None, (ctypes.c_int32, )),
     "Zelkor_Affinity_Initialize": (ctypes.c_int32, ()),
@@ -1122,6 +1224,18 @@ _PROTOTYPES = {
     "StartSoftDemoteV4": (SoftDemoteHandle, (ctypes.c_char_p, ctypes.c_uint32, ctypes.c_uint32, )),
     "StartSoftDemoteV4WithLayout": (SoftDemoteHandle, (ctypes.c_char_p, ctypes.c_uint32, ctypes.c_uint32, ctypes.POINTER(ctypes.c_int32), ctypes.c_int32, ctypes.c_int32, )),
     "StopSoftDemoteV4": (None, (SoftDemoteHandle, )),
+=======
+    "Zelkor_Restore_SetLogCallback": (ctypes.c_int32, (RestoreLogCallbackW, )),
+    "Zelkor_IsStreamingActiveW": (ctypes.c_uint8, ()),
+    "Zelkor_KillBackgroundProcessesW": (ctypes.c_uint32, (ctypes.c_int32, ctypes.c_int32, )),
+    "Zelkor_StartServicesW": (ctypes.c_uint32, (ctypes.POINTER(zk_wchar), ctypes.c_int32, )),
+    "Zelkor_StopServicesW": (ctypes.c_uint32, (ctypes.POINTER(zk_wchar), ctypes.POINTER(zk_wchar), ctypes.c_int32, )),
+    "Zelkor_Stateless_System_Restore": (ctypes.c_int32, (ctypes.c_int32, ctypes.c_int32, )),
+    "Zelkor_StatelessRestore_PollLogA": (ctypes.c_int32, (ctypes.POINTER(ctypes.c_char), ctypes.c_int32, )),
+    "Zelkor_StatelessRestore_GetQueuedLogCount": (ctypes.c_uint32, ()),
+    "Zelkor_StatelessRestore_ClearLogs": (None, ()),
+    "Zelkor_StatelessRestore_SetLogCallbackA": (None, (StatelessRestoreLogCallbackA, )),
+>>>>>>> h-13
 }
 
 __all__ += [
@@ -1195,6 +1309,7 @@ __all__ += [
     "ZelkorSetDiskLogLevel",
     "ZelkorToggleSysMain",
     "ZelkorGetSysMainStatus",
+<<<<<<< HEAD
     "AffinityLogCallback",
     "AffinityConfig",
     "AffinitySecurityEventC",
@@ -1221,4 +1336,18 @@ __all__ += [
     "StartSoftDemoteV4",
     "StartSoftDemoteV4WithLayout",
     "StopSoftDemoteV4",
+=======
+    "RestoreLogCallbackW",
+    "Zelkor_Restore_SetLogCallback",
+    "Zelkor_IsStreamingActiveW",
+    "Zelkor_KillBackgroundProcessesW",
+    "Zelkor_StartServicesW",
+    "Zelkor_StopServicesW",
+    "StatelessRestoreLogCallbackA",
+    "Zelkor_Stateless_System_Restore",
+    "Zelkor_StatelessRestore_PollLogA",
+    "Zelkor_StatelessRestore_GetQueuedLogCount",
+    "Zelkor_StatelessRestore_ClearLogs",
+    "Zelkor_StatelessRestore_SetLogCallbackA",
+>>>>>>> h-13
 ]

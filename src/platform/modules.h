@@ -28,6 +28,10 @@ enum class Routine : std::uint8_t {
     Count
 };
 
+// Folders a module is loaded from: the host program's (the process's executable) and this
+// library's own.
+enum class ModuleFolder : std::uint8_t { Host, Library };
+
 class Modules {
 public:
     virtual ~Modules() = default;
@@ -46,6 +50,16 @@ public:
     // exception leaving fn ends the thread quietly. False (last error set) when the thread
     // could not be started; fn is then not run.
     virtual bool startModuleThread(std::function<void()> fn) = 0;
+
+    // Another module, loaded by full path from one folder, never found through the search
+    // path (which includes the current directory and PATH). It stays loaded; null when it
+    // cannot be loaded.
+    virtual void* loadModuleFrom(ModuleFolder folder, const char16_t* fileName) = 0;
+    // A module of that file name already loaded in the process (GetModuleHandleW, which
+    // loads nothing); null when none is.
+    virtual void* findLoadedModule(const char16_t* fileName) = 0;
+    // GetProcAddress on a module had from the two calls above; null when missing.
+    virtual void* moduleExport(void* module, const char* name) = 0;
 };
 
 }  // namespace zk::platform

@@ -61,6 +61,26 @@ public:
     // MultiByteToWideChar(CP_ACP, 0, ...): length -1 converts through the terminator;
     // outChars 0 asks for the size. Characters written (or needed), 0 on failure.
     virtual int ansiToWide(const char* text, int length, char16_t* out, int outChars) = 0;
+
+    // NtSetTimerResolution; returns the NTSTATUS. `current` is written on success.
+    virtual std::int32_t ntSetTimerResolution(std::uint32_t desired, bool set, std::uint32_t& current) = 0;
+    // DnsFlushResolverCache of dnsapi.dll, loaded from the system folder: false with
+    // ERROR_MOD_NOT_FOUND when dnsapi cannot be loaded, ERROR_PROC_NOT_FOUND when it lacks
+    // the routine, else the routine's own result (with the last error cleared before it).
+    virtual bool dnsFlushResolverCache() = 0;
+    // FormatMessageA from the system table, neutral language, inserts ignored: the text as
+    // the system returns it; empty when it has none for the code.
+    virtual std::string systemMessage(std::uint32_t code) = 0;
+    // CreateDirectoryW (ERROR_ALREADY_EXISTS when it exists).
+    virtual bool createDirectory(const char16_t* path) = 0;
+    // GetFileAttributesW; kInvalidFileAttributes with the last error when it cannot be had.
+    virtual std::uint32_t getFileAttributes(const char16_t* path) = 0;
+    // Opens path for appending (created when missing, shared for reading and writing),
+    // writes text and closes it; false when it cannot be opened or written.
+    virtual bool appendToFile(const char16_t* path, std::string_view text) = 0;
 };
+
+inline constexpr std::uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;  // INVALID_FILE_ATTRIBUTES
+inline constexpr std::uint32_t kFileAttributeReparsePoint = 0x400;    // FILE_ATTRIBUTE_REPARSE_POINT
 
 }  // namespace zk::platform

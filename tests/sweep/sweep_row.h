@@ -53,6 +53,8 @@ void addPowerRows(Rows& rows);
 void addDiskRows(Rows& rows);
 void addAffinityRows(Rows& rows);
 void addSoftDemoteRows(Rows& rows);
+void addBoostUtilRows(Rows& rows);
+void addRestoreRows(Rows& rows);
 
 // Every row, module by module.
 Rows allRows();

@@ -32,6 +32,8 @@ Rows allRows() {
     addDiskRows(rows);
     addAffinityRows(rows);
     addSoftDemoteRows(rows);
+    addBoostUtilRows(rows);
+    addRestoreRows(rows);
     return rows;
 }
 

@@ -82,6 +82,14 @@ enum class Op : std::uint8_t {
     // soft demotion
     GetSystemTimes,
     SetProcessInformation,
+    // background-program control and the stateless restore
+    OpenProcessTokenOf,
+    GetTokenUser,
+    NtSetTimerResolution,
+    DnsFlushResolverCache,
+    CreateDirectory,
+    AppendToFile,
+    LoadModuleFrom,
     Count
 };
 

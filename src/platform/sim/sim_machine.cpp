@@ -19,7 +19,12 @@ SimMachine::SimMachine()
       power_(core_),
       clocks_(core_),
       modules_(core_),
-      services_(*this, core_) {}
+      services_(*this, core_) {
+    tokens_.userSidOf = [this](std::uint32_t pid) {
+        const SimProcess* p = processes_.find(pid);
+        return p ? p->userSid : std::string{};
+    };
+}
 
 // Module threads may still be using any area: they end before the areas go.
 SimMachine::~SimMachine() { modules_.joinThreads(); }

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -104,6 +105,19 @@ public:
     // it goes), or count those still running.
     void joinModuleThreads();
     std::size_t moduleThreadsRunning();
+
+    // --- files, modules and system resets of the stateless restore ------------------
+    // A file or folder (FILE_ATTRIBUTE_DIRECTORY 0x10, ..._REPARSE_POINT 0x400).
+    void setFileAttributes(std::u16string_view path, std::uint32_t attributes);
+    std::string fileText(std::u16string_view path);  // what was appended to the file
+    void setSystemMessage(std::uint32_t code, std::string text);
+    void setDnsFlushResult(bool ok);
+    // A module file beside the host, beside the library, or in the current directory
+    // (which the library never loads from); loaded marks it loaded already.
+    enum class ModuleFolder { Host, Library, Current };
+    void addModuleFile(ModuleFolder folder, std::u16string_view fileName, std::map<std::string, void*> exports,
+                       bool loaded = false);
+    bool moduleLoaded(ModuleFolder folder, std::u16string_view fileName);
 
     // --- clock ----------------------------------------------------------------------
     void advanceMs(std::uint64_t ms);

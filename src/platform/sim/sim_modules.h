@@ -32,6 +32,17 @@ public:
     void joinThreads();
     std::size_t threadsRunning() const { return running_.load(); }
 
+    void* loadModuleFrom(platform::ModuleFolder folder, const char16_t* fileName) override;
+    void* findLoadedModule(const char16_t* fileName) override;
+    void* moduleExport(void* module, const char* name) override;
+
+    // Module files by folder and lower-case file name (caller holds the lock).
+    struct File {
+        std::map<std::string, void*> exports;
+        bool loaded = false;
+    };
+    std::map<std::pair<int, std::u16string>, File> files;
+
 private:
     SimCore& core_;
     std::mutex threadsLock_;

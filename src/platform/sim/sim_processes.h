@@ -33,6 +33,7 @@ struct SimProcess {
     std::uint32_t deniedAccess = 0;                // rights OpenProcess refuses
     bool backgroundMode = false;
     std::uint32_t memoryPriority = win::MEMORY_PRIORITY_NORMAL;
+    std::string userSid = "S-1-5-21-1000-2000-3000-1001";  // the token's user
     MemoryCounters memory;
     ProcessTimes times;
     IoCounters io;

@@ -1,6 +1,7 @@
 #pragma once
 // The simulated machine's token: the privileges the process may enable.
 
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -25,6 +26,10 @@ public:
     bool lookupPrivilegeValue(const char* name, std::uint64_t& luid) override;
     bool adjustTokenPrivilege(const TokenHandle& token, std::uint64_t luid, bool enable) override;
     bool getTokenElevation(const TokenHandle& token, bool& elevated) override;
+    TokenHandle openProcessTokenOf(const platform::ProcessHandle& process, std::uint32_t access) override;
+    bool getTokenUser(const TokenHandle& token, std::uint32_t bufferBytes, platform::TokenUserSid& out) override;
+    // The user SID ("S-1-5-...") of a process; empty when unknown. Caller holds the lock.
+    std::function<std::string(std::uint32_t pid)> userSidOf;
 
 private:
     platform::Platform& owner_;

@@ -101,6 +101,8 @@ public:
     bool lookupPrivilegeValue(const char* name, std::uint64_t& luid) override;
     bool adjustTokenPrivilege(const TokenHandle& token, std::uint64_t luid, bool enable) override;
     bool getTokenElevation(const TokenHandle& token, bool& elevated) override;
+    TokenHandle openProcessTokenOf(const ProcessHandle& process, std::uint32_t access) override;
+    bool getTokenUser(const TokenHandle& token, std::uint32_t bufferBytes, TokenUserSid& out) override;
 
 private:
     Platform& owner_;
@@ -139,6 +141,12 @@ public:
     std::string wideToAnsi(std::u16string_view text) override;
     std::u16string utf8ToWide(std::string_view text) override;
     int ansiToWide(const char* text, int length, char16_t* out, int outChars) override;
+    std::int32_t ntSetTimerResolution(std::uint32_t desired, bool set, std::uint32_t& current) override;
+    bool dnsFlushResolverCache() override;
+    std::string systemMessage(std::uint32_t code) override;
+    bool createDirectory(const char16_t* path) override;
+    std::uint32_t getFileAttributes(const char16_t* path) override;
+    bool appendToFile(const char16_t* path, std::string_view text) override;
 };
 
 class Win32Power final : public Power {
@@ -173,6 +181,9 @@ public:
     bool hasRoutine(Routine r) override;
     void* findOwnExport(const char* name) override;
     bool loadOwnModule() override;
+    void* loadModuleFrom(ModuleFolder folder, const char16_t* fileName) override;
+    void* findLoadedModule(const char16_t* fileName) override;
+    void* moduleExport(void* module, const char* name) override;
     bool startModuleThread(std::function<void()> fn) override;
 
 private:

@@ -1,0 +1,81 @@
+#include "restore/system_resets.h"
+
+#include <array>
+
+#include "platform/platform.h"
+#include "platform/power_guids.h"
+#include "restore/restore_log.h"
+
+namespace zk::restore {
+
+namespace {
+
+constexpr std::uint32_t kErrorModNotFound = 126;
+
+constexpr std::array<const char16_t*, 5> kIoTunerModules{u"io_tuner.dll", u"zelkor_io_tuner.dll",
+                                                         u"zelkor_iotuner.dll", u"ZelkorIOTuner.dll",
+                                                         u"Zelkor_IO_Tuner.dll"};
+
+// Beside the host program, then beside this library, each by full path: never through the
+// search path, whose current directory and PATH anyone may plant a file in. Then among the
+// modules the process has loaded already.
+void* findIoTuner() {
+    platform::Modules& m = platform::modules();
+    for (const char16_t* name : kIoTunerModules) {
+        if (void* h = m.loadModuleFrom(platform::ModuleFolder::Host, name)) return h;
+        if (void* h = m.loadModuleFrom(platform::ModuleFolder::Library, name)) return h;
+    }
+    for (const char16_t* name : kIoTunerModules)
+        if (void* h = m.findLoadedModule(name)) return h;
+    return nullptr;
+}
+
+}  // namespace
+
+void releaseTimerResolution() {
+    if (!platform::modules().hasRoutine(platform::Routine::NtSetTimerResolution)) {
+        StatelessLog("INFO: NtSetTimerResolution not available; skipping timer reset");
+        return;
+    }
+    std::uint32_t current = 0;
+    platform::system().ntSetTimerResolution(0, false, current);  // withdraws this process's request
+    StatelessLog("SUCCESS: Timer resolution release attempted (stateless)");
+}
+
+void restoreBalancedScheme() {
+    if (platform::power().powerSetActiveScheme(&win::GUID_TYPICAL_POWER_SAVINGS) != 0)
+        StatelessLog("WARNING: Power plan restore failed (OEM/GPO override possible)");
+    else
+        StatelessLog("SUCCESS: Power plan restored to Balanced");
+}
+
+void flushDnsCache() {
+    if (platform::system().dnsFlushResolverCache()) {
+        StatelessLog("SUCCESS: DNS cache flushed");
+        return;
+    }
+    const std::uint32_t err = platform::lastError();
+    if (err == kErrorModNotFound)
+        StatelessLogError("INFO: LoadLibrary(dnsapi.dll) failed (DNS flush skipped)");
+    else if (err == win::ERROR_PROC_NOT_FOUND)
+        StatelessLogError("INFO: GetProcAddress(DnsFlushResolverCache) failed (DNS flush skipped)");
+    else
+        StatelessLogError("WARNING: DNS flush failed");
+}
+
+void restoreIoTunerPriorities() {
+    void* module = findIoTuner();
+    if (!module) {
+        StatelessLog("INFO: IO module not found; skipping Zelkor_IOTuner_Restore()");
+        return;
+    }
+    void* fn = platform::modules().moduleExport(module, "Zelkor_IOTuner_Restore");
+    if (!fn) {
+        StatelessLogError("WARNING: GetProcAddress(Zelkor_IOTuner_Restore) failed");
+        return;
+    }
+    reinterpret_cast<void(ZK_CALL*)()>(fn)();
+    StatelessLog("SUCCESS: IO priorities restored (Zelkor_IOTuner_Restore)");
+}
+
+}  // namespace zk::restore

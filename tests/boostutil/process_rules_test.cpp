@@ -1,0 +1,126 @@
+// Which programs the background cleanup ends, the streaming test, the list parsing and the
+// name rules.
+
+#include <thread>
+
+#include "boostutil/process_names.h"
+#include "boostutil/service_list.h"
+#include "boostutil_fixture.h"
+
+namespace zk::test {
+namespace {
+
+using boostutil::isCriticalService;
+using boostutil::isValidServiceName;
+using boostutil::parseServiceList;
+
+TEST(ServiceList, ParsesTrimsAndDropsBlanks) {
+    struct Case {
+        const char16_t* csv;
+        std::vector<std::u16string> names;
+    } cases[] = {
+        {u" wuauserv, ,bits\r\n", {u"wuauserv", u"bits"}},
+        {u"", {}},
+        {u",,\t,", {}},
+        {u"a,,a", {u"a", u"a"}},
+        {u"\tSpooler \n", {u"Spooler"}},
+        {nullptr, {}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(parseServiceList(c.csv), c.names);
+}
+
+TEST(ServiceList, NamesAreLettersDigitsUnderscoresAndDashes) {
+    EXPECT_TRUE(isValidServiceName(u"wuauserv"));
+    EXPECT_TRUE(isValidServiceName(u"My_Svc-2"));
+    EXPECT_TRUE(isValidServiceName(u"Dienst\u00e9"));
+    EXPECT_TRUE(isValidServiceName(std::u16string(256, u'a')));
+    EXPECT_FALSE(isValidServiceName(std::u16string(257, u'a')));
+    EXPECT_FALSE(isValidServiceName(u""));
+    EXPECT_FALSE(isValidServiceName(u"has space"));
+    EXPECT_FALSE(isValidServiceName(u"a.b"));
+    EXPECT_FALSE(isValidServiceName(u"a\\b"));
+}
+
+TEST(ServiceList, CriticalServicesInAnyCase) {
+    for (const char16_t* name : {u"power", u"Power", u"POWER", u"AudioEndpointBuilder", u"rpcss"})
+        EXPECT_TRUE(isCriticalService(name)) << std::string(name, name + 3);
+    EXPECT_FALSE(isCriticalService(u"Spooler"));
+    EXPECT_FALSE(isCriticalService(u"powe"));
+}
+
+struct KillCase {
+    const char* name;
+    bool aggressive, protectGamingTools, ended;
+};
+
+class KillRules : public BoostUtilTest {};
+
+TEST_F(KillRules, EndsCandidatesAndSparesProtectedNames) {
+    const KillCase cases[] = {
+        {"chrome.exe", false, false, true},       {"Chrome.EXE", false, false, true},
+        {"lghub.exe", false, false, false},       {"lghub.exe", true, false, true},
+        {"epicwebhelper.exe", false, false, true}, {"epicwebhelper.exe", true, true, false},
+        {"discord.exe", true, false, false},      {"vgcupdater.exe", true, false, false},
+        {"chrome(1).exe", true, false, false},    {"chrome+.exe", true, false, false},
+        {"obs64.exe", true, false, false},        {"myupdater.exe", false, false, true},
+        {"opera gx.exe", false, false, true},     {"notepad.exe", true, false, false},
+        {"steamwebhelper.exe", false, false, true}, {"steamwebhelper.exe", false, true, false},
+    };
+    std::uint32_t pid = 2000;
+    for (const auto& c : cases) {
+        sim::SimProcess& p = machine.addProcess(++pid, 1, c.name);
+        lines().clear();
+        const std::uint32_t ended = Zelkor_KillBackgroundProcessesW(c.aggressive, c.protectGamingTools ? 7 : 0);
+        const std::string terminated = std::string("[Kill] Terminated: ") + c.name + " (pid=" + std::to_string(pid) + ")";
+        EXPECT_EQ(ended, c.ended ? 1u : 0u) << c.name;
+        EXPECT_EQ(!p.alive, c.ended) << c.name;
+        if (c.ended) {
+            EXPECT_EQ(p.exitCode, 1u);
+            EXPECT_TRUE(logged(terminated)) << c.name;
+        }
+        EXPECT_EQ(lines().back(), "[Kill] Background cleanup done.");
+        machine.removeProcess(pid);
+    }
+}
+
+TEST_F(KillRules, SparesItselfAndSkipsWhatItCannotOpen) {
+    machine.setCurrentProcessId(3000);
+    machine.addProcess(3000, 1, "chrome.exe");
+    machine.addProcess(3001, 1, "msedge.exe").deniedAccess = win::PROCESS_TERMINATE;
+    machine.addProcess(3002, 1, "slack.exe");
+    EXPECT_EQ(Zelkor_KillBackgroundProcessesW(0, 0), 1u);
+    EXPECT_TRUE(machine.process(3000)->alive);
+    EXPECT_TRUE(machine.process(3001)->alive);
+    EXPECT_FALSE(machine.process(3002)->alive);
+}
+
+TEST_F(KillRules, NoSnapshotEndsNothing) {
+    machine.addProcess(3002, 1, "slack.exe");
+    machine.failOp(sim::Op::CreateProcessSnapshot, win::ERROR_NOT_ENOUGH_MEMORY);
+    EXPECT_EQ(Zelkor_KillBackgroundProcessesW(1, 0), 0u);
+    EXPECT_EQ(lines(), std::vector<std::string>{"[Kill] Failed to create snapshot."});
+    EXPECT_EQ(Zelkor_IsStreamingActiveW(), 0);
+}
+
+TEST_F(KillRules, StreamingToolsInAnyCase) {
+    machine.addProcess(4000, 1, "chrome.exe");
+    EXPECT_EQ(Zelkor_IsStreamingActiveW(), 0);
+    machine.addProcess(4001, 1, "Streamlabs OBS.exe");
+    EXPECT_EQ(Zelkor_IsStreamingActiveW(), 1);
+}
+
+TEST(BoostUtilSetUp, ConcurrentFirstCallsSetUpOnce) {
+    sim::SimMachine machine;
+    sim::ScopedMachine scope(machine);
+    common::resetAllModules();
+    machine.addProcess(4001, 1, "obs64.exe");
+    std::vector<std::thread> callers;
+    std::atomic<int> streaming{0};
+    for (int i = 0; i < 4; ++i) callers.emplace_back([&] { streaming += Zelkor_IsStreamingActiveW(); });
+    for (auto& t : callers) t.join();
+    EXPECT_EQ(streaming.load(), 4);
+    common::resetAllModules();
+}
+
+}  // namespace
+}  // namespace zk::test

@@ -1,0 +1,101 @@
+// The restore's log: the queue and its polling, the file, and the error texts.
+
+#include <cstring>
+#include <thread>
+
+#include "restore/restore_log.h"
+#include "restore_fixture.h"
+
+namespace zk::test {
+namespace {
+
+using restore::restoreLog;
+
+class RestoreLogTest : public RestoreTest {};
+
+TEST_F(RestoreLogTest, PollTakesTheOldestLineCutToTheBuffer) {
+    restoreLog().log("first line");
+    restoreLog().log("second");
+    char buf[16];
+    std::memset(buf, '#', sizeof buf);
+    EXPECT_EQ(Zelkor_StatelessRestore_PollLogA(nullptr, 16), 0);
+    EXPECT_EQ(Zelkor_StatelessRestore_PollLogA(buf, 1), 0);
+    EXPECT_EQ(Zelkor_StatelessRestore_PollLogA(buf, -4), 0);
+    EXPECT_EQ(Zelkor_StatelessRestore_GetQueuedLogCount(), 2u);
+    EXPECT_EQ(Zelkor_StatelessRestore_PollLogA(buf, 8), 1);
+    EXPECT_STREQ(buf, "[2026-1");
+    EXPECT_EQ(Zelkor_StatelessRestore_PollLogA(buf, sizeof buf), 1) << "the cut line is gone";
+    EXPECT_STREQ(buf, "[2026-12-06 12:");
+    EXPECT_EQ(Zelkor_StatelessRestore_PollLogA(buf, sizeof buf), 0);
+}
+
+TEST_F(RestoreLogTest, KeepsTheNewest4000Lines) {
+    for (int i = 1; i <= 4001; ++i) restoreLog().log("line " + std::to_string(i));
+    EXPECT_EQ(Zelkor_StatelessRestore_GetQueuedLogCount(), 4000u);
+    const auto lines = drain();
+    EXPECT_EQ(lines.front(), "line 2");
+    EXPECT_EQ(lines.back(), "line 4001");
+    restoreLog().log("again");
+    Zelkor_StatelessRestore_ClearLogs();
+    EXPECT_EQ(Zelkor_StatelessRestore_GetQueuedLogCount(), 0u);
+}
+
+TEST_F(RestoreLogTest, EveryLineGoesToTheFileTheDebuggerAndTheQueue) {
+    machine.advanceMs(3723000);  // 13:02:03
+    restoreLog().log("one");
+    restoreLog().log("two");
+    EXPECT_EQ(machine.fileText(kLogFile), "[2026-12-06 13:02:03] one\r\n[2026-12-06 13:02:03] two\r\n");
+    EXPECT_EQ(machine.debugOutput().back(), "[2026-12-06 13:02:03] two\n");
+    EXPECT_EQ(drain(), (std::vector<std::string>{"one", "two"}));
+
+    Zelkor_StatelessRestore_SetLogCallbackA([](const char*) { FAIL() << "stored, never called"; });
+    EXPECT_EQ(drain(), std::vector<std::string>{"Logging callback pointer set (compat). Host should poll logs."});
+    EXPECT_EQ(machine.debugOutput().back(),
+              "[ZELKOR] Zelkor_StatelessRestore_SetLogCallbackA set (compat). Use PollLogA.\n");
+    EXPECT_EQ(machine.fileText(kLogFile).size(), 54u) << "the compat line is queued only";
+}
+
+TEST_F(RestoreLogTest, NeverWritesThroughAReparsePoint) {
+    for (const char16_t* link : {kLogFolder, kLogFile}) {
+        common::resetAllModules();
+        machine.setFileAttributes(kLogFolder, 0x10 | (link == kLogFolder ? 0x400 : 0));
+        if (link == kLogFile) machine.setFileAttributes(kLogFile, 0x400);
+        restoreLog().log("one");
+        restoreLog().log("two");
+        EXPECT_EQ(machine.fileText(kLogFile), "");
+        EXPECT_EQ(drain(), (std::vector<std::string>{
+                               "WARNING: Log folder or file is a reparse point; not writing "
+                               "C:\\ProgramData\\Zelkor\\stateless_restore.log",
+                               "one", "two"}));
+        EXPECT_EQ(machine.debugOutput().size() % 2, 0u) << "the debugger still gets every line";
+    }
+}
+
+TEST_F(RestoreLogTest, ErrorTextIsTheLastErrorOnEntry) {
+    machine.setSystemMessage(5, "Access is denied.\r\n");
+    machine.setLastError(5);
+    restoreLog().logError("WARNING: x failed");  // the folder exists: its creation fails with 183 meanwhile
+    machine.setLastError(0);
+    restoreLog().logError("WARNING: y failed");
+    machine.setLastError(0xC0000022);
+    restoreLog().logError("WARNING: z failed");
+    EXPECT_EQ(drain(), (std::vector<std::string>{"WARNING: x failed (GetLastError=0x00000005 Access is denied.)",
+                                                 "WARNING: y failed (GetLastError=0x00000000)",
+                                                 "WARNING: z failed (GetLastError=0xC0000022)"}));
+}
+
+TEST_F(RestoreLogTest, PollingWhileAnotherThreadLogs) {
+    std::thread writer([] {
+        for (int i = 0; i < 500; ++i) restoreLog().log("line " + std::to_string(i));
+    });
+    std::vector<std::string> taken;
+    char buf[64];
+    while (taken.size() < 500)
+        if (Zelkor_StatelessRestore_PollLogA(buf, sizeof buf)) taken.emplace_back(buf + 22);
+    writer.join();
+    EXPECT_EQ(taken.front(), "line 0");
+    EXPECT_EQ(taken.back(), "line 499");
+}
+
+}  // namespace
+}  // namespace zk::test
