@@ -496,7 +496,11 @@ ZK_API void ZK_CALL Zelkor_Affinity_ResetMetrics(void);
  * (0 for null out or max < 1). At most 1000 are kept. */
 ZK_API int32_t ZK_CALL Zelkor_Affinity_GetSecurityEventsC(AffinitySecurityEventC* out, int32_t max);
 ZK_API void ZK_CALL Zelkor_Affinity_ClearSecurityEvents(void);
-/* --- Soft demotion ------------------------------------------------------------------ */
+
+/* ---------------------------------------------------------------------------------
+ * Soft demotion: engines that push processes competing with a game to the idle class
+ * while it runs, one worker each. Nothing they change is undone by them.
+ * ------------------------------------------------------------------------------- */
 
 /* Receives each soft demotion line ("[ZelkorSoftDemote] ..."), without a newline, on the
  * thread that logs: the host's during a start or stop, an engine's worker otherwise. It
@@ -522,6 +526,8 @@ ZK_API SoftDemoteHandle ZK_CALL StartSoftDemoteV4WithLayout(const char* tier, ui
  * or a handle stopped already, does nothing. Called from the engine's own worker (its log
  * callback) it only requests the stop: the worker frees the engine as it leaves. */
 ZK_API void ZK_CALL StopSoftDemoteV4(SoftDemoteHandle handle);
+
+/* ---------------------------------------------------------------------------------
  * Services and background programs ("[BoostUtil]" and "[Start]"/"[Stop]"/"[Kill]" lines).
  * Every call may block the calling thread: up to about 8 s per service started (three
  * attempts) and 5 s per service stopped.

@@ -249,7 +249,6 @@ namespace Zelkor
     [UnmanagedFunctionPointer(CallingConvention.Cdecl)]
     public delegate void ZelkorDiskLogCallback(int level, [MarshalAs(UnmanagedType.LPWStr)] string text);
 
-<<<<<<< HEAD
     // ---- Affinity: background processes pinned onto a small core set so that the game has the
     //      other cores ("inverse" layout), offender moves, the signature policy and its security
     //      events. Every affinity export catches everything; nothing is restored on unload.
@@ -257,19 +256,10 @@ namespace Zelkor
     /// <summary>
     /// Receives one "[ZELKOR.AFFINITY] [time] [LEVEL] message\n" line, under the module's log lock: the
     /// callback must not call back into the affinity module.
-=======
-    // ---- Services and background programs ("[BoostUtil]" and "[Start]"/"[Stop]"/"[Kill]" lines).
-    //      Every call may block the calling thread: up to about 8 s per service started (three
-    //      attempts) and 5 s per service stopped.
-
-    /// <summary>
-    /// Receives one zero-terminated wide line on the caller's thread, outside any lock.
->>>>>>> h-13
     /// <para>Keep the delegate alive (for example in a static field) for as long as the library may call it: the
     /// garbage collector does not see the library's copy.</para>
     /// </summary>
     [UnmanagedFunctionPointer(CallingConvention.Cdecl)]
-<<<<<<< HEAD
     public delegate void AffinityLogCallback([MarshalAs(UnmanagedType.LPUTF8Str)] string line);
 
     /// <summary>
@@ -318,30 +308,18 @@ namespace Zelkor
         public string detail;
     }
 
-    // ---- Soft demotion
+    // ---- Soft demotion: engines that push processes competing with a game to the idle class while
+    //      it runs, one worker each. Nothing they change is undone by them.
 
     /// <summary>
     /// Receives each soft demotion line ("[ZelkorSoftDemote] ..."), without a newline, on the thread that
     /// logs: the host's during a start or stop, an engine's worker otherwise. It runs under the log lock, so
     /// it must call no soft demotion export (it would wait on itself), except StopSoftDemoteV4 of the engine
     /// whose worker it runs on. Null routes the lines to standard output.
-=======
-    public delegate void RestoreLogCallbackW([MarshalAs(UnmanagedType.LPWStr)] string line);
-
-    // ---- Stateless restore: normal priority and full affinity for user processes, the timer
-    //      request withdrawn, the Balanced scheme, core services at their default start types,
-    //      optionally started, optionally the DNS cache flushed, and the I/O tuner module's
-    //      restore. Its lines go to C:\ProgramData\Zelkor\stateless_restore.log, the debugger
-    //      output and a queue of at most 4000 lines that the host polls.
-
-    /// <summary>
-    /// Stored for compatibility and never called: poll the lines instead.
->>>>>>> h-13
     /// <para>Keep the delegate alive (for example in a static field) for as long as the library may call it: the
     /// garbage collector does not see the library's copy.</para>
     /// </summary>
     [UnmanagedFunctionPointer(CallingConvention.Cdecl)]
-<<<<<<< HEAD
     public delegate void SoftDemoteLogCallback([MarshalAs(UnmanagedType.LPUTF8Str)] string line);
 
     /// <summary>
@@ -355,9 +333,32 @@ namespace Zelkor
         public IntPtr Value;
         public bool IsNull { get { return Value == IntPtr.Zero; } }
     }
-=======
+
+    // ---- Services and background programs ("[BoostUtil]" and "[Start]"/"[Stop]"/"[Kill]" lines).
+    //      Every call may block the calling thread: up to about 8 s per service started (three
+    //      attempts) and 5 s per service stopped.
+
+    /// <summary>
+    /// Receives one zero-terminated wide line on the caller's thread, outside any lock.
+    /// <para>Keep the delegate alive (for example in a static field) for as long as the library may call it: the
+    /// garbage collector does not see the library's copy.</para>
+    /// </summary>
+    [UnmanagedFunctionPointer(CallingConvention.Cdecl)]
+    public delegate void RestoreLogCallbackW([MarshalAs(UnmanagedType.LPWStr)] string line);
+
+    // ---- Stateless restore: normal priority and full affinity for user processes, the timer
+    //      request withdrawn, the Balanced scheme, core services at their default start types,
+    //      optionally started, optionally the DNS cache flushed, and the I/O tuner module's
+    //      restore. Its lines go to C:\ProgramData\Zelkor\stateless_restore.log, the debugger
+    //      output and a queue of at most 4000 lines that the host polls.
+
+    /// <summary>
+    /// Stored for compatibility and never called: poll the lines instead.
+    /// <para>Keep the delegate alive (for example in a static field) for as long as the library may call it: the
+    /// garbage collector does not see the library's copy.</para>
+    /// </summary>
+    [UnmanagedFunctionPointer(CallingConvention.Cdecl)]
     public delegate void StatelessRestoreLogCallbackA([MarshalAs(UnmanagedType.LPUTF8Str)] string line);
->>>>>>> h-13
 
     /// <summary>The exports of Zelkor.dll, each under its own name.</summary>
     public static class Native
@@ -826,7 +827,6 @@ namespace Zelkor
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "ZelkorGetSysMainStatus", ExactSpelling = true)]
         public static extern uint ZelkorGetSysMainStatus();
 
-<<<<<<< HEAD
         // ---- Affinity: background processes pinned onto a small core set so that the game has the
         //      other cores ("inverse" layout), offender moves, the signature policy and its
         //      security events. Every affinity export catches everything; nothing is restored on
@@ -928,7 +928,8 @@ namespace Zelkor
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Affinity_ClearSecurityEvents", ExactSpelling = true)]
         public static extern void Zelkor_Affinity_ClearSecurityEvents();
 
-        // ---- Soft demotion
+        // ---- Soft demotion: engines that push processes competing with a game to the idle class
+        //      while it runs, one worker each. Nothing they change is undone by them.
 
         /// <summary>
         /// Keep the delegate alive (for example in a static field) for as long as the library may call it:
@@ -959,7 +960,7 @@ namespace Zelkor
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "StopSoftDemoteV4", ExactSpelling = true)]
         public static extern void StopSoftDemoteV4(SoftDemoteHandle handle);
-=======
+
         // ---- Services and background programs ("[BoostUtil]" and "[Start]"/"[Stop]"/"[Kill]"
         //      lines). Every call may block the calling thread: up to about 8 s per service started
         //      (three attempts) and 5 s per service stopped.
@@ -1039,7 +1040,6 @@ namespace Zelkor
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_StatelessRestore_SetLogCallbackA", ExactSpelling = true)]
         public static extern void Zelkor_StatelessRestore_SetLogCallbackA(StatelessRestoreLogCallbackA cb);
->>>>>>> h-13
 
         /// <summary>The text in a narrow buffer that an export filled: UTF-8 up to the first NUL.</summary>
         public static string TextOf(byte[] buffer)

@@ -825,7 +825,6 @@ def ZelkorGetSysMainStatus() -> int:
     return _fn("ZelkorGetSysMainStatus")()
 
 
-<<<<<<< HEAD
 # ---- Affinity: background processes pinned onto a small core set so that the game has the other
 #      cores ("inverse" layout), offender moves, the signature policy and its security events. Every
 #      affinity export catches everything; nothing is restored on unload.
@@ -833,21 +832,12 @@ def ZelkorGetSysMainStatus() -> int:
 class AffinityLogCallback(ctypes._CFuncPtr):
     """Receives one "[ZELKOR.AFFINITY] [time] [LEVEL] message\\n" line, under the module's log lock:
     the callback must not call back into the affinity module.
-=======
-# ---- Services and background programs ("[BoostUtil]" and "[Start]"/"[Stop]"/"[Kill]" lines). Every
-#      call may block the calling thread: up to about 8 s per service started (three attempts) and 5
-#      s per service stopped.
-
-class RestoreLogCallbackW(ctypes._CFuncPtr):
-    """Receives one zero-terminated wide line on the caller's thread, outside any lock.
->>>>>>> h-13
 
     The binding keeps every Python callable it wraps for a callback alive for the life of the
     process, since a library thread may still be calling it.
     """
     _flags_ = ctypes._FUNCFLAG_CDECL
     _restype_ = None
-<<<<<<< HEAD
     _argtypes_ = (ctypes.c_char_p, )
 
 
@@ -904,22 +894,11 @@ class AffinitySecurityEventC(ctypes.Structure):
 
 def SetAffinityLogCallback(cb: Optional[Union[AffinityLogCallback, Callable[..., None]]]) -> None:
     """Sets the log callback; null unregisters.
-=======
-    _argtypes_ = (ctypes.POINTER(zk_wchar), )
-
-
-RestoreLogCallbackW._zk_decoders = (_wide_arg, )
-
-
-def Zelkor_Restore_SetLogCallback(cb: Optional[Union[RestoreLogCallbackW, Callable[..., None]]]) -> int:
-    """Stores the log callback (null silences it) and logs "[BoostUtil] Logging enabled."; returns 0.
->>>>>>> h-13
 
     A callback may be a Python callable (text arrives as str) or None. The binding keeps every
     Python callable it wraps for a callback alive for the life of the process, since a library
     thread may still be calling it.
     """
-<<<<<<< HEAD
     _fn("SetAffinityLogCallback")(_callback(AffinityLogCallback, cb))
 
 
@@ -1007,7 +986,8 @@ def Zelkor_Affinity_ClearSecurityEvents() -> None:
     _fn("Zelkor_Affinity_ClearSecurityEvents")()
 
 
-# ---- Soft demotion
+# ---- Soft demotion: engines that push processes competing with a game to the idle class while it
+#      runs, one worker each. Nothing they change is undone by them.
 
 class SoftDemoteLogCallback(ctypes._CFuncPtr):
     """Receives each soft demotion line ("[ZelkorSoftDemote] ..."), without a newline, on the thread
@@ -1015,48 +995,6 @@ class SoftDemoteLogCallback(ctypes._CFuncPtr):
     log lock, so it must call no soft demotion export (it would wait on itself), except
     StopSoftDemoteV4 of the engine whose worker it runs on. Null routes the lines to standard
     output.
-=======
-    return _fn("Zelkor_Restore_SetLogCallback")(_callback(RestoreLogCallbackW, cb))
-
-
-def Zelkor_IsStreamingActiveW() -> int:
-    """1 when a streaming tool (OBS, Streamlabs, XSplit, Twitch Studio...) runs, else 0."""
-    return _fn("Zelkor_IsStreamingActiveW")()
-
-
-def Zelkor_KillBackgroundProcessesW(aggressive: int, protectGamingTools: int) -> int:
-    """Ends the running background programs (browsers, chat, cloud sync...; with aggressive also vendor
-    utilities and launcher helpers) with exit code 1, sparing the shell, the host, voice chat,
-    anti-cheat and, with protectGamingTools, streaming, monitoring and launcher programs. Returns
-    how many were ended.
-    """
-    return _fn("Zelkor_KillBackgroundProcessesW")(aggressive, protectGamingTools)
-
-
-def Zelkor_StartServicesW(servicesCsv: Optional[str], delayMs: int) -> int:
-    """Starts each service of a comma-separated list, pausing max(delayMs, 50) ms after each; returns
-    how many run afterwards. Null: 0.
-    """
-    return _fn("Zelkor_StartServicesW")(_wide(servicesCsv), delayMs)
-
-
-def Zelkor_StopServicesW(servicesCsv: Optional[str], stoppedOut: ctypes.Array, stoppedOutLen: int) -> int:
-    """Stops each service of a comma-separated list (never a core service) and writes the names of
-    those it stopped, joined by ",", into stoppedOut (stoppedOutLen characters with the terminator;
-    only whole names that fit). Returns how many it stopped.
-    """
-    return _fn("Zelkor_StopServicesW")(_wide(servicesCsv), stoppedOut, stoppedOutLen)
-
-
-# ---- Stateless restore: normal priority and full affinity for user processes, the timer request
-#      withdrawn, the Balanced scheme, core services at their default start types, optionally
-#      started, optionally the DNS cache flushed, and the I/O tuner module's restore. Its lines go
-#      to C:\ProgramData\Zelkor\stateless_restore.log, the debugger output and a queue of at most
-#      4000 lines that the host polls.
-
-class StatelessRestoreLogCallbackA(ctypes._CFuncPtr):
-    """Stored for compatibility and never called: poll the lines instead.
->>>>>>> h-13
 
     The binding keeps every Python callable it wraps for a callback alive for the life of the
     process, since a library thread may still be calling it.
@@ -1066,7 +1004,6 @@ class StatelessRestoreLogCallbackA(ctypes._CFuncPtr):
     _argtypes_ = (ctypes.c_char_p, )
 
 
-<<<<<<< HEAD
 SoftDemoteLogCallback._zk_decoders = (_text_arg, )
 
 
@@ -1107,7 +1044,82 @@ def StopSoftDemoteV4(handle: SoftDemoteHandle) -> None:
     only requests the stop: the worker frees the engine as it leaves.
     """
     _fn("StopSoftDemoteV4")(handle)
-=======
+
+
+# ---- Services and background programs ("[BoostUtil]" and "[Start]"/"[Stop]"/"[Kill]" lines). Every
+#      call may block the calling thread: up to about 8 s per service started (three attempts) and 5
+#      s per service stopped.
+
+class RestoreLogCallbackW(ctypes._CFuncPtr):
+    """Receives one zero-terminated wide line on the caller's thread, outside any lock.
+
+    The binding keeps every Python callable it wraps for a callback alive for the life of the
+    process, since a library thread may still be calling it.
+    """
+    _flags_ = ctypes._FUNCFLAG_CDECL
+    _restype_ = None
+    _argtypes_ = (ctypes.POINTER(zk_wchar), )
+
+
+RestoreLogCallbackW._zk_decoders = (_wide_arg, )
+
+
+def Zelkor_Restore_SetLogCallback(cb: Optional[Union[RestoreLogCallbackW, Callable[..., None]]]) -> int:
+    """Stores the log callback (null silences it) and logs "[BoostUtil] Logging enabled."; returns 0.
+
+    A callback may be a Python callable (text arrives as str) or None. The binding keeps every
+    Python callable it wraps for a callback alive for the life of the process, since a library
+    thread may still be calling it.
+    """
+    return _fn("Zelkor_Restore_SetLogCallback")(_callback(RestoreLogCallbackW, cb))
+
+
+def Zelkor_IsStreamingActiveW() -> int:
+    """1 when a streaming tool (OBS, Streamlabs, XSplit, Twitch Studio...) runs, else 0."""
+    return _fn("Zelkor_IsStreamingActiveW")()
+
+
+def Zelkor_KillBackgroundProcessesW(aggressive: int, protectGamingTools: int) -> int:
+    """Ends the running background programs (browsers, chat, cloud sync...; with aggressive also vendor
+    utilities and launcher helpers) with exit code 1, sparing the shell, the host, voice chat,
+    anti-cheat and, with protectGamingTools, streaming, monitoring and launcher programs. Returns
+    how many were ended.
+    """
+    return _fn("Zelkor_KillBackgroundProcessesW")(aggressive, protectGamingTools)
+
+
+def Zelkor_StartServicesW(servicesCsv: Optional[str], delayMs: int) -> int:
+    """Starts each service of a comma-separated list, pausing max(delayMs, 50) ms after each; returns
+    how many run afterwards. Null: 0.
+    """
+    return _fn("Zelkor_StartServicesW")(_wide(servicesCsv), delayMs)
+
+
+def Zelkor_StopServicesW(servicesCsv: Optional[str], stoppedOut: ctypes.Array, stoppedOutLen: int) -> int:
+    """Stops each service of a comma-separated list (never a core service) and writes the names of
+    those it stopped, joined by ",", into stoppedOut (stoppedOutLen characters with the terminator;
+    only whole names that fit). Returns how many it stopped.
+    """
+    return _fn("Zelkor_StopServicesW")(_wide(servicesCsv), stoppedOut, stoppedOutLen)
+
+
+# ---- Stateless restore: normal priority and full affinity for user processes, the timer request
+#      withdrawn, the Balanced scheme, core services at their default start types, optionally
+#      started, optionally the DNS cache flushed, and the I/O tuner module's restore. Its lines go
+#      to C:\ProgramData\Zelkor\stateless_restore.log, the debugger output and a queue of at most
+#      4000 lines that the host polls.
+
+class StatelessRestoreLogCallbackA(ctypes._CFuncPtr):
+    """Stored for compatibility and never called: poll the lines instead.
+
+    The binding keeps every Python callable it wraps for a callback alive for the life of the
+    process, since a library thread may still be calling it.
+    """
+    _flags_ = ctypes._FUNCFLAG_CDECL
+    _restype_ = None
+    _argtypes_ = (ctypes.c_char_p, )
+
+
 StatelessRestoreLogCallbackA._zk_decoders = (_text_arg, )
 
 
@@ -1143,7 +1155,6 @@ def Zelkor_StatelessRestore_SetLogCallbackA(cb: Optional[Union[StatelessRestoreL
     thread may still be calling it.
     """
     _fn("Zelkor_StatelessRestore_SetLogCallbackA")(_callback(StatelessRestoreLogCallbackA, cb))
->>>>>>> h-13
 
 
 _PROTOTYPES = {
@@ -1202,7 +1213,6 @@ _PROTOTYPES = {
     "ZelkorSetDiskLogLevel": (ctypes.c_int32, (ctypes.c_int32, )),
     "ZelkorToggleSysMain": (ctypes.c_uint32, (ctypes.c_int32, )),
     "ZelkorGetSysMainStatus": (ctypes.c_uint32, ()),
-<<<<<<< HEAD
     "SetAffinityLogCallback": (None, (AffinityLogCallback, )),
     "Zelkor_Affinity_SetMinLogLevel": (None, (ctypes.c_int32, )),
     "Zelkor_Affinity_Initialize": (ctypes.c_int32, ()),
@@ -1224,7 +1234,6 @@ _PROTOTYPES = {
     "StartSoftDemoteV4": (SoftDemoteHandle, (ctypes.c_char_p, ctypes.c_uint32, ctypes.c_uint32, )),
     "StartSoftDemoteV4WithLayout": (SoftDemoteHandle, (ctypes.c_char_p, ctypes.c_uint32, ctypes.c_uint32, ctypes.POINTER(ctypes.c_int32), ctypes.c_int32, ctypes.c_int32, )),
     "StopSoftDemoteV4": (None, (SoftDemoteHandle, )),
-=======
     "Zelkor_Restore_SetLogCallback": (ctypes.c_int32, (RestoreLogCallbackW, )),
     "Zelkor_IsStreamingActiveW": (ctypes.c_uint8, ()),
     "Zelkor_KillBackgroundProcessesW": (ctypes.c_uint32, (ctypes.c_int32, ctypes.c_int32, )),
@@ -1235,7 +1244,6 @@ _PROTOTYPES = {
     "Zelkor_StatelessRestore_GetQueuedLogCount": (ctypes.c_uint32, ()),
     "Zelkor_StatelessRestore_ClearLogs": (None, ()),
     "Zelkor_StatelessRestore_SetLogCallbackA": (None, (StatelessRestoreLogCallbackA, )),
->>>>>>> h-13
 }
 
 __all__ += [
@@ -1309,7 +1317,6 @@ __all__ += [
     "ZelkorSetDiskLogLevel",
     "ZelkorToggleSysMain",
     "ZelkorGetSysMainStatus",
-<<<<<<< HEAD
     "AffinityLogCallback",
     "AffinityConfig",
     "AffinitySecurityEventC",
@@ -1336,7 +1343,6 @@ __all__ += [
     "StartSoftDemoteV4",
     "StartSoftDemoteV4WithLayout",
     "StopSoftDemoteV4",
-=======
     "RestoreLogCallbackW",
     "Zelkor_Restore_SetLogCallback",
     "Zelkor_IsStreamingActiveW",
@@ -1349,5 +1355,4 @@ __all__ += [
     "Zelkor_StatelessRestore_GetQueuedLogCount",
     "Zelkor_StatelessRestore_ClearLogs",
     "Zelkor_StatelessRestore_SetLogCallbackA",
->>>>>>> h-13
 ]
