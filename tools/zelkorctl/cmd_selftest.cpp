@@ -20,6 +20,8 @@ void silenceLogs() {
     if (auto f = ZK_LOAD(SetIOTunerLogCallback)) f(quietNarrow);
     if (auto f = ZK_LOAD(Zelkor_Throttle_SetLogCallbackW)) f(quietWide);
     if (auto f = ZK_LOAD(SetDriverlessLogCallback)) f(quietNarrow);
+    if (auto f = ZK_LOAD(SetSoftDemoteLogCallback)) f(quietNarrow);
+    if (auto f = ZK_LOAD(Zelkor_Restore_SetLogCallback)) f(quietWide);
 }
 
 const char* yesNo(bool b, Outcome::Verdict v) { return v == Outcome::Skipped ? "-" : b ? "yes" : "no"; }
@@ -42,6 +44,7 @@ int runSelftest(const zkctl::Args& args) {
     std::vector<zkctl::selftest::Check> checks;
     zkctl::selftest::addPriorityChecks(checks);
     zkctl::selftest::addPowerChecks(checks);
+    zkctl::selftest::addModuleChecks(checks);
 
     std::printf("%-22s %-8s %-9s %-8s %s\n", "module", "applied", "restored", "verdict", "what differs / why skipped");
     int failed = 0;

@@ -52,6 +52,7 @@ Helpers& helpers();
 // Each module's checks.
 void addPriorityChecks(std::vector<Check>& checks);
 void addPowerChecks(std::vector<Check>& checks);
+void addModuleChecks(std::vector<Check>& checks);
 
 // Applies `apply`, then `restore`, reading the background helper before, between and after:
 // applied when `applied(before, between)` holds, restored when the state is back.
