@@ -56,6 +56,8 @@ void addSoftDemoteRows(Rows& rows);
 void addBoostUtilRows(Rows& rows);
 void addRestoreRows(Rows& rows);
 
+void addLifecycleRows(Rows& rows);
+
 // Every row, module by module.
 Rows allRows();
 

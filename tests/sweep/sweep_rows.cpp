@@ -34,6 +34,7 @@ Rows allRows() {
     addSoftDemoteRows(rows);
     addBoostUtilRows(rows);
     addRestoreRows(rows);
+    addLifecycleRows(rows);
     return rows;
 }
 
