@@ -6,6 +6,7 @@
 #include "boostutil/process_names.h"
 #include "boostutil/service_list.h"
 #include "platform/platform.h"
+#include "platform/service_wait.h"
 
 namespace zk::boostutil {
 
@@ -16,22 +17,9 @@ using platform::ServiceStatus;
 
 constexpr std::uint32_t kStartAttempts = 3;
 constexpr std::uint32_t kPauseBetweenAttemptsMs = 600;
-constexpr std::uint32_t kPollMs = 250;
 constexpr std::uint32_t kStopWaitMs = 5000;
 constexpr std::uint32_t kStartWaitMs = 8000;
 constexpr std::int32_t kMinDelayMs = 50;
-
-bool waitForState(const ServiceHandle& s, std::uint32_t wanted, std::uint32_t limitMs) {
-    platform::Clocks& clock = platform::clocks();
-    const std::uint64_t start = clock.tickCount64();
-    for (;;) {
-        ServiceStatus st{};
-        if (!platform::api().services().queryServiceStatus(s, st)) return false;
-        if (st.currentState == wanted) return true;
-        if (clock.tickCount64() - start >= limitMs) return false;
-        clock.sleepMs(kPollMs);
-    }
-}
 
 std::u16string decimal(std::uint32_t v) {
     const std::string s = std::to_string(v);
@@ -66,7 +54,7 @@ bool StartOneService(const std::u16string& name, std::uint32_t waitLimitMs) {
         return true;
     }
     if (st.currentState == win::SERVICE_START_PENDING) {
-        if (waitForState(s, win::SERVICE_RUNNING, waitLimitMs)) {
+        if (platform::waitForServiceState(s, win::SERVICE_RUNNING, waitLimitMs)) {
             BoostLog(u"[Start] Became running (was pending): " + name);
             return true;
         }
@@ -75,7 +63,7 @@ bool StartOneService(const std::u16string& name, std::uint32_t waitLimitMs) {
     }
     for (std::uint32_t attempt = 1; attempt <= kStartAttempts; ++attempt) {
         if (svc.startService(s)) {
-            if (waitForState(s, win::SERVICE_RUNNING, waitLimitMs)) {
+            if (platform::waitForServiceState(s, win::SERVICE_RUNNING, waitLimitMs)) {
                 BoostLog(u"[Start] Started: " + name);
                 return true;
             }
@@ -121,7 +109,7 @@ bool StopOneService(const std::u16string& name) {
     ServiceStatus st{};
     if (!svc.queryServiceStatus(s, st) || st.currentState == win::SERVICE_STOPPED) return false;
     if (!svc.controlService(s, win::SERVICE_CONTROL_STOP, st)) return false;
-    if (!waitForState(s, win::SERVICE_STOPPED, kStopWaitMs)) return false;
+    if (!platform::waitForServiceState(s, win::SERVICE_STOPPED, kStopWaitMs)) return false;
     BoostLog(u"[Stop] Service stopped: " + name);
     return true;
 }

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "platform/platform.h"
+#include "platform/service_wait.h"
 #include "restore/restore_log.h"
 
 namespace zk::restore {
@@ -13,7 +14,6 @@ using platform::ServiceHandle;
 using platform::ServiceStatus;
 
 constexpr std::uint32_t kRunWaitMs = 15000;
-constexpr std::uint32_t kPollMs = 250;
 constexpr std::uint32_t kPauseAfterStartMs = 60;
 
 struct ServiceDefault {
@@ -60,15 +60,7 @@ constexpr std::array<const char16_t*, 21> kCoreServicesToStart{
     u"AudioEndpointBuilder", u"cryptsvc", u"msiserver", u"bits",        u"wuauserv"};
 
 bool becomesRunning(const ServiceHandle& s) {
-    platform::Clocks& clock = platform::clocks();
-    const std::uint64_t start = clock.tickCount64();
-    for (;;) {
-        ServiceStatus st{};
-        if (!platform::api().services().queryServiceStatus(s, st)) return false;
-        if (st.currentState == win::SERVICE_RUNNING) return true;
-        if (clock.tickCount64() - start >= kRunWaitMs) return false;
-        clock.sleepMs(kPollMs);
-    }
+    return platform::waitForServiceState(s, win::SERVICE_RUNNING, kRunWaitMs);
 }
 
 bool startCoreService(const platform::ServiceManagerHandle& scm, const char16_t* name) {

@@ -9,7 +9,9 @@ namespace {
 SC_HANDLE sc(RawHandle h) { return reinterpret_cast<SC_HANDLE>(h); }
 RawHandle fromSc(SC_HANDLE h) { return reinterpret_cast<RawHandle>(h); }
 
-ServiceStatus toStatus(const SERVICE_STATUS_PROCESS& s) {
+// The fields SERVICE_STATUS and SERVICE_STATUS_PROCESS share.
+template <typename S>
+ServiceStatus toStatus(const S& s) {
     ServiceStatus out;
     out.serviceType = s.dwServiceType;
     out.currentState = s.dwCurrentState;
@@ -18,8 +20,6 @@ ServiceStatus toStatus(const SERVICE_STATUS_PROCESS& s) {
     out.serviceSpecificExitCode = s.dwServiceSpecificExitCode;
     out.checkPoint = s.dwCheckPoint;
     out.waitHint = s.dwWaitHint;
-    out.processId = s.dwProcessId;
-    out.serviceFlags = s.dwServiceFlags;
     return out;
 }
 
@@ -42,6 +42,8 @@ bool Win32Services::queryServiceStatus(const ServiceHandle& service, ServiceStat
                               &needed))
         return false;
     out = toStatus(s);
+    out.processId = s.dwProcessId;
+    out.serviceFlags = s.dwServiceFlags;
     return true;
 }
 
@@ -52,14 +54,7 @@ bool Win32Services::startService(const ServiceHandle& service) {
 bool Win32Services::controlService(const ServiceHandle& service, std::uint32_t control, ServiceStatus& out) {
     SERVICE_STATUS s{};
     if (!ControlService(sc(service.get()), control, &s)) return false;
-    out = ServiceStatus{};
-    out.serviceType = s.dwServiceType;
-    out.currentState = s.dwCurrentState;
-    out.controlsAccepted = s.dwControlsAccepted;
-    out.win32ExitCode = s.dwWin32ExitCode;
-    out.serviceSpecificExitCode = s.dwServiceSpecificExitCode;
-    out.checkPoint = s.dwCheckPoint;
-    out.waitHint = s.dwWaitHint;
+    out = toStatus(s);
     return true;
 }
 
