@@ -16,12 +16,15 @@ class RestoreLogTest : public RestoreTest {};
 TEST_F(RestoreLogTest, PollTakesTheOldestLineCutToTheBuffer) {
     restoreLog().log("first line");
     restoreLog().log("second");
+    restoreLog().log("third");
     char buf[16];
     std::memset(buf, '#', sizeof buf);
     EXPECT_EQ(Zelkor_StatelessRestore_PollLogA(nullptr, 16), 0);
     EXPECT_EQ(Zelkor_StatelessRestore_PollLogA(buf, 1), 0);
     EXPECT_EQ(Zelkor_StatelessRestore_PollLogA(buf, -4), 0);
-    EXPECT_EQ(Zelkor_StatelessRestore_GetQueuedLogCount(), 2u);
+    EXPECT_EQ(Zelkor_StatelessRestore_GetQueuedLogCount(), 3u);
+    EXPECT_EQ(Zelkor_StatelessRestore_PollLogA(buf, 2), 1) << "room for one character";
+    EXPECT_STREQ(buf, "[");
     EXPECT_EQ(Zelkor_StatelessRestore_PollLogA(buf, 8), 1);
     EXPECT_STREQ(buf, "[2026-1");
     EXPECT_EQ(Zelkor_StatelessRestore_PollLogA(buf, sizeof buf), 1) << "the cut line is gone";
