@@ -228,4 +228,29 @@ TEST_F(StutterChainTest, PageFaultHogUnderMemoryPressureGetsTrimAndMemoryRelief)
     EXPECT_NE(std::find(changes.begin(), changes.end(), "NtSetSystemInformation 80 4"), changes.end());
 }
 
+// With the offender move in the table too: after the host's boost, the hard recovery of a
+// CPU hog puts it on the background cores.
+class AffinityChainTest : public StutterChainTest {
+protected:
+    void SetUp() override {
+        StutterChainTest::SetUp();
+        machine.setOwnExport("Zelkor_Affinity_ApplyInverseForOffenderPid",
+                             reinterpret_cast<void*>(&Zelkor_Affinity_ApplyInverseForOffenderPid));
+    }
+};
+
+TEST_F(AffinityChainTest, BoostThenAHardCpuRecoveryMovesTheHog) {
+    machine.advanceMs(1000);
+    ASSERT_EQ(Zelkor_Affinity_ApplyBoostForPid(kGame), 1);
+    const HostLoad load{50.0, 70.0, 0.0, 0.0, 1.0};
+    EXPECT_EQ(find(load), 0);  // the first walk only learns
+    machine.advanceMs(10'000);
+    machine.process(kHog)->times.user += 8 * 100'000'000ull;
+    EXPECT_EQ(find(load), 1);
+    EXPECT_EQ(rec, 2u);
+    EXPECT_EQ(out.pid, kHog);
+    EXPECT_EQ(countContaining("[INFO] [StutterQTM] HARD CPU offender inverse \xE2\x86\x92 pid=500"), 1);
+    EXPECT_EQ(machine.process(kHog)->affinity, 0x9u);
+}
+
 }  // namespace
