@@ -60,38 +60,29 @@ TEST_F(SignatureGate, EveryCheckIsRecordedButVerifiedOncePerLifetime) {
     EXPECT_EQ(verifierRuns(), 2u);
 }
 
-TEST_F(SignatureGate, AnUnreadablePathIsRejected) {
-    for (const Gated& g : gated()) {
-        Zelkor_Affinity_Cleanup();
-        Zelkor_Affinity_ClearSecurityEvents();
-        machine.failOp(Op::QueryFullProcessImageName, 5, 1);
-        listen();
-        EXPECT_EQ(g.call(), 0) << g.name;
-        const auto ev = events();
-        ASSERT_EQ(ev.size(), 1u) << g.name;
-        EXPECT_EQ(ev[0].kind, 1u);
-        EXPECT_STREQ(ev[0].name, "");
-        EXPECT_STREQ(ev[0].detail, "Empty path");
-        EXPECT_EQ(g.rejectionLine.empty(), !logged(g.rejectionLine)) << g.name;
-        EXPECT_EQ(affinityOf(kHog), 0u);
-    }
-}
-
-TEST_F(SignatureGate, AFailedCheckIsReportedUnderTheExportsName) {
-    machine.setHook(Op::QueryFullProcessImageName, [] { throw std::runtime_error("no image"); });
-    for (const Gated& g : gated()) {
-        Zelkor_Affinity_Cleanup();
-        Zelkor_Affinity_ClearSecurityEvents();
-        listen();
-        EXPECT_EQ(g.call(), 0) << g.name;
-        const auto ev = events();
-        ASSERT_EQ(ev.size(), 1u) << g.name;
-        EXPECT_EQ(ev[0].kind, 3u);
-        EXPECT_EQ(ev[0].pid, kGame);
-        EXPECT_STREQ(ev[0].name, g.name);
-        EXPECT_STREQ(ev[0].detail, "Signature policy check failed");
-        EXPECT_FALSE(!g.rejectionLine.empty() && logged(g.rejectionLine)) << g.name;
-    }
+// An unreadable path is a rejection; a check that throws is a failure, reported under the
+// export's name and without the rejection line.
+TEST_F(SignatureGate, UnreadablePathsAreRejectedAndFailedChecksReported) {
+    for (const bool throws : {false, true})
+        for (const Gated& g : gated()) {
+            SCOPED_TRACE(testing::Message() << g.name << (throws ? " throwing" : " unreadable"));
+            Zelkor_Affinity_Cleanup();
+            Zelkor_Affinity_ClearSecurityEvents();
+            if (throws)
+                machine.setHook(Op::QueryFullProcessImageName, [] { throw std::runtime_error("no image"); });
+            else
+                machine.failOp(Op::QueryFullProcessImageName, 5, 1);
+            listen();
+            EXPECT_EQ(g.call(), 0);
+            const auto ev = events();
+            ASSERT_EQ(ev.size(), 1u);
+            EXPECT_EQ(ev[0].kind, throws ? 3u : 1u);
+            if (throws) { EXPECT_EQ(ev[0].pid, kGame); }
+            EXPECT_STREQ(ev[0].name, throws ? g.name : "");
+            EXPECT_STREQ(ev[0].detail, throws ? "Signature policy check failed" : "Empty path");
+            EXPECT_EQ(!g.rejectionLine.empty() && logged(g.rejectionLine), !throws && !g.rejectionLine.empty());
+            EXPECT_EQ(affinityOf(kHog), 0u);
+        }
 }
 
 TEST_F(SignatureGate, APathThatIsNotUtf8IsReadInTheAnsiCodePage) {

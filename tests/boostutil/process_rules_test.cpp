@@ -30,15 +30,11 @@ TEST(ServiceList, ParsesTrimsAndDropsBlanks) {
 }
 
 TEST(ServiceList, NamesAreLettersDigitsUnderscoresAndDashes) {
-    EXPECT_TRUE(isValidServiceName(u"wuauserv"));
-    EXPECT_TRUE(isValidServiceName(u"My_Svc-2"));
-    EXPECT_TRUE(isValidServiceName(u"Dienst\u00e9"));
-    EXPECT_TRUE(isValidServiceName(std::u16string(256, u'a')));
-    EXPECT_FALSE(isValidServiceName(std::u16string(257, u'a')));
-    EXPECT_FALSE(isValidServiceName(u""));
-    EXPECT_FALSE(isValidServiceName(u"has space"));
-    EXPECT_FALSE(isValidServiceName(u"a.b"));
-    EXPECT_FALSE(isValidServiceName(u"a\\b"));
+    using U = std::u16string;
+    for (const U& name : {U(u"wuauserv"), U(u"My_Svc-2"), U(u"Dienst\u00e9"), U(256, u'a')})
+        EXPECT_TRUE(isValidServiceName(name)) << name.size();
+    for (const U& name : {U(257, u'a'), U(), U(u"has space"), U(u"a.b"), U(u"a\\b")})
+        EXPECT_FALSE(isValidServiceName(name)) << name.size();
 }
 
 TEST(ServiceList, CriticalServicesInAnyCase) {

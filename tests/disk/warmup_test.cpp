@@ -43,9 +43,8 @@ TEST_F(WarmupTest, WarmsTheFirst64KiBOfEveryVisibleFileWithItsLines) {
     EXPECT_EQ(cached("b.pak"), 65536u);
     EXPECT_EQ(cached("sub\\c.pak"), 4096u);
     EXPECT_EQ(cached(".hidden") + cached(".git\\obj") + cached("link\\x"), 0u);
-    EXPECT_TRUE(machine.privilegeEnabled("SeBackupPrivilege"));
-    EXPECT_TRUE(machine.privilegeEnabled("SeRestorePrivilege"));
-    EXPECT_TRUE(machine.privilegeEnabled("SeChangeNotifyPrivilege"));
+    for (const char* privilege : {"SeBackupPrivilege", "SeRestorePrivilege", "SeChangeNotifyPrivilege"})
+        EXPECT_TRUE(machine.privilegeEnabled(privilege)) << privilege;
     EXPECT_EQ(logged(), (Lines{
                             "1 [Zelkor] Logging level changed: 2",
                             "1 [Zelkor] Warmup begin for: C:\\game",

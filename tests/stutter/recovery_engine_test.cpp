@@ -109,16 +109,14 @@ TEST_F(RecoveryEngineTest, LightJitterBelowTheSoftScore) {
 
 TEST_F(RecoveryEngineTest, ModeSelection) {
     config(1, 1000);
-    ctx.p99Ms = 4.0;  // hard whatever the score
-    EXPECT_EQ(recover(nullptr), 2);
-    ctx.p99Ms = 3.99;
-    ctx.risk = 0.89;
-    EXPECT_EQ(recover(nullptr), 1);
-    ctx.risk = 0.9;
-    ctx.p99Ms = 3.0;
-    EXPECT_EQ(recover(nullptr), 2);
-    ctx.p99Ms = 2.99;
-    EXPECT_EQ(recover(nullptr), 1);
+    // A p99 of 4 ms is hard whatever the score, and so is a risk of 0.9 with a p99 of 3 ms.
+    const struct { double risk, p99Ms; std::int32_t mode; } cases[] = {
+        {0, 4.0, 2}, {0.89, 3.99, 1}, {0.9, 3.0, 2}, {0.9, 2.99, 1}};
+    for (const auto& c : cases) {
+        ctx.risk = c.risk;
+        ctx.p99Ms = c.p99Ms;
+        EXPECT_EQ(recover(nullptr), c.mode) << c.risk << " " << c.p99Ms;
+    }
     config(1, 12);  // score 7 + 2 + 3 (thermal) = 12 reaches the hard score
     ctx.thermal = 1;
     EXPECT_EQ(recover(nullptr), 2);

@@ -123,14 +123,12 @@ class RootCauseExportTest : public zk::test::RecoveryTest {};
 TEST_F(RootCauseExportTest, NoMetricsBeforeAnyAnalysisAndANullRecordIsRefused) {
     QTM_ResetMetrics();
     PfRootCause out{};
-    std::uint32_t rec = 9;
-    EXPECT_EQ(QTM_GetStutterRootCause(kGame, 0.5, 2.0, 50, 50, 0, 0, 1, &out, &rec), -2);
-    EXPECT_EQ(rec, 0u);
-    EXPECT_EQ(QTM_GetStutterRootCause(kGame, 0.5, 2.0, 50, 50, 0, 0, 1, &out, nullptr), -2);
-    rec = 9;  // cleared even when the record is refused
-    EXPECT_EQ(QTM_GetStutterRootCause(kGame, 0.5, 2.0, 50, 50, 0, 0, 1, nullptr, &rec), -1);
-    EXPECT_EQ(rec, 0u);
-    EXPECT_EQ(QTM_GetStutterRootCause(kGame, 0.5, 2.0, 50, 50, 0, 0, 1, nullptr, nullptr), -1);
+    for (PfRootCause* o : {&out, static_cast<PfRootCause*>(nullptr)}) {
+        std::uint32_t rec = 9;  // cleared even when the record is refused
+        EXPECT_EQ(QTM_GetStutterRootCause(kGame, 0.5, 2.0, 50, 50, 0, 0, 1, o, &rec), o ? -2 : -1);
+        EXPECT_EQ(rec, 0u);
+        EXPECT_EQ(QTM_GetStutterRootCause(kGame, 0.5, 2.0, 50, 50, 0, 0, 1, o, nullptr), o ? -2 : -1);
+    }
 }
 
 // --- the whole chain ------------------------------------------------------------------
@@ -226,6 +224,31 @@ TEST_F(StutterChainTest, PageFaultHogUnderMemoryPressureGetsTrimAndMemoryRelief)
     const auto changes = machine.changes();
     EXPECT_NE(std::find(changes.begin(), changes.end(), "EmptyWorkingSet 500"), changes.end());
     EXPECT_NE(std::find(changes.begin(), changes.end(), "NtSetSystemInformation 80 4"), changes.end());
+}
+
+// With the offender move in the table too: after the host's boost, the hard recovery of a
+// CPU hog puts it on the background cores.
+class AffinityChainTest : public StutterChainTest {
+protected:
+    void SetUp() override {
+        StutterChainTest::SetUp();
+        machine.setOwnExport("Zelkor_Affinity_ApplyInverseForOffenderPid",
+                             reinterpret_cast<void*>(&Zelkor_Affinity_ApplyInverseForOffenderPid));
+    }
+};
+
+TEST_F(AffinityChainTest, BoostThenAHardCpuRecoveryMovesTheHog) {
+    machine.advanceMs(1000);
+    ASSERT_EQ(Zelkor_Affinity_ApplyBoostForPid(kGame), 1);
+    const HostLoad load{50.0, 70.0, 0.0, 0.0, 1.0};
+    EXPECT_EQ(find(load), 0);  // the first walk only learns
+    machine.advanceMs(10'000);
+    machine.process(kHog)->times.user += 8 * 100'000'000ull;
+    EXPECT_EQ(find(load), 1);
+    EXPECT_EQ(rec, 2u);
+    EXPECT_EQ(out.pid, kHog);
+    EXPECT_EQ(countContaining("[INFO] [StutterQTM] HARD CPU offender inverse \xE2\x86\x92 pid=500"), 1);
+    EXPECT_EQ(machine.process(kHog)->affinity, 0x9u);
 }
 
 }  // namespace

@@ -4,15 +4,11 @@
 namespace zksweep {
 
 void addIoTunerRows(Rows& rows) {
-    rows.push_back({"SetIOTunerDebug(-1), SetIOTunerDebug(0)", "debug lines on, then off", [](const Env&) {
-                        ZK_SWEEP(SetIOTunerDebug)(-1);
-                        ZK_SWEEP(SetIOTunerDebug)(0);
-                        return true;
-                    }});
-    rows.push_back({"SetIOTunerLogCallback(NULL)", "delivery stops", [](const Env&) {
-                        ZK_SWEEP(SetIOTunerLogCallback)(nullptr);
-                        return true;
-                    }});
+    returns(rows, "SetIOTunerDebug(-1), SetIOTunerDebug(0)", "debug lines on, then off", [] {
+        ZK_SWEEP(SetIOTunerDebug)(-1);
+        ZK_SWEEP(SetIOTunerDebug)(0);
+    });
+    returns(rows, "SetIOTunerLogCallback(NULL)", "delivery stops", [] { ZK_SWEEP(SetIOTunerLogCallback)(nullptr); });
     // The caller's own pid is refused only as the engine: a host that passes its own pid with
     // enginePid 0 lowers itself, as it asked.
     rows.push_back({"Zelkor_IOTuner_LowerSinglePid(0 / 4 / missing / own with enginePid own, ...)", "0",
@@ -39,10 +35,9 @@ void addIoTunerRows(Rows& rows) {
                         return fn(own, 0) == 0 && fn(static_cast<int32_t>(e.missingPid), -1) == 0 && fn(-8, 0) == 0 &&
                                fn(owned, owned) == 0;
                     }});
-    rows.push_back({"Zelkor_IOTuner_Restore() with nothing recorded", "returns", [](const Env&) {
-                        ZK_SWEEP(Zelkor_IOTuner_Restore)();
-                        return true;
-                    }});
+    returns(rows, "Zelkor_IOTuner_Restore() with nothing recorded", "returns", [] {
+        ZK_SWEEP(Zelkor_IOTuner_Restore)();
+    });
     // A pass over every process whatever the game pid: the simulated machine only.
     rows.push_back({"Zelkor_IOTuner_ApplyInverseIoEx(missing pid, -1, -1), then Zelkor_IOTuner_Restore()",
                     "the number lowered (at least 0), everything put back",

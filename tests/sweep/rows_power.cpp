@@ -6,10 +6,9 @@
 namespace zksweep {
 
 void addPowerRows(Rows& rows) {
-    rows.push_back({"SetDriverlessLogCallback(NULL)", "delivery stops", [](const Env&) {
-                        ZK_SWEEP(SetDriverlessLogCallback)(nullptr);
-                        return true;
-                    }});
+    returns(rows, "SetDriverlessLogCallback(NULL)", "delivery stops", [] {
+        ZK_SWEEP(SetDriverlessLogCallback)(nullptr);
+    });
     rows.push_back({"Zelkor_Driverless_Cleanup() without a boost", "nothing", [](const Env&) {
                         ZK_SWEEP(Zelkor_Driverless_Cleanup)();
                         return ZK_SWEEP(Zelkor_Driverless_GetMode)() == 0;
@@ -24,11 +23,10 @@ void addPowerRows(Rows& rows) {
                                fn(nullptr, std::numeric_limits<uint32_t>::max(), 100) == 0 &&
                                fn(nullptr, 0, std::numeric_limits<int32_t>::min()) == 0;
                     }});
-    rows.push_back({"Zelkor_Power_GetLastError(), Zelkor_Power_IsElevated()", "return", [](const Env&) {
-                        ZK_SWEEP(Zelkor_Power_GetLastError)();
-                        ZK_SWEEP(Zelkor_Power_IsElevated)();
-                        return true;
-                    }});
+    returns(rows, "Zelkor_Power_GetLastError(), Zelkor_Power_IsElevated()", "return", [] {
+        ZK_SWEEP(Zelkor_Power_GetLastError)();
+        ZK_SWEEP(Zelkor_Power_IsElevated)();
+    });
     // The power scheme is the machine's: the simulated machine only.
     rows.push_back({"Zelkor_Driverless_Apply(64 K characters / NULL / \"\", INT32_MIN), then Cleanup",
                     "a boost at mode 2 or 3, put back", [](const Env&) {

@@ -6,11 +6,10 @@
 namespace zksweep {
 
 void addSoftDemoteRows(Rows& rows) {
-    rows.push_back({"SetSoftDemoteLogCallback(NULL), StopSoftDemoteV4(NULL)", "nothing", [](const Env&) {
-                        ZK_SWEEP(SetSoftDemoteLogCallback)(nullptr);
-                        ZK_SWEEP(StopSoftDemoteV4)(nullptr);
-                        return true;
-                    }});
+    returns(rows, "SetSoftDemoteLogCallback(NULL), StopSoftDemoteV4(NULL)", "nothing", [] {
+        ZK_SWEEP(SetSoftDemoteLogCallback)(nullptr);
+        ZK_SWEEP(StopSoftDemoteV4)(nullptr);
+    });
     // An engine's first pass looks at every process: the simulated machine only.
     rows.push_back({"StartSoftDemoteV4(64 K tier / NULL, missing pid / 0, own pid / missing pid), each stopped "
                     "twice",

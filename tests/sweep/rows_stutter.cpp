@@ -11,14 +11,8 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 }
 
 void addStutterRows(Rows& rows) {
-    rows.push_back({"QTM_GetConfig(NULL)", "ignored", [](const Env&) {
-                        ZK_SWEEP(QTM_GetConfig)(nullptr);
-                        return true;
-                    }});
-    rows.push_back({"QTM_SetConfig(NULL)", "ignored", [](const Env&) {
-                        ZK_SWEEP(QTM_SetConfig)(nullptr);
-                        return true;
-                    }});
+    returns(rows, "QTM_GetConfig(NULL)", "ignored", [] { ZK_SWEEP(QTM_GetConfig)(nullptr); });
+    returns(rows, "QTM_SetConfig(NULL)", "ignored", [] { ZK_SWEEP(QTM_SetConfig)(nullptr); });
     rows.push_back({"QTM_SetConfig({0, 0, NaN, -1, inf, NaN})", "interval 200 and window 20 written back",
                     [](const Env&) {
                         QtmConfig saved{};
@@ -28,47 +22,27 @@ void addStutterRows(Rows& rows) {
                         ZK_SWEEP(QTM_SetConfig)(&saved);
                         return bad.sampleIntervalUs == 200 && bad.windowSize == 20;
                     }});
-    rows.push_back({"QTM_GetMetrics(NULL)", "ignored", [](const Env&) {
-                        ZK_SWEEP(QTM_GetMetrics)(nullptr);
-                        return true;
-                    }});
+    returns(rows, "QTM_GetMetrics(NULL)", "ignored", [] { ZK_SWEEP(QTM_GetMetrics)(nullptr); });
     rows.push_back({"QTM_GetStutterRisk()", "within 0..1", [](const Env&) {
                         const double r = ZK_SWEEP(QTM_GetStutterRisk)();
                         return r >= 0.0 && r <= 1.0;
                     }});
-    rows.push_back({"QTM_Stop() while stopped", "returns", [](const Env&) {
-                        ZK_SWEEP(QTM_Stop)();
-                        return true;
-                    }});
-    rows.push_back({"QTM_SetLogCallback(NULL)", "silenced", [](const Env&) {
-                        ZK_SWEEP(QTM_SetLogCallback)(nullptr);
-                        return true;
-                    }});
-    rows.push_back({"PF_SetLogCallback(NULL)", "silenced", [](const Env&) {
-                        ZK_SWEEP(PF_SetLogCallback)(nullptr);
-                        return true;
-                    }});
+    returns(rows, "QTM_Stop() while stopped", "returns", [] { ZK_SWEEP(QTM_Stop)(); });
+    returns(rows, "QTM_SetLogCallback(NULL)", "silenced", [] { ZK_SWEEP(QTM_SetLogCallback)(nullptr); });
+    returns(rows, "PF_SetLogCallback(NULL)", "silenced", [] { ZK_SWEEP(PF_SetLogCallback)(nullptr); });
     rows.push_back({"PF_GetRootCause(pid, NaN, -1, NULL)", "-1", [](const Env& e) {
                         return ZK_SWEEP(PF_GetRootCause)(e.missingPid, kNaN, -1.0, nullptr) == -1;
                     }});
-    rows.push_back({"QTM_SetRecoveryConfig(NULL)", "ignored", [](const Env&) {
-                        ZK_SWEEP(QTM_SetRecoveryConfig)(nullptr);
-                        return true;
-                    }});
-    rows.push_back({"QTM_GetRecoveryMetrics(NULL)", "ignored", [](const Env&) {
-                        ZK_SWEEP(QTM_GetRecoveryMetrics)(nullptr);
-                        return true;
-                    }});
-    rows.push_back({"QTM_Stutter_SetLogCallback(NULL)", "debugger output", [](const Env&) {
-                        ZK_SWEEP(QTM_Stutter_SetLogCallback)(nullptr);
-                        return true;
-                    }});
-    rows.push_back({"QTM_Stutter_SetMinLogLevel(INT32_MIN), (INT32_MAX)", "limited to 0..3", [](const Env&) {
-                        ZK_SWEEP(QTM_Stutter_SetMinLogLevel)(std::numeric_limits<int32_t>::min());
-                        ZK_SWEEP(QTM_Stutter_SetMinLogLevel)(std::numeric_limits<int32_t>::max());
-                        ZK_SWEEP(QTM_Stutter_SetMinLogLevel)(1);
-                        return true;
-                    }});
+    returns(rows, "QTM_SetRecoveryConfig(NULL)", "ignored", [] { ZK_SWEEP(QTM_SetRecoveryConfig)(nullptr); });
+    returns(rows, "QTM_GetRecoveryMetrics(NULL)", "ignored", [] { ZK_SWEEP(QTM_GetRecoveryMetrics)(nullptr); });
+    returns(rows, "QTM_Stutter_SetLogCallback(NULL)", "debugger output", [] {
+        ZK_SWEEP(QTM_Stutter_SetLogCallback)(nullptr);
+    });
+    returns(rows, "QTM_Stutter_SetMinLogLevel(INT32_MIN), (INT32_MAX)", "limited to 0..3", [] {
+        ZK_SWEEP(QTM_Stutter_SetMinLogLevel)(std::numeric_limits<int32_t>::min());
+        ZK_SWEEP(QTM_Stutter_SetMinLogLevel)(std::numeric_limits<int32_t>::max());
+        ZK_SWEEP(QTM_Stutter_SetMinLogLevel)(1);
+    });
     rows.push_back({"QTM_GetStutterRootCause(pid, ..., NULL, NULL)", "-1", [](const Env& e) {
                         return ZK_SWEEP(QTM_GetStutterRootCause)(e.missingPid, 0.1, 1.0, 50, 50, 50, 50, 1, nullptr,
                                                                  nullptr) == -1;

@@ -56,10 +56,9 @@ void addThrottleRows(Rows& rows) {
     rows.push_back({"Zelkor_Throttle_Initialize()", "1", [](const Env&) {
                         return ZK_SWEEP(Zelkor_Throttle_Initialize)() == 1;
                     }});
-    rows.push_back({"Zelkor_Throttle_SetLogCallbackW(NULL)", "logging stops", [](const Env&) {
-                        ZK_SWEEP(Zelkor_Throttle_SetLogCallbackW)(nullptr);
-                        return true;
-                    }});
+    returns(rows, "Zelkor_Throttle_SetLogCallbackW(NULL)", "logging stops", [] {
+        ZK_SWEEP(Zelkor_Throttle_SetLogCallbackW)(nullptr);
+    });
 }
 
 }  // namespace zksweep
