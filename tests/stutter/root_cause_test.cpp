@@ -213,7 +213,7 @@ TEST_F(StutterChainTest, PageFaultHogUnderMemoryPressureGetsTrimAndMemoryRelief)
     EXPECT_EQ(find(load), 0);
 
     machine.advanceMs(10'000);
-    machine.process(kHog)->memory.pageFaultCount = 1500;  // fault part 40
+    machine.process(kHog)->memory.pageFaultCount = 1500;  // 40 points for faults
     machine.clearChanges();
     EXPECT_EQ(find(load), 1);
     EXPECT_EQ(rec, 2u);
