@@ -48,15 +48,22 @@ struct Helpers {
     std::unique_ptr<zkhelper::Child> background;  // "selftest_bg.exe", nobody's child
 };
 Helpers& helpers();
+inline DWORD pidOf(const std::unique_ptr<zkhelper::Child>& c) { return c ? c->pid : 0; }
 
 // Each module's checks.
 void addPriorityChecks(std::vector<Check>& checks);
 void addPowerChecks(std::vector<Check>& checks);
 void addModuleChecks(std::vector<Check>& checks);
 
-// Applies `apply`, then `restore`, reading the background helper before, between and after:
-// applied when `applied(before, between)` holds, restored when the state is back.
+// Applies `apply`, then `restore`, reading the process before, between and after: applied
+// when `applied(before, between)` holds, restored when the state is back. Without a
+// process, the background helper.
+// The applied test of the modules that lower a process: it went to the idle class.
+bool loweredToIdle(const ProcessState& before, const ProcessState& now);
+using AppliedTest = std::function<bool(const ProcessState&, const ProcessState&)>;
+Outcome processRoundTrip(HANDLE process, const std::function<bool()>& apply, const std::function<bool()>& restore,
+                         const AppliedTest& applied);
 Outcome processRoundTrip(const std::function<bool()>& apply, const std::function<bool()>& restore,
-                         const std::function<bool(const ProcessState&, const ProcessState&)>& applied);
+                         const AppliedTest& applied);
 
 }  // namespace zkctl::selftest

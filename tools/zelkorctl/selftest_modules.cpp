@@ -12,8 +12,6 @@ namespace zkctl::selftest {
 
 namespace {
 
-DWORD pidOf(const std::unique_ptr<zkhelper::Child>& c) { return c ? c->pid : 0; }
-
 // The stateless restore tells user processes from protected ones with GetProcessInformation;
 // without it (Wine) it leaves every process alone.
 bool restoreCanNormalise() {
@@ -31,19 +29,20 @@ Outcome softDemotion() {
     // A known background app is demoted on the engine's first pass.
     auto app = zkhelper::start(L"yourphone.exe", L"sleep", true);
     if (!app || !helpers().game) return Outcome::skipped("the helper processes could not be started");
-    const auto before = readProcess(app->process);
-    if (!before) return Outcome::skipped("the helper process cannot be read");
-    Outcome o;
-    SoftDemoteHandle engine = start("low", helpers().game->pid, 0);
-    for (int i = 0; i < 100 && engine && GetPriorityClass(app->process) != IDLE_PRIORITY_CLASS; ++i) Sleep(100);
-    o.applied = GetPriorityClass(app->process) == IDLE_PRIORITY_CLASS;
-    stop(engine);
-    o.restored = restore(app->pid, 0, nullptr, nullptr) == 1;
-    const auto after = readProcess(app->process);
-    o.restored = o.restored && after && *after == *before;
-    if (after) o.note = describeDifference(*before, *after);
-    o.verdict = o.applied && o.restored ? Outcome::Pass : Outcome::Fail;
-    return o;
+    SoftDemoteHandle engine = nullptr;
+    return processRoundTrip(
+        app->process,
+        [&] {
+            engine = start("low", helpers().game->pid, 0);
+            for (int i = 0; i < 100 && engine && GetPriorityClass(app->process) != IDLE_PRIORITY_CLASS; ++i)
+                Sleep(100);
+            return engine != nullptr;
+        },
+        [&] {
+            stop(engine);
+            return restore(app->pid, 0, nullptr, nullptr) == 1;
+        },
+        loweredToIdle);
 }
 
 Outcome quarantine() {

@@ -5,16 +5,6 @@
 
 namespace zkctl::selftest {
 
-namespace {
-
-DWORD pidOf(const std::unique_ptr<zkhelper::Child>& c) { return c ? c->pid : 0; }
-
-bool lowered(const ProcessState& before, const ProcessState& now) {
-    return now.priorityClass == IDLE_PRIORITY_CLASS && before.priorityClass != IDLE_PRIORITY_CLASS;
-}
-
-}  // namespace
-
 void addPriorityChecks(std::vector<Check>& checks) {
     checks.push_back({"I/O tuner", [] {
                           auto lower = ZK_LOAD(Zelkor_IOTuner_LowerSinglePid);
@@ -26,7 +16,7 @@ void addPriorityChecks(std::vector<Check>& checks) {
                                                       restore();
                                                       return true;
                                                   },
-                                                  lowered);
+                                                  loweredToIdle);
                       }});
     checks.push_back({"offender throttle", [] {
                           auto throttle = ZK_LOAD(Zelkor_Throttle_OffenderW);
@@ -34,7 +24,7 @@ void addPriorityChecks(std::vector<Check>& checks) {
                           if (!throttle || !restore) return Outcome::skipped("exports missing");
                           const DWORD bg = pidOf(helpers().background);
                           return processRoundTrip([&] { return throttle(bg, 0, 0, nullptr, nullptr) == 1; },
-                                                  [&] { return restore(bg, 0, nullptr, nullptr) == 1; }, lowered);
+                                                  [&] { return restore(bg, 0, nullptr, nullptr) == 1; }, loweredToIdle);
                       }});
 }
 

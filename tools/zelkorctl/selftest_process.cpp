@@ -53,18 +53,27 @@ Helpers& helpers() {
     return h;
 }
 
+bool loweredToIdle(const ProcessState& before, const ProcessState& now) {
+    return now.priorityClass == IDLE_PRIORITY_CLASS && before.priorityClass != IDLE_PRIORITY_CLASS;
+}
+
 Outcome processRoundTrip(const std::function<bool()>& apply, const std::function<bool()>& restore,
-                         const std::function<bool(const ProcessState&, const ProcessState&)>& applied) {
+                         const AppliedTest& applied) {
     const auto& bg = helpers().background;
     if (!bg) return Outcome::skipped("the helper process could not be started");
-    const auto before = readProcess(bg->process);
+    return processRoundTrip(bg->process, apply, restore, applied);
+}
+
+Outcome processRoundTrip(HANDLE process, const std::function<bool()>& apply, const std::function<bool()>& restore,
+                         const AppliedTest& applied) {
+    const auto before = readProcess(process);
     if (!before) return Outcome::skipped("the helper process cannot be read");
     Outcome o;
     const bool applyResult = apply();
-    const auto between = readProcess(bg->process);
+    const auto between = readProcess(process);
     o.applied = applyResult && between && applied(*before, *between);
     const bool restoreResult = restore();
-    const auto after = readProcess(bg->process);
+    const auto after = readProcess(process);
     o.restored = restoreResult && after && *after == *before;
     if (after && !(*after == *before)) o.note = describeDifference(*before, *after);
     if (!o.applied && o.note.empty()) o.note = between ? "no effect: " + describeDifference(*before, *between) : "";

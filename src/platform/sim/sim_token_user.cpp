@@ -33,22 +33,14 @@ TokenHandle SimTokens::openProcessTokenOf(const platform::ProcessHandle& process
         lastError() = win::ERROR_ACCESS_DENIED;
         return {};
     }
-    HandleInfo info;
-    info.kind = HandleKind::Token;
-    info.pid = p->pid;
-    info.access = access;
-    return TokenHandle(&owner_, core_.newHandle(std::move(info)));
+    return newToken(p->pid, access);
 }
 
 bool SimTokens::getTokenUser(const TokenHandle& token, std::uint32_t bufferBytes, platform::TokenUserSid& out) {
     if (core_.failsWin32(Op::GetTokenUser)) return false;
     std::lock_guard lk(core_.m);
-    const HandleInfo* info = core_.handle(token.get(), HandleKind::Token);
+    const HandleInfo* info = tokenWith(token, win::TOKEN_QUERY);
     if (!info) return false;
-    if (!(info->access & win::TOKEN_QUERY)) {
-        lastError() = win::ERROR_ACCESS_DENIED;
-        return false;
-    }
     platform::TokenUserSid sid;
     if (!userSidOf || !parseSid(userSidOf(info->pid), sid)) {
         lastError() = win::ERROR_INVALID_PARAMETER;

@@ -11,13 +11,27 @@ SimTokens::SimTokens(platform::Platform& owner, SimCore& core)
              "SeIncreaseQuotaPrivilege", "SeBackupPrivilege",               "SeRestorePrivilege",
              "SeChangeNotifyPrivilege",  "SeShutdownPrivilege"} {}
 
+TokenHandle SimTokens::newToken(std::uint32_t pid, std::uint32_t access) {
+    HandleInfo info;
+    info.kind = HandleKind::Token;
+    info.pid = pid;
+    info.access = access;
+    return TokenHandle(&owner_, core_.newHandle(std::move(info)));
+}
+
+const HandleInfo* SimTokens::tokenWith(const TokenHandle& h, std::uint32_t right) {
+    const HandleInfo* info = core_.handle(h.get(), HandleKind::Token);
+    if (info && !(info->access & right)) {
+        lastError() = win::ERROR_ACCESS_DENIED;
+        return nullptr;
+    }
+    return info;
+}
+
 TokenHandle SimTokens::openProcessToken(std::uint32_t access) {
     if (core_.failsWin32(Op::OpenProcessToken)) return {};
     std::lock_guard lk(core_.m);
-    HandleInfo info;
-    info.kind = HandleKind::Token;
-    info.access = access;
-    return TokenHandle(&owner_, core_.newHandle(std::move(info)));
+    return newToken(0, access);
 }
 
 bool SimTokens::lookupPrivilegeValue(const char* name, std::uint64_t& luid) {
@@ -36,12 +50,7 @@ bool SimTokens::lookupPrivilegeValue(const char* name, std::uint64_t& luid) {
 bool SimTokens::adjustTokenPrivilege(const TokenHandle& token, std::uint64_t luid, bool enable) {
     if (core_.failsWin32(Op::AdjustTokenPrivilege)) return false;
     std::lock_guard lk(core_.m);
-    const HandleInfo* info = core_.handle(token.get(), HandleKind::Token);
-    if (!info) return false;
-    if (!(info->access & win::TOKEN_ADJUST_PRIVILEGES)) {
-        lastError() = win::ERROR_ACCESS_DENIED;
-        return false;
-    }
+    if (!tokenWith(token, win::TOKEN_ADJUST_PRIVILEGES)) return false;
     if (luid < 2 || luid - 2 >= names_.size()) {
         lastError() = win::ERROR_INVALID_PARAMETER;
         return false;
@@ -63,12 +72,7 @@ bool SimTokens::adjustTokenPrivilege(const TokenHandle& token, std::uint64_t lui
 bool SimTokens::getTokenElevation(const TokenHandle& token, bool& elevated) {
     if (core_.failsWin32(Op::GetTokenElevation)) return false;
     std::lock_guard lk(core_.m);
-    const HandleInfo* info = core_.handle(token.get(), HandleKind::Token);
-    if (!info) return false;
-    if (!(info->access & win::TOKEN_QUERY)) {
-        lastError() = win::ERROR_ACCESS_DENIED;
-        return false;
-    }
+    if (!tokenWith(token, win::TOKEN_QUERY)) return false;
     elevated = tokenElevated;
     return true;
 }

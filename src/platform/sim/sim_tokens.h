@@ -32,6 +32,11 @@ public:
     std::function<std::string(std::uint32_t pid)> userSidOf;
 
 private:
+    // Caller holds the lock. A new token of process pid; the open token h with `right`, or
+    // nullptr with the last error set.
+    TokenHandle newToken(std::uint32_t pid, std::uint32_t access);
+    const HandleInfo* tokenWith(const TokenHandle& h, std::uint32_t right);
+
     platform::Platform& owner_;
     SimCore& core_;
     std::vector<std::string> names_;  // a privilege's LUID is its index + 2
