@@ -364,6 +364,12 @@ namespace Zelkor
     public static class Native
     {
         public const string Library = "Zelkor.dll";
+        /// <summary>
+        /// Where Zelkor.dll is looked for: beside the assembly that declares these imports, then in System32;
+        /// never the current folder or PATH.
+        /// </summary>
+        public const DllImportSearchPath SearchPaths =
+            DllImportSearchPath.AssemblyDirectory | DllImportSearchPath.System32;
 
         // ---- Sampling engine: stutter risk from the wake-up lateness of a timer-driven worker,
         //      system page-fault growth and processor clock throttling.
@@ -373,6 +379,7 @@ namespace Zelkor
         /// not be created.
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "QTM_Start", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern int QTM_Start();
 
         /// <summary>
@@ -380,6 +387,7 @@ namespace Zelkor
         /// the worker's own thread, which then ends after its tick).
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "QTM_Stop", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern void QTM_Stop();
 
         /// <summary>
@@ -387,9 +395,11 @@ namespace Zelkor
         /// <para>Overloads take the pointer as IntPtr, where IntPtr.Zero passes null.</para>
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "QTM_GetConfig", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern void QTM_GetConfig(ref QtmConfig @out);
 
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "QTM_GetConfig", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern void QTM_GetConfig(IntPtr @out);
 
         /// <summary>
@@ -398,9 +408,11 @@ namespace Zelkor
         /// <para>Overloads take the pointer as IntPtr, where IntPtr.Zero passes null.</para>
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "QTM_SetConfig", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern void QTM_SetConfig(ref QtmConfig cfg);
 
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "QTM_SetConfig", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern void QTM_SetConfig(IntPtr cfg);
 
         /// <summary>
@@ -408,13 +420,16 @@ namespace Zelkor
         /// <para>Overloads take the pointer as IntPtr, where IntPtr.Zero passes null.</para>
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "QTM_GetMetrics", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern void QTM_GetMetrics(ref QtmMetrics @out);
 
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "QTM_GetMetrics", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern void QTM_GetMetrics(IntPtr @out);
 
         /// <summary>Returns the latest published stutter risk, 0.0 to 1.0.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "QTM_GetStutterRisk", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern double QTM_GetStutterRisk();
 
         /// <summary>
@@ -422,6 +437,7 @@ namespace Zelkor
         /// on).
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "QTM_ResetMetrics", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern void QTM_ResetMetrics();
 
         /// <summary>
@@ -431,16 +447,19 @@ namespace Zelkor
         /// the garbage collector does not see the library's copy.</para>
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "QTM_SetLogCallback", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern void QTM_SetLogCallback(QtmLogCallback cb);
 
         // ---- Offender profiler
 
         /// <summary>Caches the logical processor count and logs "[Profiler] Init.". Optional.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "PF_Init", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern void PF_Init();
 
         /// <summary>Forgets every process's history (the next walk measures working sets only).</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "PF_Reset", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern void PF_Reset();
 
         /// <summary>
@@ -450,6 +469,7 @@ namespace Zelkor
         /// the garbage collector does not see the library's copy.</para>
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "PF_SetLogCallback", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern void PF_SetLogCallback(PfLogCallback cb);
 
         /// <summary>
@@ -459,9 +479,11 @@ namespace Zelkor
         /// <para>Overloads take the pointer as IntPtr, where IntPtr.Zero passes null.</para>
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "PF_GetRootCause", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern int PF_GetRootCause(uint gamePid, double risk, double p99Ms, ref PfRootCause @out);
 
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "PF_GetRootCause", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern int PF_GetRootCause(uint gamePid, double risk, double p99Ms, IntPtr @out);
 
         // ---- Recovery shared state, recovery engine and stutter root cause
@@ -471,9 +493,11 @@ namespace Zelkor
         /// <para>Overloads take the pointer as IntPtr, where IntPtr.Zero passes null.</para>
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "QTM_SetRecoveryConfig", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern void QTM_SetRecoveryConfig([In] ref QtmRecoveryConfig cfg);
 
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "QTM_SetRecoveryConfig", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern void QTM_SetRecoveryConfig(IntPtr cfg);
 
         /// <summary>
@@ -481,9 +505,11 @@ namespace Zelkor
         /// <para>Overloads take the pointer as IntPtr, where IntPtr.Zero passes null.</para>
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "QTM_GetRecoveryMetrics", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern void QTM_GetRecoveryMetrics(ref QtmRecoveryMetrics @out);
 
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "QTM_GetRecoveryMetrics", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern void QTM_GetRecoveryMetrics(IntPtr @out);
 
         /// <summary>
@@ -492,12 +518,14 @@ namespace Zelkor
         /// the garbage collector does not see the library's copy.</para>
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "QTM_Stutter_SetLogCallback", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern void QTM_Stutter_SetLogCallback(QtmStutterLogCallback cb);
 
         /// <summary>
         /// Sets the lowest recovery log level shown, limited to 0 (debug) .. 3 (nothing); 1 at load.
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "QTM_Stutter_SetMinLogLevel", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern void QTM_Stutter_SetMinLogLevel(int level);
 
         /// <summary>
@@ -510,15 +538,19 @@ namespace Zelkor
         /// <para>Overloads take any of the pointers as IntPtr, where IntPtr.Zero passes null.</para>
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "QTM_GetStutterRootCause", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern int QTM_GetStutterRootCause(uint gamePid, double riskThreshold, double p99ThresholdMs, double ramPct, double cpuMaxPct, double headroomPct, double saturationPct, double loadFactor, ref PfRootCause @out, ref uint outRecovery);
 
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "QTM_GetStutterRootCause", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern int QTM_GetStutterRootCause(uint gamePid, double riskThreshold, double p99ThresholdMs, double ramPct, double cpuMaxPct, double headroomPct, double saturationPct, double loadFactor, IntPtr @out, ref uint outRecovery);
 
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "QTM_GetStutterRootCause", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern int QTM_GetStutterRootCause(uint gamePid, double riskThreshold, double p99ThresholdMs, double ramPct, double cpuMaxPct, double headroomPct, double saturationPct, double loadFactor, ref PfRootCause @out, IntPtr outRecovery);
 
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "QTM_GetStutterRootCause", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern int QTM_GetStutterRootCause(uint gamePid, double riskThreshold, double p99ThresholdMs, double ramPct, double cpuMaxPct, double headroomPct, double saturationPct, double loadFactor, IntPtr @out, IntPtr outRecovery);
 
         // ---- Offender throttle and restore
@@ -534,9 +566,11 @@ namespace Zelkor
         /// <para>Overloads take the pointer as IntPtr, where IntPtr.Zero passes null.</para>
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "ThrottleOffenderByPid", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern byte ThrottleOffenderByPid(uint pid, byte enableDebugPrivilege, byte trimWorkingSet, [MarshalAs(UnmanagedType.LPWStr)] string expectedImage, ref uint lastError, ThrottleLogFn log);
 
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "ThrottleOffenderByPid", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern byte ThrottleOffenderByPid(uint pid, byte enableDebugPrivilege, byte trimWorkingSet, [MarshalAs(UnmanagedType.LPWStr)] string expectedImage, IntPtr lastError, ThrottleLogFn log);
 
         /// <summary>
@@ -547,15 +581,18 @@ namespace Zelkor
         /// <para>Overloads take the pointer as IntPtr, where IntPtr.Zero passes null.</para>
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "RestoreOffenderByPid", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern byte RestoreOffenderByPid(uint pid, byte enableDebugPrivilege, [MarshalAs(UnmanagedType.LPWStr)] string expectedImage, ref uint lastError, ThrottleLogFn log);
 
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "RestoreOffenderByPid", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern byte RestoreOffenderByPid(uint pid, byte enableDebugPrivilege, [MarshalAs(UnmanagedType.LPWStr)] string expectedImage, IntPtr lastError, ThrottleLogFn log);
 
         /// <summary>
         /// Enables the debug privilege once for the process; returns 1 whether or not it could.
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Throttle_Initialize", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern int Zelkor_Throttle_Initialize();
 
         /// <summary>
@@ -563,9 +600,11 @@ namespace Zelkor
         /// <para>Overloads take the pointer as IntPtr, where IntPtr.Zero passes null.</para>
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Throttle_OffenderW", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern int Zelkor_Throttle_OffenderW(uint pid, int enableDebugPrivilege, int trimWorkingSet, [MarshalAs(UnmanagedType.LPWStr)] string expectedImage, ref uint lastError);
 
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Throttle_OffenderW", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern int Zelkor_Throttle_OffenderW(uint pid, int enableDebugPrivilege, int trimWorkingSet, [MarshalAs(UnmanagedType.LPWStr)] string expectedImage, IntPtr lastError);
 
         /// <summary>
@@ -573,9 +612,11 @@ namespace Zelkor
         /// <para>Overloads take the pointer as IntPtr, where IntPtr.Zero passes null.</para>
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Restore_OffenderW", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern int Zelkor_Restore_OffenderW(uint pid, int enableDebugPrivilege, [MarshalAs(UnmanagedType.LPWStr)] string expectedImage, ref uint lastError);
 
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Restore_OffenderW", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern int Zelkor_Restore_OffenderW(uint pid, int enableDebugPrivilege, [MarshalAs(UnmanagedType.LPWStr)] string expectedImage, IntPtr lastError);
 
         /// <summary>
@@ -584,12 +625,14 @@ namespace Zelkor
         /// the garbage collector does not see the library's copy.</para>
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Throttle_SetLogCallbackW", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern void Zelkor_Throttle_SetLogCallbackW(ThrottleLogCallbackW cb);
 
         // ---- I/O tuner
 
         /// <summary>Non-zero logs debug lines too; zero logs information, warnings and errors only.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "SetIOTunerDebug", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern void SetIOTunerDebug(int enabled);
 
         /// <summary>
@@ -598,6 +641,7 @@ namespace Zelkor
         /// the garbage collector does not see the library's copy.</para>
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "SetIOTunerLogCallback", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern void SetIOTunerLogCallback(IOTunerLogCallback cb);
 
         /// <summary>
@@ -606,6 +650,7 @@ namespace Zelkor
         /// Same as the Ex form with streamingMode 0.
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_IOTuner_ApplyInverseIo", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern int Zelkor_IOTuner_ApplyInverseIo(uint gamePid, int aggressive);
 
         /// <summary>
@@ -613,6 +658,7 @@ namespace Zelkor
         /// programs.
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_IOTuner_ApplyInverseIoEx", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern int Zelkor_IOTuner_ApplyInverseIoEx(uint gamePid, int aggressive, int streamingMode);
 
         /// <summary>
@@ -620,6 +666,7 @@ namespace Zelkor
         /// no engine.
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_IOTuner_LowerSinglePid", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern int Zelkor_IOTuner_LowerSinglePid(uint pid, uint gamePid, uint enginePid, int aggressive, int streamingMode);
 
         /// <summary>
@@ -627,6 +674,7 @@ namespace Zelkor
         /// first saw it (CPU first, then I/O) and empties the records.
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_IOTuner_Restore", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern void Zelkor_IOTuner_Restore();
 
         /// <summary>
@@ -636,6 +684,7 @@ namespace Zelkor
         /// Blocks for the memory cleaning.
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_HardQuarantine_Offender", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern int Zelkor_HardQuarantine_Offender(int pid, int gamePid);
 
         // ---- Memory relief
@@ -647,6 +696,7 @@ namespace Zelkor
         /// range. pid and tag are accepted and not used. Blocks for about 0.2 to 0.6 s.
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "extreme_memory_clean", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern double extreme_memory_clean(uint pid, double memoryLoadPercent, IntPtr tag);
 
         /// <summary>
@@ -656,6 +706,7 @@ namespace Zelkor
         /// excluded), -2.0 to -5.0 as extreme_memory_clean. The process itself is not touched.
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "trim_process_working_set", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern double trim_process_working_set(uint pid);
 
         /// <summary>A copy of the statistics.</summary>
@@ -671,10 +722,12 @@ namespace Zelkor
         private struct MemoryStatsValue { private ulong first; }
 
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "get_memory_stats", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         private static extern MemoryStatsValue get_memory_stats_();
 
         /// <summary>Sets every statistics field to zero.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "reset_memory_stats", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern void reset_memory_stats();
 
         /// <summary>
@@ -682,14 +735,17 @@ namespace Zelkor
         /// of it worked.
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "self_test", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern int self_test();
 
         /// <summary>Does nothing (kept for hosts that call it).</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "ram_overseer_step", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern void ram_overseer_step();
 
         /// <summary>Does nothing; the same entry point as ram_overseer_step.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "clear_rights_cache", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern void clear_rights_cache();
 
         // ---- Processor boost on the active power scheme
@@ -700,6 +756,7 @@ namespace Zelkor
         /// the garbage collector does not see the library's copy.</para>
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "SetDriverlessLogCallback", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern void SetDriverlessLogCallback(DriverlessLogCallback cb);
 
         /// <summary>
@@ -710,6 +767,7 @@ namespace Zelkor
         /// puts back what it wrote. Does nothing while a boost is active.
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Driverless_Apply", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern void Zelkor_Driverless_Apply([MarshalAs(UnmanagedType.LPUTF8Str)] string tier, int inGame);
 
         /// <summary>
@@ -717,10 +775,12 @@ namespace Zelkor
         /// boost.
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Driverless_Cleanup", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern void Zelkor_Driverless_Cleanup();
 
         /// <summary>The processor boost mode of the active boost; 0 when none.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Driverless_GetMode", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern uint Zelkor_Driverless_GetMode();
 
         // ---- Power API: single settings of a power scheme
@@ -730,17 +790,21 @@ namespace Zelkor
         /// <para>Overloads take the pointer as IntPtr, where IntPtr.Zero passes null.</para>
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Power_GetActivePlan", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern int Zelkor_Power_GetActivePlan(ref ZkGuid @out);
 
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Power_GetActivePlan", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern int Zelkor_Power_GetActivePlan(IntPtr @out);
 
         /// <summary>The calling thread's last error, as the host's previous call left it.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Power_GetLastError", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern uint Zelkor_Power_GetLastError();
 
         /// <summary>Non-zero when the process token is elevated.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Power_IsElevated", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern uint Zelkor_Power_IsElevated();
 
         /// <summary>
@@ -750,13 +814,16 @@ namespace Zelkor
         /// <para>Overloads take the pointer as IntPtr, where IntPtr.Zero passes null.</para>
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Power_SetCpuThrottle", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern int Zelkor_Power_SetCpuThrottle([In] ref ZkGuid plan, uint minPercent, int maxPercent);
 
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Power_SetCpuThrottle", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern int Zelkor_Power_SetCpuThrottle(IntPtr plan, uint minPercent, int maxPercent);
 
         /// <summary>Activates the High performance scheme; 1 or 0.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Power_SetHighPerformance", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern int Zelkor_Power_SetHighPerformance();
 
         /// <summary>
@@ -765,9 +832,11 @@ namespace Zelkor
         /// <para>Overloads take the pointer as IntPtr, where IntPtr.Zero passes null.</para>
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Power_SetPcieAspmDisabled", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern int Zelkor_Power_SetPcieAspmDisabled([In] ref ZkGuid plan);
 
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Power_SetPcieAspmDisabled", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern int Zelkor_Power_SetPcieAspmDisabled(IntPtr plan);
 
         /// <summary>
@@ -776,9 +845,11 @@ namespace Zelkor
         /// <para>Overloads take the pointer as IntPtr, where IntPtr.Zero passes null.</para>
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Power_SetWifiMaxPerf", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern int Zelkor_Power_SetWifiMaxPerf([In] ref ZkGuid plan);
 
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Power_SetWifiMaxPerf", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern int Zelkor_Power_SetWifiMaxPerf(IntPtr plan);
 
         // ---- Disk warmup and SysMain: the first 64 KiB of every file below a game folder pulled
@@ -791,14 +862,17 @@ namespace Zelkor
         /// warmed (0 for a null, empty or missing folder).
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "ZelkorWarmupGameFolder", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern uint ZelkorWarmupGameFolder([MarshalAs(UnmanagedType.LPWStr)] string folder);
 
         /// <summary>Asks a running warmup to stop; always 0.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "ZelkorCancelWarmup", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern int ZelkorCancelWarmup();
 
         /// <summary>Cancels any warmup, waits for it, stops the log thread and the warmup threads.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "ZelkorShutdown", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern void ZelkorShutdown();
 
         /// <summary>
@@ -807,10 +881,12 @@ namespace Zelkor
         /// the garbage collector does not see the library's copy.</para>
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "ZelkorRegisterDiskLogCallback", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern void ZelkorRegisterDiskLogCallback(ZelkorDiskLogCallback callback);
 
         /// <summary>0 logs nothing, 1 milestones, 2 everything; always 0.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "ZelkorSetDiskLogLevel", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern int ZelkorSetDiskLogLevel(int level);
 
         /// <summary>
@@ -818,6 +894,7 @@ namespace Zelkor
         /// success (a system without SysMain counts as success), else 0.
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "ZelkorToggleSysMain", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern uint ZelkorToggleSysMain(int disable);
 
         /// <summary>
@@ -825,6 +902,7 @@ namespace Zelkor
         /// running, 5-7 continue pending, pause pending, paused), or 0.
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "ZelkorGetSysMainStatus", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern uint ZelkorGetSysMainStatus();
 
         // ---- Affinity: background processes pinned onto a small core set so that the game has the
@@ -838,24 +916,29 @@ namespace Zelkor
         /// the garbage collector does not see the library's copy.</para>
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "SetAffinityLogCallback", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern void SetAffinityLogCallback(AffinityLogCallback cb);
 
         /// <summary>Lowest level logged: 0 DEBUG, 1 INFO, 2 WARNING, 3 ERROR (clamped).</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Affinity_SetMinLogLevel", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern void Zelkor_Affinity_SetMinLogLevel(int level);
 
         /// <summary>
         /// Optional: enables the module's privileges and zeroes the metrics; 1, or 0 on failure.
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Affinity_Initialize", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern int Zelkor_Affinity_Initialize();
 
         /// <summary>Stops the child monitors, forgets the layout and empties the rate limiter.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Affinity_Cleanup", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern void Zelkor_Affinity_Cleanup();
 
         /// <summary>Stops the child monitors and forgets the layout.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Affinity_ResetAll", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern void Zelkor_Affinity_ResetAll();
 
         /// <summary>
@@ -863,14 +946,17 @@ namespace Zelkor
         /// monitor when enabled; 1 applied, 0 otherwise (at most once a second).
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Affinity_ApplyBoostForPid", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern int Zelkor_Affinity_ApplyBoostForPid(int pid);
 
         /// <summary>The same layout without monitor or "applied" line; 1 applied, 0 otherwise.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Affinity_ApplyInverseForPid", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern int Zelkor_Affinity_ApplyInverseForPid(int pid);
 
         /// <summary>Moves one offender onto the active layout's background cores; 1 handled, 0 not.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Affinity_ApplyInverseForOffenderPid", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern int Zelkor_Affinity_ApplyInverseForOffenderPid(int pid);
 
         /// <summary>
@@ -878,6 +964,7 @@ namespace Zelkor
         /// layout is active and fresh for pid afterwards, else 0.
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Affinity_DynamicStepForPid", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern int Zelkor_Affinity_DynamicStepForPid(int pid, [In] double[] samples, int count);
 
         /// <summary>
@@ -885,24 +972,30 @@ namespace Zelkor
         /// limited), 0 otherwise.
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Affinity_RefreshInverse", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern int Zelkor_Affinity_RefreshInverse();
 
         /// <summary>Logs the active layout as one INFO line.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Affinity_DiagnoseStatus", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern void Zelkor_Affinity_DiagnoseStatus();
 
         /// <summary>Overloads take the pointer as IntPtr, where IntPtr.Zero passes null.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Affinity_GetConfigC", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern void Zelkor_Affinity_GetConfigC(ref AffinityConfig @out);
 
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Affinity_GetConfigC", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern void Zelkor_Affinity_GetConfigC(IntPtr @out);
 
         /// <summary>Overloads take the pointer as IntPtr, where IntPtr.Zero passes null.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Affinity_SetConfigC", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern void Zelkor_Affinity_SetConfigC([In] ref AffinityConfig @in);
 
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Affinity_SetConfigC", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern void Zelkor_Affinity_SetConfigC(IntPtr @in);
 
         /// <summary>
@@ -910,12 +1003,15 @@ namespace Zelkor
         /// <para>Overloads take every pointer as IntPtr, where IntPtr.Zero passes null.</para>
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Affinity_GetMetrics", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern void Zelkor_Affinity_GetMetrics(ref ulong modified, ref ulong failed, ref ulong reapplied);
 
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Affinity_GetMetrics", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern void Zelkor_Affinity_GetMetrics(IntPtr modified, IntPtr failed, IntPtr reapplied);
 
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Affinity_ResetMetrics", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern void Zelkor_Affinity_ResetMetrics();
 
         /// <summary>
@@ -923,9 +1019,11 @@ namespace Zelkor
         /// out or max &lt; 1). At most 1000 are kept.
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Affinity_GetSecurityEventsC", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern int Zelkor_Affinity_GetSecurityEventsC([In, Out] AffinitySecurityEventC[] @out, int max);
 
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Affinity_ClearSecurityEvents", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern void Zelkor_Affinity_ClearSecurityEvents();
 
         // ---- Soft demotion: engines that push processes competing with a game to the idle class
@@ -936,6 +1034,7 @@ namespace Zelkor
         /// the garbage collector does not see the library's copy.
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "SetSoftDemoteLogCallback", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern void SetSoftDemoteLogCallback(SoftDemoteLogCallback cb);
 
         /// <summary>
@@ -943,6 +1042,7 @@ namespace Zelkor
         /// "high", byte for byte. Null on failure, logged.
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "StartSoftDemoteV4", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern SoftDemoteHandle StartSoftDemoteV4([MarshalAs(UnmanagedType.LPUTF8Str)] string tier, uint gamePid, uint excludedPid);
 
         /// <summary>
@@ -951,6 +1051,7 @@ namespace Zelkor
         /// The array is read during the call only.
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "StartSoftDemoteV4WithLayout", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern SoftDemoteHandle StartSoftDemoteV4WithLayout([MarshalAs(UnmanagedType.LPUTF8Str)] string tier, uint gamePid, uint excludedPid, [In] int[] cores, int count, int reservedCore);
 
         /// <summary>
@@ -959,6 +1060,7 @@ namespace Zelkor
         /// requests the stop: the worker frees the engine as it leaves.
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "StopSoftDemoteV4", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern void StopSoftDemoteV4(SoftDemoteHandle handle);
 
         // ---- Services and background programs ("[BoostUtil]" and "[Start]"/"[Stop]"/"[Kill]"
@@ -971,12 +1073,14 @@ namespace Zelkor
         /// the garbage collector does not see the library's copy.</para>
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Restore_SetLogCallback", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern int Zelkor_Restore_SetLogCallback(RestoreLogCallbackW cb);
 
         /// <summary>
         /// 1 when a streaming tool (OBS, Streamlabs, XSplit, Twitch Studio...) runs, else 0.
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_IsStreamingActiveW", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern byte Zelkor_IsStreamingActiveW();
 
         /// <summary>
@@ -986,6 +1090,7 @@ namespace Zelkor
         /// many were ended.
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_KillBackgroundProcessesW", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern uint Zelkor_KillBackgroundProcessesW(int aggressive, int protectGamingTools);
 
         /// <summary>
@@ -993,6 +1098,7 @@ namespace Zelkor
         /// many run afterwards. Null: 0.
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_StartServicesW", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern uint Zelkor_StartServicesW([MarshalAs(UnmanagedType.LPWStr)] string servicesCsv, int delayMs);
 
         /// <summary>
@@ -1002,6 +1108,7 @@ namespace Zelkor
         /// <para>Give the StringBuilder a Capacity of at least the length passed.</para>
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_StopServicesW", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern uint Zelkor_StopServicesW([MarshalAs(UnmanagedType.LPWStr)] string servicesCsv, [MarshalAs(UnmanagedType.LPWStr)] StringBuilder stoppedOut, int stoppedOutLen);
 
         // ---- Stateless restore: normal priority and full affinity for user processes, the timer
@@ -1015,6 +1122,7 @@ namespace Zelkor
         /// returns 1.
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_Stateless_System_Restore", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern int Zelkor_Stateless_System_Restore(int startCoreServices, int flushDns);
 
         /// <summary>
@@ -1023,14 +1131,17 @@ namespace Zelkor
         /// <para>Native.TextOf(buffer) reads the text written.</para>
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_StatelessRestore_PollLogA", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern int Zelkor_StatelessRestore_PollLogA([Out] byte[] buffer, int bufferSize);
 
         /// <summary>The number of queued lines.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_StatelessRestore_GetQueuedLogCount", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern uint Zelkor_StatelessRestore_GetQueuedLogCount();
 
         /// <summary>Empties the queue.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_StatelessRestore_ClearLogs", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern void Zelkor_StatelessRestore_ClearLogs();
 
         /// <summary>
@@ -1039,6 +1150,7 @@ namespace Zelkor
         /// the garbage collector does not see the library's copy.</para>
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "Zelkor_StatelessRestore_SetLogCallbackA", ExactSpelling = true)]
+        [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern void Zelkor_StatelessRestore_SetLogCallbackA(StatelessRestoreLogCallbackA cb);
 
         /// <summary>The text in a narrow buffer that an export filled: UTF-8 up to the first NUL.</summary>

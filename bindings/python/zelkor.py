@@ -108,21 +108,24 @@ _bound = {}
 def load(path: Optional[str] = None):
     """Loads Zelkor.dll once and declares every export it has (argument and result types).
 
-    Without a path it tries $ZELKOR_DLL, then Zelkor.dll beside this file, then in the
-    current folder, then the name alone (the system's search). Every export calls it on first
-    use, so importing this module never loads the library. Returns the ctypes library object."""
+    load(path) loads that file. Without a path it loads the Zelkor.dll beside this file (the
+    package's own copy), else the one $ZELKOR_DLL names; never one from the current folder or
+    the system's search path, where another program may have left one. Every export calls it
+    on first use, so importing this module never loads the library. Returns the ctypes
+    library object."""
     global _dll
     with _lock:
         if _dll is not None:
             return _dll
         if path is None:
-            path = os.environ.get("ZELKOR_DLL")
-        if path is None:
-            places = [os.path.dirname(os.path.abspath(__file__)), os.getcwd()]
-            found = [p for p in (os.path.join(d, "Zelkor.dll") for d in places) if os.path.exists(p)]
-            path = found[0] if found else "Zelkor.dll"
-        # cdecl; 64-bit Windows has one calling convention, so CDLL and WinDLL agree.
-        lib = ctypes.CDLL(path)
+            beside = os.path.join(os.path.dirname(os.path.abspath(__file__)), "Zelkor.dll")
+            path = beside if os.path.isfile(beside) else os.environ.get("ZELKOR_DLL")
+            if not path:
+                raise FileNotFoundError("Zelkor.dll is not beside %s and ZELKOR_DLL is not set; put it there, "
+                                        "set ZELKOR_DLL or call zelkor.load(path)" % os.path.abspath(__file__))
+        # A full path: Windows then looks for the library's own imports beside it and in the
+        # system folders. cdecl; 64-bit Windows has one calling convention, so CDLL and WinDLL agree.
+        lib = ctypes.CDLL(os.path.abspath(path))
         for name, (restype, argtypes) in _PROTOTYPES.items():
             try:
                 fn = getattr(lib, name)

@@ -1,12 +1,15 @@
 #!/usr/bin/env python3
-"""Checks the generated host bindings against the C header.
+"""Checks the generated host bindings against the C header, as clang reads it for 64-bit Windows.
 
-    check_bindings.py fresh            the checked-in bindings are what the generator makes now
-    check_bindings.py layout --cc CC   every record's size and field offsets in the Python binding
-                                       are those a C compiler gives, and the Python wrappers work
-                                       through real calls (the constructs fixture as a shared library)
-    check_bindings.py csharp           the C# bindings compile (mcs) and, where mono runs, marshal
-                                       every record with the C layout; exit 77 (skipped) without mcs
+    check_bindings.py fresh            the checked-in bindings are what the generator makes now, and
+                                       declarations a binding cannot carry are refused with their line
+    check_bindings.py layout --cc CC   every record's size and field offsets in the Python binding are
+                                       clang's for the Windows target; the wrappers work through real
+                                       calls (the constructs fixture as a shared library); load() looks
+                                       beside the module, then where the caller says, never elsewhere
+    check_bindings.py csharp           the C# binding compiles (mcs) and, where mono runs, marshals
+                                       every record with clang's layout and searches only the assembly's
+                                       folder and System32; exit 77 (skipped) without mcs
 
 Run on the machine that builds the native suite; nothing here needs Windows.
 """
@@ -26,7 +29,6 @@ ROOT = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, os.path.join(ROOT, "scripts"))
 import gen_bindings as gen  # noqa: E402
 
-HEADER = os.path.join(ROOT, "include", "zelkor.h")
 FIXTURE = os.path.join(HERE, "constructs.h")
 SKIP = 77
 
@@ -57,15 +59,14 @@ def run(cmd, **kw):
                           universal_newlines=True, **kw).stdout
 
 
-def generate_into(header, folder):
+def generate_into(header, folder, module="zelkor"):
     """Writes both bindings of header into folder; returns (api, C# path, Python path)."""
-    cs, py = gen.generate(read(header), os.path.relpath(header, ROOT))
-    paths = []
-    for name, text in (("Zelkor.cs", cs), ("zelkor.py", py)):
-        paths.append(os.path.join(folder, name))
-        with open(paths[-1], "w", encoding="utf-8") as f:
+    cs, py, api = gen.generate(header, os.path.relpath(header, ROOT))
+    paths = [os.path.join(folder, "Zelkor.cs"), os.path.join(folder, module + ".py")]
+    for path, text in zip(paths, (cs, py)):
+        with open(path, "w", encoding="utf-8") as f:
             f.write(text)
-    return gen.parse(read(header)), paths[0], paths[1]
+    return api, paths[0], paths[1]
 
 
 def import_path(path, name):
@@ -75,32 +76,15 @@ def import_path(path, name):
     return module
 
 
-def c_layout(api, header, cc, tmp):
-    """{'Rec': size, 'Rec.field': (offset, size)} as the C compiler lays the records out."""
-    src = os.path.join(tmp, "probe_%s.c" % os.path.basename(header).split(".")[0])
-    with open(src, "w") as f:
-        f.write(gen.layout_probe_c(api, os.path.basename(header)))
-    exe = src[:-2]
-    run([cc, "-std=c11", "-I", os.path.dirname(header), "-I", os.path.dirname(HEADER), src, "-o", exe])
-    out = {}
-    for line in run([exe]).splitlines():
-        parts = line.split()
-        out[parts[0]] = int(parts[1]) if len(parts) == 2 else (int(parts[1]), int(parts[2]))
-    return out
-
-
-def compare_python(api, module, c, tally, label):
+def compare_python(api, module, tally, label):
     for r in api.of(gen.Record):
         cls = getattr(module, r.name)
-        tally.check(ctypes.sizeof(cls) == c[r.name],
-                    "%s %s: Python %d bytes, C %d" % (label, r.name, ctypes.sizeof(cls), c[r.name]))
+        tally.check(ctypes.sizeof(cls) == r.size,
+                    "%s %s: Python %d bytes, clang %d" % (label, r.name, ctypes.sizeof(cls), r.size))
         for f in r.fields:
             d = getattr(cls, gen.py_name(f.name))
-            tally.check((d.offset, d.size) == c["%s.%s" % (r.name, f.name)],
-                        "%s %s.%s: Python at %d size %d, C %s" % (label, r.name, f.name, d.offset, d.size,
-                                                                   c["%s.%s" % (r.name, f.name)]))
-        tally.check(r.size == c[r.name], "%s %s: the generator computes %d bytes, C %d"
-                    % (label, r.name, r.size, c[r.name]))
+            tally.check((d.offset, d.size) == (f.offset, f.size), "%s %s.%s: Python at %d size %d, clang at %d size %d"
+                        % (label, r.name, f.name, d.offset, d.size, f.offset, f.size))
 
 
 def exercise_fixture(zk, so, tally):
@@ -147,19 +131,47 @@ def exercise_fixture(zk, so, tally):
     tally.check(zk.ZkFix_Log(None, None) == -1, "null callbacks")
     raw = zk.ZkFixNarrowLog(lambda line, context: len(line))
     tally.check(zk.ZkFix_Log(None, raw) == len("narrow \u2192 text".encode()), "a raw callback passes as is")
+    tally.check((zk.ZK_FIX_NAMES, zk.ZK_FIX_NAME_LEN, zk.ZK_FIX_ONE) == (3, 16, 1), "constants and enum values")
+
+
+def check_loading(py, so, tally, tmp):
+    """load() without a path: the library beside the module, else $ZELKOR_DLL; never the current folder."""
+    cases = [  # (a library beside the module, in the current folder, ZELKOR_DLL, what loads)
+        (True, True, None, "beside"), (False, True, None, None), (False, True, "env", "env"),
+        (True, False, "env", "beside")]
+    for k, (beside, in_cwd, env, wanted) in enumerate(cases):
+        pkg, cwd, elsewhere = (os.path.join(tmp, "load%d" % k, d) for d in ("pkg", "cwd", "elsewhere"))
+        for d in (pkg, cwd, elsewhere):
+            os.makedirs(d)
+        shutil.copy(py, os.path.join(pkg, "zk.py"))
+        for where, wanted_here in ((pkg, beside), (cwd, in_cwd), (elsewhere, True)):
+            if wanted_here:
+                shutil.copy(so, os.path.join(where, "Zelkor.dll"))
+        code = ("import os, sys; sys.path.insert(0, %r); import zk\n"
+                "try: print(zk.load()._name)\nexcept FileNotFoundError: print('refused')" % pkg)
+        environ = dict(os.environ, ZELKOR_DLL=os.path.join(elsewhere, "Zelkor.dll")) if env else \
+            {k: v for k, v in os.environ.items() if k != "ZELKOR_DLL"}
+        out = subprocess.run([sys.executable, "-c", code], cwd=cwd, env=environ, stdout=subprocess.PIPE,
+                             universal_newlines=True).stdout.strip()
+        want = {"beside": os.path.join(pkg, "Zelkor.dll"), "env": os.path.join(elsewhere, "Zelkor.dll"),
+                None: "refused"}[wanted]
+        tally.check(out == want, "load() with %s: %r, wanted %r" % (cases[k], out, want))
 
 
 # Declarations the generator must refuse, with the line it names, rather than bind wrongly.
 REFUSED = [
-    ("typedef struct A { long n; } A;", "line 1: long differs"),
-    ("typedef struct A {\n  wchar_t c[4];\n} A;", "line 2: wchar_t differs"),
-    ("typedef struct A { Unknown u; } A;", "unknown type 'Unknown'"),
+    ("typedef struct A { long n; } A;", "line 2: long differs"),
+    ("typedef struct A {\n  wchar_t c[4];\n} A;", "line 3: wchar_t differs"),
+    ("typedef struct A { Unknown u; } A;", "unknown type name 'Unknown'"),
     ("typedef struct A { void (*fn)(int); } A;", "as a typedef"),
-    ("typedef struct A { char name[N]; } A;", "array size 'N'"),
-    ("ZK_API int Missing_Call(void);", "ZK_API <type> ZK_CALL name"),
-    ("int plain_function(void);", "not understood"),
-    ("ZK_API int ZK_CALL f(void)", "without ';'"),
-    ("#if 1\nZK_API int ZK_CALL f(void);", "unterminated #if"),
+    ("typedef struct A { char name[N]; } A;", "undeclared identifier 'N'"),
+    ("typedef struct A { int a : 3; } A;", "only plain fields"),
+    ("typedef union A { int a; float b; } A;", "not understood"),
+    ("struct A { int a; };", "as typedefs"),
+    ("int plain_function(void);", "declared ZK_API"),
+    ("ZK_API int ZK_CALL f(int n, ...);", "fixed parameter list"),
+    ("ZK_API int ZK_CALL f(void)", "line 2: expected"),
+    ("#if 1\nZK_API int ZK_CALL f(void);", "unterminated conditional"),
 ]
 
 
@@ -167,18 +179,20 @@ def step_fresh(args):
     tally = Tally()
     for text, message in REFUSED:
         try:
-            gen.parse(text)
+            gen.parse(os.path.join(HERE, "refused.h"), '#include "zelkor.h"\n' + text)
             tally.check(False, "accepted: %r" % text)
         except gen.HeaderError as e:
             tally.check(message in str(e), "%r: %s (wanted %r)" % (text, e, message))
     with tempfile.TemporaryDirectory() as tmp:
-        _, cs, py = generate_into(HEADER, tmp)
+        _, cs, py = generate_into(gen.HEADER, tmp)
         for made, kept in ((cs, os.path.join(ROOT, gen.CS_OUT)), (py, os.path.join(ROOT, gen.PY_OUT))):
             want, have = read(made), read(kept) if os.path.exists(kept) else ""
             if want != have:
                 sys.stdout.writelines(list(difflib.unified_diff(
                     have.splitlines(True), want.splitlines(True), kept, "regenerated"))[:40])
-            tally.check(want == have, "%s is stale: run scripts/gen_bindings.py" % os.path.relpath(kept, ROOT))
+            tally.check(want == have, "%s is stale: include/zelkor.h changed since it was generated. Run "
+                        "scripts/gen_bindings.py (needs Debian's python3-clang) and commit both bindings"
+                        % os.path.relpath(kept, ROOT))
     return tally.close()
 
 
@@ -188,23 +202,25 @@ def step_layout(args):
         if args.header:  # another revision of the header, generated here
             api, _, py = generate_into(args.header, tmp)
         else:
-            api, py = gen.parse(read(HEADER)), os.path.join(ROOT, gen.PY_OUT)
+            api, py = gen.parse(), os.path.join(ROOT, gen.PY_OUT)
         module = import_path(py, "zelkor")
-        compare_python(api, module, c_layout(api, args.header or HEADER, args.cc, tmp), tally, "zelkor.h")
+        compare_python(api, module, tally, "zelkor.h")
         tally.check(set(module._PROTOTYPES) == {e.name for e in api.of(gen.Export)}, "every export declared")
         tally.check(module._dll is None, "importing loads no library")
 
-        fapi, _, fpy = generate_into(FIXTURE, tmp)
+        fapi, _, fpy = generate_into(FIXTURE, tmp, "zelkor_constructs")
         fixture = import_path(fpy, "zelkor_constructs")
-        compare_python(fapi, fixture, c_layout(fapi, FIXTURE, args.cc, tmp), tally, "constructs.h")
+        compare_python(fapi, fixture, tally, "constructs.h")
         so = os.path.join(tmp, "libconstructs.so")
-        run([args.cc, "-std=c11", "-shared", "-fPIC", "-I", HERE, "-I", os.path.dirname(HEADER),
+        run([args.cc, "-std=c11", "-shared", "-fPIC", "-I", HERE, "-I", os.path.dirname(gen.HEADER),
              os.path.join(HERE, "constructs.c"), "-o", so])
         exercise_fixture(fixture, so, tally)
+        check_loading(fpy, so, tally, tmp)
     return tally.close()
 
 
 CS_PROBE = """using System;
+using System.Reflection;
 using System.Runtime.InteropServices;
 using Zelkor;
 static class Probe {
@@ -212,6 +228,11 @@ static class Probe {
     static void At(Type t, string f) { Console.WriteLine(t.Name + "." + f + " " + Marshal.OffsetOf(t, f)); }
     static void Main() {
 %s
+        foreach (MethodInfo m in typeof(Native).GetMethods(BindingFlags.Public | BindingFlags.NonPublic | BindingFlags.Static)) {
+            if ((m.Attributes & MethodAttributes.PinvokeImpl) == 0) continue;
+            var a = (DefaultDllImportSearchPathsAttribute)Attribute.GetCustomAttribute(m, typeof(DefaultDllImportSearchPathsAttribute));
+            Console.WriteLine("search." + m.Name + " " + (a == null ? "none" : ((int)a.Paths).ToString()));
+        }
     }
 }
 """
@@ -224,9 +245,9 @@ def step_csharp(args):
         return SKIP
     tally = Tally()
     with tempfile.TemporaryDirectory() as tmp:
-        for header in (args.header or HEADER, FIXTURE):
+        for header in (args.header or gen.HEADER, FIXTURE):
             api, cs, _ = generate_into(header, tmp)
-            if header == HEADER:
+            if header == gen.HEADER:
                 cs = os.path.join(ROOT, gen.CS_OUT)
             label = os.path.basename(header)
             try:
@@ -239,20 +260,22 @@ def step_csharp(args):
             if not mono:
                 print("%s: compiled; layout not checked (no mono runtime)" % label)
                 continue
-            lines = []
+            lines, want = [], {}
             for r in api.of(gen.Record):
                 lines.append('        Size(typeof(%s));' % r.name)
                 lines += ['        At(typeof(%s), "%s");' % (r.name, f.name) for f in r.fields]
-            probe = os.path.join(tmp, "probe.cs")
+                want.update({r.name: r.size, **{"%s.%s" % (r.name, f.name): f.offset for f in r.fields}})
+            probe, exe = os.path.join(tmp, "probe.cs"), os.path.join(tmp, "probe.exe")
             with open(probe, "w") as f:
                 f.write(CS_PROBE % "\n".join(lines))
-            exe = os.path.join(tmp, "probe.exe")
             run([mcs, "-warnaserror+", "-out:" + exe, cs, probe])
-            c = c_layout(api, header, args.cc, tmp)
             for line in run([mono, exe]).splitlines():
                 key, value = line.split()
-                want = c[key] if "." not in key else c[key][0]
-                tally.check(int(value) == want, "%s C# %s at %s, C %s" % (label, key, value, want))
+                if key.startswith("search."):
+                    tally.check(value == "2050", "%s %s: search paths %s, wanted the assembly's folder and "
+                                "System32 (2050)" % (label, key[7:], value))
+                else:
+                    tally.check(int(value) == want[key], "%s C# %s at %s, clang %s" % (label, key, value, want[key]))
             if header == FIXTURE:
                 drive_fixture_csharp(args, mcs, mono, cs, tmp, tally)
     return tally.close()
@@ -261,7 +284,7 @@ def step_csharp(args):
 def drive_fixture_csharp(args, mcs, mono, cs, tmp, tally):
     """The C# binding's marshalling through the fixture library's real exports."""
     so = os.path.join(tmp, "libconstructs.so")
-    run([args.cc, "-std=c11", "-shared", "-fPIC", "-I", HERE, "-I", os.path.dirname(HEADER),
+    run([args.cc, "-std=c11", "-shared", "-fPIC", "-I", HERE, "-I", os.path.dirname(gen.HEADER),
          os.path.join(HERE, "constructs.c"), "-o", so])
     exe = os.path.join(tmp, "constructs_probe.exe")
     run([mcs, "-warnaserror+", "-out:" + exe, cs, os.path.join(HERE, "constructs_probe.cs")])
