@@ -30,3 +30,16 @@ add_test(NAME package_consumer COMMAND bash ${CMAKE_SOURCE_DIR}/tests/package/ru
   ${CMAKE_BINARY_DIR} ${CMAKE_SOURCE_DIR})
 set_tests_properties(package_consumer PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 300
   ENVIRONMENT "${ZELKOR_WINE_ENV}")
+
+# The host packages, at the project's version: scripts/package.sh builds the NuGet package and
+# the Python wheel into packages/ with Debian's tools (nuget under mono, mcs, python3-build);
+# the checks install each as a host would and use it.
+set(ZELKOR_PACKAGE_PYTHON /usr/bin/python3 CACHE FILEPATH "Python with python3-build, twine, pip and python3-clang")
+add_test(NAME packages_build COMMAND ${CMAKE_COMMAND} -E env PYTHON=${ZELKOR_PACKAGE_PYTHON}
+  bash ${CMAKE_SOURCE_DIR}/scripts/package.sh ${CMAKE_BINARY_DIR})
+set_tests_properties(packages_build PROPERTIES FIXTURES_SETUP packages TIMEOUT 300)
+foreach(kind nuget wheel)
+  add_test(NAME package_${kind} COMMAND ${ZELKOR_PACKAGE_PYTHON} ${CMAKE_SOURCE_DIR}/tests/package/check_packages.py
+    ${kind} ${CMAKE_BINARY_DIR})
+  set_tests_properties(package_${kind} PROPERTIES FIXTURES_REQUIRED packages TIMEOUT 300)
+endforeach()

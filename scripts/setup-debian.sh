@@ -4,7 +4,10 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ googletest libgtest-dev libbenchmark-dev
-          mingw-w64 wine wine64 binutils python3 mono-mcs)
+          mingw-w64 wine wine64 binutils python3 mono-mcs
+          python3-clang                                  # the bindings generator reads the header with libclang
+          nuget mono-devel                               # the NuGet package: nuget, .NET Framework reference assemblies
+          python3-build python3-setuptools python3-wheel python3-pip twine)  # the Python wheel
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
