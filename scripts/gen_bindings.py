@@ -54,7 +54,7 @@ KINDS = {T.VOID: "void", T.CHAR_S: "char", T.SCHAR: "signed char", T.UCHAR: "uns
          T.ULONGLONG: "unsigned long long", T.FLOAT: "float", T.DOUBLE: "double"}
 # Sizes that differ between Windows and the other systems the header is compiled on.
 NOT_PORTABLE = {T.LONG: "long", T.ULONG: "unsigned long", T.LONGDOUBLE: "long double"}
-BANNER = re.compile(r"-{3,}")
+BANNER = re.compile(r"/\*+\s*-{3,}")  # a comment that opens with a rule: a section's title
 COUNT_NAME = re.compile(r"(count|max|len|size|capacity)", re.I)
 KEEP_ALIVE_CS = ("Keep the delegate alive (for example in a static field) for as long as the library may "
                  "call it: the garbage collector does not see the library's copy.")
@@ -131,7 +131,7 @@ class _Reader:
         if raw is None and k >= 0 and (lines or macro) and all(self.directive.get(n) == "pragma" for n in lines) \
                 and (k == 0 or self.tokens[k - 1].location.line < self.tokens[k].location.line):
             raw = self.tokens[k].spelling  # (not a comment trailing a line of code)
-        return "" if raw is None or BANNER.search(raw) else _comment_text(raw)
+        return "" if raw is None or BANNER.match(raw) else _comment_text(raw)
 
     def fail(self, c, what):
         raise HeaderError("line %d: %s" % (c.location.line, what))
@@ -244,8 +244,8 @@ class _Reader:
                 self.fail(c, "%s: declare records and enums as typedefs" % c.spelling)
         if macros:
             self.constants(macros)
-        self.found += [(t.extent.start.offset, Section(BANNER.sub(" ", _comment_text(t.spelling)).strip()))
-                       for t in self.tokens if t.kind == ci.TokenKind.COMMENT and BANNER.search(t.spelling)]
+        self.found += [(t.extent.start.offset, Section(re.sub("-{3,}", " ", _comment_text(t.spelling)).strip()))
+                       for t in self.tokens if t.kind == ci.TokenKind.COMMENT and BANNER.match(t.spelling)]
         return Api([item for _, item in sorted(self.found, key=lambda p: p[0])])
 
 
