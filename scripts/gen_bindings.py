@@ -31,7 +31,8 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 HEADER = os.path.join(ROOT, "include", "zelkor.h")
 CS_OUT, PY_OUT = os.path.join("bindings", "dotnet", "Zelkor.cs"), os.path.join("bindings", "python", "zelkor.py")
 PY_RUNTIME = os.path.join(ROOT, "scripts", "bindings_runtime.py")
-CLANG_ARGS = ["-x", "c", "-std=c11", "--target=x86_64-w64-mingw32", "-fparse-all-comments", "-I", os.path.dirname(HEADER)]
+CLANG_ARGS = ["-x", "c", "-std=c11", "--target=x86_64-w64-mingw32", "-fparse-all-comments",
+              "-I", os.path.dirname(HEADER)]
 K, T = ci.CursorKind, ci.TypeKind
 
 # name: (C# type, ctypes type, Python hint). Fixed-width names are kept as the header spells them.
@@ -404,7 +405,8 @@ class _CSharp(_Writer):
             self.w("public static %s %s(%s)" % (r.name, e.name, ", ".join(decls)), "{", indent=2)
             self.w("%sValue value = %s_(%s);" % (r.name, e.name, args),
                    "GCHandle pin = GCHandle.Alloc(value, GCHandleType.Pinned);",
-                   "try { return (%s)Marshal.PtrToStructure(pin.AddrOfPinnedObject(), typeof(%s)); }" % (r.name, r.name),
+                   "try { return (%s)Marshal.PtrToStructure(pin.AddrOfPinnedObject(), typeof(%s)); }"
+                   % (r.name, r.name),
                    "finally { pin.Free(); }", indent=3)
             self.w("}", "", "[StructLayout(LayoutKind.Sequential, Size = %d)]" % r.size,
                    "private struct %sValue { private %s first; }" % (r.name, word), "", *attr,
@@ -467,7 +469,8 @@ class _Python(_Writer):
 
     def ctype(self, ct, callback=False):
         if not ct.ptr:
-            return ct.base if self.named(ct) else "ctypes.c_int32" if ct.base in self.api.enums else BUILTINS[ct.base][1]
+            named = ct.base if self.named(ct) else "ctypes.c_int32" if ct.base in self.api.enums else None
+            return named or BUILTINS[ct.base][1]
         if ct.ptr > 1 or ct.base == "void" or ct.base in self.api.callbacks:
             return "ctypes.c_void_p"
         if ct.base == "char":
@@ -533,7 +536,8 @@ class _Python(_Writer):
 
     def export(self, e):
         arrays = _array_params(e.params)
-        params = ", ".join("%s: %s" % (py_name(p.name), self.hint(p.ctype, k in arrays)) for k, p in enumerate(e.params))
+        params = ", ".join("%s: %s" % (py_name(p.name), self.hint(p.ctype, k in arrays))
+                           for k, p in enumerate(e.params))
         ret = "Optional[bytes]" if _text(e.ret, "char") else self.hint(e.ret)
         self.w("def %s(%s) -> %s:" % (e.name, params, ret))
         self.docstring(e.doc, 1, ["A callback may be a Python callable (text arrives as str) or None. " + KEEP_ALIVE_PY]
@@ -565,7 +569,8 @@ class _Python(_Writer):
                 getattr(self, kind)(item)
             exported += [] if kind in ("section", "enum") else [item.name]
         self.w("_PROTOTYPES = {")
-        self.w(*['"%s": (%s, (%s)),' % (e.name, self.ctype(e.ret), "".join(self.ctype(p.ctype) + ", " for p in e.params))
+        self.w(*['"%s": (%s, (%s)),' % (e.name, self.ctype(e.ret),
+                                        "".join(self.ctype(p.ctype) + ", " for p in e.params))
                  for e in self.api.of(Export)], indent=1)
         self.w("}", "", "__all__ += [", *['    "%s",' % n for n in exported], "]")
         return "\n".join(self.lines) + "\n"
@@ -584,7 +589,8 @@ def main(argv=None):
     args = ap.parse_args(argv)
     name = os.path.relpath(os.path.abspath(args.header), ROOT)
     try:
-        cs, py, _ = generate(args.header, os.path.basename(name) if name.startswith("..") else name.replace(os.sep, "/"))
+        cs, py, _ = generate(args.header, os.path.basename(name) if name.startswith("..")
+                             else name.replace(os.sep, "/"))
     except HeaderError as e:
         sys.stderr.write("%s: %s\n" % (args.header, e))
         return 1

@@ -41,8 +41,8 @@ using System.Runtime.Versioning;
 EOF
 # UnmanagedType.LPUTF8Str, which the declarations use for narrow text, came with .NET Framework 4.7;
 # overloads and fields without a comment in the header have no XML documentation (1591).
-mcs -sdk:4.7-api -target:library -warnaserror+ -nowarn:1591 -out:"$n/lib/net47/Zelkor.Net.dll" -doc:"$n/lib/net47/Zelkor.Net.xml" \
-  "$src/bindings/dotnet/Zelkor.cs" "$stage/AssemblyInfo.cs"
+mcs -sdk:4.7-api -target:library -warnaserror+ -nowarn:1591 \
+  -out:"$n/lib/net47/Zelkor.Net.dll" -doc:"$n/lib/net47/Zelkor.Net.xml" "$src/bindings/dotnet/Zelkor.cs" "$stage/AssemblyInfo.cs"
 sed "s/@VERSION@/$version/" "$src/bindings/dotnet/Zelkor.nuspec" >"$n/Zelkor.nuspec"
 # Debian's nuget (2.8) predates the licence-file and readme elements: it packs a manifest
 # without them, and they are then added to the manifest inside the package.
@@ -70,5 +70,6 @@ cp "$src/bindings/python/pyproject.toml" "$src/bindings/python/README.md" "$src/
 cp "$src/bindings/python/zelkor.py" "$w/zelkor/__init__.py"
 cp "$dll" "$w/zelkor/"
 echo "$version" >"$w/VERSION"
-"$python" -m build --wheel --no-isolation --outdir "$out" "$w" >"$stage/wheel.log" 2>&1 || { cat "$stage/wheel.log"; exit 1; }
+"$python" -m build --wheel --no-isolation --outdir "$out" "$w" >"$stage/wheel.log" 2>&1 ||
+  { cat "$stage/wheel.log"; exit 1; }
 ls "$out"

@@ -228,9 +228,11 @@ static class Probe {
     static void At(Type t, string f) { Console.WriteLine(t.Name + "." + f + " " + Marshal.OffsetOf(t, f)); }
     static void Main() {
 %s
-        foreach (MethodInfo m in typeof(Native).GetMethods(BindingFlags.Public | BindingFlags.NonPublic | BindingFlags.Static)) {
+        var statics = BindingFlags.Public | BindingFlags.NonPublic | BindingFlags.Static;
+        foreach (MethodInfo m in typeof(Native).GetMethods(statics)) {
             if ((m.Attributes & MethodAttributes.PinvokeImpl) == 0) continue;
-            var a = (DefaultDllImportSearchPathsAttribute)Attribute.GetCustomAttribute(m, typeof(DefaultDllImportSearchPathsAttribute));
+            var a = (DefaultDllImportSearchPathsAttribute)Attribute.GetCustomAttribute(
+                m, typeof(DefaultDllImportSearchPathsAttribute));
             Console.WriteLine("search." + m.Name + " " + (a == null ? "none" : ((int)a.Paths).ToString()));
         }
     }

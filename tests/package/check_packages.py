@@ -85,8 +85,8 @@ def check_nuget(build, version, tally, tmp):
     root = os.path.join(installed, "Zelkor." + version)
     for rel in NUGET_FILES - {"_rels/.rels", "[Content_Types].xml", "Zelkor.nuspec"}:
         tally.check(os.path.isfile(os.path.join(root, rel)), "not installed: " + rel)
-    tally.check(read(os.path.join(root, "runtimes/win-x64/native/Zelkor.dll")) == read(os.path.join(build, "bin/Zelkor.dll")),
-                "the installed Zelkor.dll is the build's")
+    tally.check(read(os.path.join(root, "runtimes/win-x64/native/Zelkor.dll"))
+                == read(os.path.join(build, "bin/Zelkor.dll")), "the installed Zelkor.dll is the build's")
     ET.parse(os.path.join(root, "build/net47/Zelkor.targets"))  # well-formed MSBuild
 
     assembly = os.path.join(root, "lib/net47/Zelkor.Net.dll")
