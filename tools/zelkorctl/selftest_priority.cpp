@@ -45,9 +45,10 @@ Outcome quarantine(const Context&) {
             tunerRestore();  // puts back the class it recorded: below normal (the quarantine's own)
             return restore(offender->pid, 0, nullptr, nullptr) == 1;
         },
-        [](const ProcessState&, const ProcessState& now) {
+        [](const ProcessState& before, const ProcessState& now) {
             return now.affinity == 1 &&
-                   (now.priorityClass == BELOW_NORMAL_PRIORITY_CLASS || now.priorityClass == IDLE_PRIORITY_CLASS);
+                   (now.priorityClass == BELOW_NORMAL_PRIORITY_CLASS || now.priorityClass == IDLE_PRIORITY_CLASS) &&
+                   (!now.ioPriority || !before.ioPriority || *now.ioPriority < *before.ioPriority);
         },
         false);
     o.note += std::string(o.note.empty() ? "" : "; ") +
