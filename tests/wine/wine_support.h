@@ -23,6 +23,10 @@ constexpr DWORD kNormal = NORMAL_PRIORITY_CLASS;
 // True when running under Wine (ntdll exports wine_get_version).
 bool isWine();
 
+// Runs zelkorctl.exe with args, output discarded; its exit code, -1 when it cannot start,
+// 259 when it runs for more than a minute (it is then ended).
+int zelkorctl(const std::wstring& args);
+
 // Helper processes: copies of zk_helper.exe under chosen names (see helper_launch.h).
 using Child = zkhelper::Child;
 // A helper that is this test program's child.

@@ -3,9 +3,11 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "command.h"
 #include "library.h"
@@ -28,9 +30,11 @@ int printEvents(const zkctl::Args& args) {
     if (!get) return 1;
     unsigned long max = 20;
     if (args.size() > 1 && !zkctl::parseUnsigned(args[1], max)) return 2;
-    std::string buffer(max * sizeof(AffinitySecurityEventC), '\0');
-    auto* events = reinterpret_cast<AffinitySecurityEventC*>(buffer.data());
-    const int32_t n = get(events, static_cast<int32_t>(max));
+    // The store keeps the last 1000 events: asking for more would only size a larger buffer.
+    constexpr unsigned long kStoreCapacity = 1000;
+    std::vector<AffinitySecurityEventC> buffer(std::min(max, kStoreCapacity));
+    AffinitySecurityEventC* events = buffer.data();
+    const int32_t n = buffer.empty() ? 0 : get(events, static_cast<int32_t>(buffer.size()));
     static const char* kinds[] = {"accepted", "rejected", "rate-limited", "check-error"};
     for (int32_t i = 0; i < n; ++i) {
         const AffinitySecurityEventC& e = events[i];

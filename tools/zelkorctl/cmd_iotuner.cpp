@@ -11,6 +11,7 @@
 
 #include "command.h"
 #include "library.h"
+#include "timeline_file.h"
 #include "zelkor.h"
 
 namespace {
@@ -69,6 +70,11 @@ int apply(const zkctl::Args& args) {
     if (!pidArgument(args, "game process id", game)) return 2;
     const Flags f = parseFlags(args, 2);
     if (!f.ok) return 2;
+    // Lowering every process around a game that is not there would act for nothing.
+    if (!zkctl::processIsRunning(game)) {
+        std::fprintf(stderr, "iotuner apply: no running process has pid %lu\n", game);
+        return 2;
+    }
     auto fn = ZK_LOAD(Zelkor_IOTuner_ApplyInverseIoEx);
     if (!fn) return 1;
     const int32_t n = fn(static_cast<uint32_t>(game), f.aggressive, f.streaming);
@@ -80,7 +86,8 @@ int apply(const zkctl::Args& args) {
     if (f.holdSeconds == 0) return 0;
     std::printf("holding for %lu s, then restoring\n", f.holdSeconds);
     std::fflush(stdout);
-    Sleep(f.holdSeconds * 1000);
+    // A second at a time: the seconds as milliseconds would not fit Sleep's 32 bits.
+    for (unsigned long s = 0; s < f.holdSeconds; ++s) Sleep(1000);
     return restore();
 }
 

@@ -8,6 +8,7 @@
 
 #include "command.h"
 #include "library.h"
+#include "timeline_file.h"
 #include "zelkor.h"
 
 namespace {
@@ -17,6 +18,10 @@ int start(const zkctl::Args& args) {
     const bool hasTier = args.size() >= 3;
     if (args.size() < 2 || args.size() > 3 || !zkctl::parseUnsigned(args.back(), game)) {
         std::fprintf(stderr, "usage: zelkorctl softdemote start [low|mid|high] GAMEPID\n");
+        return 2;
+    }
+    if (!zkctl::processIsRunning(game)) {
+        std::fprintf(stderr, "softdemote start: no running process has pid %lu\n", game);
         return 2;
     }
     auto setCallback = ZK_LOAD(SetSoftDemoteLogCallback);

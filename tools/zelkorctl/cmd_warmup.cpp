@@ -29,6 +29,11 @@ int runWarmup(const zkctl::Args& args) {
         std::fprintf(stderr, "usage: zelkorctl warmup FOLDER [--detail]\n");
         return 2;
     }
+    const DWORD attributes = GetFileAttributesW(args[0].c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        std::fprintf(stderr, "warmup: no folder %ls\n", args[0].c_str());
+        return 1;
+    }
     auto warm = ZK_LOAD(ZelkorWarmupGameFolder);
     auto level = ZK_LOAD(ZelkorSetDiskLogLevel);
     auto listen = ZK_LOAD(ZelkorRegisterDiskLogCallback);

@@ -1,30 +1,7 @@
+// The self-test's helper processes and the round trip of one module on one of them.
 #include "selftest.h"
 
-#include <cstdio>
-
 namespace zkctl::selftest {
-
-namespace {
-
-constexpr ULONG kProcessIoPriority = 33;
-
-using NtQueryInformationProcessFn = LONG(NTAPI*)(HANDLE, ULONG, PVOID, ULONG, PULONG);
-
-std::optional<ULONG> ioPriorityOf(HANDLE process) {
-    static const auto query = reinterpret_cast<NtQueryInformationProcessFn>(
-        reinterpret_cast<void (*)(void)>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
-    ULONG value = 0;
-    if (!query || query(process, kProcessIoPriority, &value, sizeof value, nullptr) < 0) return std::nullopt;
-    return value;
-}
-
-}  // namespace
-
-std::string hex(unsigned long long v) {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "0x%llx", v);
-    return buf;
-}
 
 std::optional<ProcessState> readProcess(HANDLE process) {
     ProcessState s;
@@ -35,12 +12,12 @@ std::optional<ProcessState> readProcess(HANDLE process) {
     return s;
 }
 
-std::string describeDifference(const ProcessState& before, const ProcessState& after) {
-    std::string out;
+std::pair<std::string, std::string> differingFields(const ProcessState& before, const ProcessState& after) {
+    std::pair<std::string, std::string> out;
     auto add = [&](const char* what, unsigned long long a, unsigned long long b) {
         if (a == b) return;
-        if (!out.empty()) out += ", ";
-        out += std::string(what) + " " + hex(a) + " -> " + hex(b);
+        for (auto [side, v] : {std::pair{&out.first, a}, std::pair{&out.second, b}})
+            side->append(side->empty() ? "" : ", ").append(what).append(" ").append(hex(v));
     };
     add("class", before.priorityClass, after.priorityClass);
     add("affinity", before.affinity, after.affinity);
@@ -51,6 +28,16 @@ std::string describeDifference(const ProcessState& before, const ProcessState& a
 Helpers& helpers() {
     static Helpers h;
     return h;
+}
+
+std::unique_ptr<zkhelper::Child> startHelper(const std::wstring& exeName, bool orphan) {
+    auto c = zkhelper::start(exeName, L"sleep", orphan);
+    if (c) helpers().pids.insert(c->pid);
+    return c;
+}
+
+Outcome needsMachine() {
+    return Outcome::skipped("changes the whole machine by design: runs only with `zelkorctl selftest --machine`");
 }
 
 bool loweredToIdle(const ProcessState& before, const ProcessState& now) {
@@ -65,7 +52,7 @@ Outcome processRoundTrip(const std::function<bool()>& apply, const std::function
 }
 
 Outcome processRoundTrip(HANDLE process, const std::function<bool()>& apply, const std::function<bool()>& restore,
-                         const AppliedTest& applied) {
+                         const AppliedTest& applied, bool affinityHasRestore) {
     const auto before = readProcess(process);
     if (!before) return Outcome::skipped("the helper process cannot be read");
     Outcome o;
@@ -73,12 +60,16 @@ Outcome processRoundTrip(HANDLE process, const std::function<bool()>& apply, con
     const auto between = readProcess(process);
     o.applied = applyResult && between && applied(*before, *between);
     const bool restoreResult = restore();
-    const auto after = readProcess(process);
+    auto after = readProcess(process);
+    if (after && !affinityHasRestore) after->affinity = before->affinity;
     o.restored = restoreResult && after && *after == *before;
-    if (after && !(*after == *before)) o.note = describeDifference(*before, *after);
-    if (!o.applied && o.note.empty()) o.note = between ? "no effect: " + describeDifference(*before, *between) : "";
+    if (!o.applied) o.note = between ? "no effect on the helper" : "the helper cannot be read";
+    if (after && !(*after == *before)) {
+        auto [was, now] = differingFields(*before, *after);
+        o.differences.push_back({"the helper (pid " + std::to_string(GetProcessId(process)) + ")", std::move(was),
+                                 std::move(now), Subject::PriorityClass, {}, 0});
+    }
     o.verdict = o.applied && o.restored ? Outcome::Pass : Outcome::Fail;
-    if (!before->ioPriority) o.note += std::string(o.note.empty() ? "" : "; ") + "I/O priority skipped: this system cannot read it";
     return o;
 }
 
