@@ -33,6 +33,9 @@ std::u16string lowerFileName(std::u16string_view path) {
 
 }  // namespace
 
+std::span<const std::u16string_view> trimExcludedNames() { return kExcludedNames; }
+std::span<const std::u16string_view> trimExcludedPatterns() { return kExcludedPatterns; }
+
 bool isExcludedName(std::u16string_view lowerName) {
     if (lowerName.empty()) return true;
     if (std::find(kExcludedNames.begin(), kExcludedNames.end(), lowerName) != kExcludedNames.end())
