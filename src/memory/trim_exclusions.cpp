@@ -49,6 +49,7 @@ bool isExcludedProcess(std::uint32_t pid) {
     const platform::ProcessHandle process = os.openProcess(win::PROCESS_QUERY_LIMITED_INFORMATION, false, pid);
     if (!process) return false;
     std::u16string path;
+    // The whole path, however deep: a name past 260 characters is still that process's name.
     if (!os.queryFullProcessImageName(process, path)) return false;
     return isExcludedName(lowerFileName(path));
 }
