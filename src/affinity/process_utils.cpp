@@ -28,6 +28,8 @@ bool equalsIgnoreCase(std::string_view a, std::string_view b) {
 
 }  // namespace
 
+std::span<const std::string_view> ProtectedProcessNames() { return kProtectedNames; }
+
 ProcessHandle openForAffinity(std::uint32_t pid) {
     return {pid, platform::processes().openProcess(kAffinityAccess, false, pid)};
 }

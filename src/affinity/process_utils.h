@@ -3,6 +3,7 @@
 // the protected names, and its descent from the game.
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -25,6 +26,7 @@ ProcessHandle openForAffinity(std::uint32_t pid);
 bool isRunning(const ProcessHandle& p);
 
 bool IsProtectedProcessName(std::string_view baseName);
+std::span<const std::string_view> ProtectedProcessNames();
 // The full image path in the ANSI code page; empty when it cannot be read.
 std::string ImagePath(const ProcessHandle& p);
 // The part of a path after its last '\\' or '/'.

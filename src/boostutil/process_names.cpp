@@ -10,32 +10,38 @@ namespace {
 
 using NameSet = std::unordered_set<std::u16string_view>;
 
+constexpr std::array<std::u16string_view, 26> kAlwaysProtected{
+    u"dwm.exe", u"explorer.exe", u"sihost.exe", u"runtimebroker.exe", u"ctfmon.exe",
+    u"startmenuexperiencehost.exe", u"shellexperiencehost.exe", u"searchhost.exe", u"searchapp.exe",
+    u"widgetservice.exe", u"widgetboard.exe", u"textinputhost.exe", u"msedgewebview2.exe",
+    u"msedgewebviewhost.exe", u"winstore.app.exe", u"applicationframehost.exe",
+    u"microsoftstartfeedprovider.exe",
+    // the host's own programs
+    u"zelkorperformanceengine.exe", u"plexaria.exe", u"plexaria.py", u"presentmon.exe",
+    // voice chat
+    u"discord.exe", u"teamspeak.exe", u"teamspeak3-server.exe", u"ts3client_win64.exe", u"mumble.exe"};
+constexpr std::array<std::u16string_view, 38> kKillCandidates{
+    u"chrome.exe", u"msedge.exe", u"firefox.exe", u"brave.exe", u"opera.exe", u"opera gx.exe",
+    u"vivaldi.exe", u"iexplore.exe", u"telegram.exe", u"whatsapp.exe", u"signal.exe", u"slack.exe",
+    u"teams.exe", u"zoom.exe", u"skype.exe", u"messenger.exe", u"onedrive.exe", u"googledrivefs.exe",
+    u"dropbox.exe", u"megasync.exe", u"box.exe", u"icloudservices.exe", u"gamebar.exe",
+    u"gamebarpresencewriter.exe", u"xboxapp.exe", u"xboxgamebar.exe", u"nvidia share.exe",
+    u"nvcontainer.exe", u"spotify.exe", u"spotifywebhelper.exe", u"itunes.exe", u"cortana.exe",
+    u"yourphone.exe", u"phonelinkservices.exe", u"outlook.exe", u"onenote.exe", u"notion.exe",
+    u"evernote.exe"};
+constexpr std::array<std::u16string_view, 10> kAggressiveOnly{
+    u"epicwebhelper.exe", u"eaappwebhelper.exe", u"uplaywebcore.exe", u"icue.exe", u"lightingservice.exe",
+    u"lghub.exe", u"razersynapse.exe", u"razersynapse3.exe", u"asusosd.exe", u"jhi_service.exe"};
+constexpr std::array<std::u16string_view, 10> kStreamingTools{
+    u"obs64.exe", u"obs32.exe", u"obs.exe", u"streamlabs obs.exe", u"slobs.exe", u"xsplit.core.exe",
+    u"xsplit.exe", u"xsplit.broadcaster.exe", u"twitchstudio.exe", u"streamelements obs.exe"};
+
+// Hash sets of the lists above, built by the first export call.
 struct NameSets {
-    NameSet alwaysProtected{
-        u"dwm.exe", u"explorer.exe", u"sihost.exe", u"runtimebroker.exe", u"ctfmon.exe",
-        u"startmenuexperiencehost.exe", u"shellexperiencehost.exe", u"searchhost.exe", u"searchapp.exe",
-        u"widgetservice.exe", u"widgetboard.exe", u"textinputhost.exe", u"msedgewebview2.exe",
-        u"msedgewebviewhost.exe", u"winstore.app.exe", u"applicationframehost.exe",
-        u"microsoftstartfeedprovider.exe",
-        // the host's own programs
-        u"zelkorperformanceengine.exe", u"plexaria.exe", u"plexaria.py", u"presentmon.exe",
-        // voice chat
-        u"discord.exe", u"teamspeak.exe", u"teamspeak3-server.exe", u"ts3client_win64.exe", u"mumble.exe"};
-    NameSet killCandidates{
-        u"chrome.exe", u"msedge.exe", u"firefox.exe", u"brave.exe", u"opera.exe", u"opera gx.exe",
-        u"vivaldi.exe", u"iexplore.exe", u"telegram.exe", u"whatsapp.exe", u"signal.exe", u"slack.exe",
-        u"teams.exe", u"zoom.exe", u"skype.exe", u"messenger.exe", u"onedrive.exe", u"googledrivefs.exe",
-        u"dropbox.exe", u"megasync.exe", u"box.exe", u"icloudservices.exe", u"gamebar.exe",
-        u"gamebarpresencewriter.exe", u"xboxapp.exe", u"xboxgamebar.exe", u"nvidia share.exe",
-        u"nvcontainer.exe", u"spotify.exe", u"spotifywebhelper.exe", u"itunes.exe", u"cortana.exe",
-        u"yourphone.exe", u"phonelinkservices.exe", u"outlook.exe", u"onenote.exe", u"notion.exe",
-        u"evernote.exe"};
-    NameSet aggressiveOnly{u"epicwebhelper.exe", u"eaappwebhelper.exe", u"uplaywebcore.exe", u"icue.exe",
-                           u"lightingservice.exe", u"lghub.exe", u"razersynapse.exe", u"razersynapse3.exe",
-                           u"asusosd.exe", u"jhi_service.exe"};
-    NameSet streamingTools{u"obs64.exe", u"obs32.exe", u"obs.exe", u"streamlabs obs.exe", u"slobs.exe",
-                           u"xsplit.core.exe", u"xsplit.exe", u"xsplit.broadcaster.exe", u"twitchstudio.exe",
-                           u"streamelements obs.exe"};
+    NameSet alwaysProtected{kAlwaysProtected.begin(), kAlwaysProtected.end()};
+    NameSet killCandidates{kKillCandidates.begin(), kKillCandidates.end()};
+    NameSet aggressiveOnly{kAggressiveOnly.begin(), kAggressiveOnly.end()};
+    NameSet streamingTools{kStreamingTools.begin(), kStreamingTools.end()};
 };
 
 constexpr std::array<std::u16string_view, 6> kProtectedSubstrings{u"vgc", u"vgk", u"battleye", u"easyanticheat",
@@ -73,6 +79,20 @@ bool containsAny(std::u16string_view name, const std::array<std::u16string_view,
 }
 
 }  // namespace
+
+std::span<const std::u16string_view> nameList(NameList list) {
+    switch (list) {
+        case NameList::AlwaysProtected: return kAlwaysProtected;
+        case NameList::ProtectedSubstrings: return kProtectedSubstrings;
+        case NameList::GamingTools: return kGamingTools;
+        case NameList::KillCandidates: return kKillCandidates;
+        case NameList::AggressiveOnly: return kAggressiveOnly;
+        case NameList::KillSubstrings: return kKillSubstrings;
+        case NameList::StreamingTools: return kStreamingTools;
+        case NameList::CriticalServices: return kCriticalServices;
+    }
+    return {};
+}
 
 void loadNameSets() { sets(); }
 

@@ -2,6 +2,7 @@
 // Which programs the background cleanup ends and which it always spares, by lower-case
 // executable name.
 
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -21,5 +22,13 @@ bool isKillCandidate(std::u16string_view name, bool aggressive);
 bool isStreamingTool(std::u16string_view name);
 // Core services that are never stopped; any case.
 bool isCriticalService(std::u16string_view name);
+
+// The fixed lists behind the rules above, as written.
+enum class NameList {
+    AlwaysProtected, ProtectedSubstrings, GamingTools,  // spared (gaming tools on request)
+    KillCandidates, AggressiveOnly, KillSubstrings,    // ended (aggressive-only on request)
+    StreamingTools, CriticalServices
+};
+std::span<const std::u16string_view> nameList(NameList list);
 
 }  // namespace zk::boostutil

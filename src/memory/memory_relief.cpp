@@ -28,7 +28,7 @@ double MemoryRelief::finish(std::uint64_t before) {
 }
 
 double MemoryRelief::extremeClean(double memoryLoadPercent) {
-    // Written so that a NaN load counts as below the threshold rather than as a load.
+    // A NaN load reads as light load: a host's garbage figure purges nothing system-wide.
     if (!(memoryLoadPercent >= kCleanThresholdPercent)) return 0.0;
     const bool heavy = memoryLoadPercent >= kHeavyLoadPercent;
     const auto before = sampleAvailableMemory();

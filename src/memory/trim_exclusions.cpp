@@ -33,6 +33,9 @@ std::u16string lowerFileName(std::u16string_view path) {
 
 }  // namespace
 
+std::span<const std::u16string_view> trimExcludedNames() { return kExcludedNames; }
+std::span<const std::u16string_view> trimExcludedPatterns() { return kExcludedPatterns; }
+
 bool isExcludedName(std::u16string_view lowerName) {
     if (lowerName.empty()) return true;
     if (std::find(kExcludedNames.begin(), kExcludedNames.end(), lowerName) != kExcludedNames.end())
@@ -46,6 +49,7 @@ bool isExcludedProcess(std::uint32_t pid) {
     const platform::ProcessHandle process = os.openProcess(win::PROCESS_QUERY_LIMITED_INFORMATION, false, pid);
     if (!process) return false;
     std::u16string path;
+    // The whole path, however deep: a name past 260 characters is still that process's name.
     if (!os.queryFullProcessImageName(process, path)) return false;
     return isExcludedName(lowerFileName(path));
 }

@@ -16,12 +16,6 @@ using platform::ServiceStatus;
 constexpr std::uint32_t kRunWaitMs = 15000;
 constexpr std::uint32_t kPauseAfterStartMs = 60;
 
-struct ServiceDefault {
-    const char16_t* name;
-    std::uint32_t startType;
-    bool delayed;
-};
-
 // Start type 2 automatic, 3 on demand; the delayed flag is written for automatic ones.
 constexpr std::uint32_t kAuto = win::SERVICE_AUTO_START;
 constexpr std::uint32_t kDemand = win::SERVICE_DEMAND_START;
@@ -76,6 +70,9 @@ bool startCoreService(const platform::ServiceManagerHandle& scm, const char16_t*
 }
 
 }  // namespace
+
+std::span<const ServiceDefault> coreServiceDefaults() { return kCoreServiceDefaults; }
+std::span<const char16_t* const> coreServicesToStart() { return kCoreServicesToStart; }
 
 void applyCoreServiceDefaults(bool startServices) {
     platform::Services& svc = platform::api().services();

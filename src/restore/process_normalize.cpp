@@ -85,6 +85,8 @@ std::u16string_view exeName(const platform::ProcessEntry& row) {
 
 }  // namespace
 
+std::span<const std::u16string_view> normalizeSkipNames() { return kNormalizeSkipNames; }
+
 void normalizeUserProcesses() {
     platform::Processes& procs = platform::processes();
     platform::System& sys = platform::system();

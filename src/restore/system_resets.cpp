@@ -32,6 +32,8 @@ void* findIoTuner() {
 
 }  // namespace
 
+std::span<const char16_t* const> ioTunerModuleNames() { return kIoTunerModules; }
+
 void releaseTimerResolution() {
     if (!platform::modules().hasRoutine(platform::Routine::NtSetTimerResolution)) {
         StatelessLog("INFO: NtSetTimerResolution not available; skipping timer reset");

@@ -19,6 +19,9 @@ constexpr std::array<std::string_view, 8> kContainedWords = {"battlenet", "ubiso
 
 }  // namespace
 
+std::span<const std::string_view> launcherExactNames() { return kExactNames; }
+std::span<const std::string_view> launcherContainedWords() { return kContainedWords; }
+
 bool isLauncher(std::string_view name) {
     if (name.empty()) return false;
     std::string lower(name);

@@ -76,7 +76,7 @@ double Profiler::processorCount() {
 std::int32_t Profiler::getRootCause(std::uint32_t gamePid, double risk, double p99Ms, PfRootCause* out) {
     if (!out) return -1;
     std::memset(out, 0, sizeof *out);
-    // Written so that NaN figures read as "no stutter" rather than as one.
+    // NaN figures read as "no stutter": a host's garbage starts no walk and uses up no ten seconds.
     if (!(risk >= 0.55 || p99Ms >= 2.0)) return 0;
 
     const std::uint64_t tick = platform::clocks().tickCount64();

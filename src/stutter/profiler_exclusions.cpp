@@ -25,6 +25,9 @@ bool contains(const std::array<std::string_view, N>& set, std::string_view name)
 
 }  // namespace
 
+std::span<const std::string_view> profilerSystemNames() { return kSystem; }
+std::span<const std::string_view> profilerCompanionNames() { return kCompanions; }
+
 bool profilerExcludes(const char16_t* exeName, std::size_t maxChars) {
     // Every listed name is ASCII and short, so a longer name or any other character
     // cannot match; lower-casing into a small stack buffer keeps the walk allocation-free.

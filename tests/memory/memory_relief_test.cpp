@@ -214,16 +214,17 @@ protected:
 
 TEST_F(TrimTest, ExcludedByNameOrPatternWhateverTheCaseOrFolder) {
     std::uint32_t pid = 500;
+    const std::u16string deep = u"D:\\" + std::u16string(300, u'g') + u"\\Steam.exe";  // past 260 characters
     for (const char16_t* path : {u"C:\\Windows\\System32\\SVCHOST.EXE", u"C:/Program Files/Steam/steamwebhelper.exe",
                                  u"C:\\odd\\" /* no name at all */, u"D:\\FACEIT\\faceit_client.exe",
-                                 u"C:\\x\\BEService_BattlEye.exe"}) {
+                                 u"C:\\x\\BEService_BattlEye.exe", deep.c_str()}) {
         EXPECT_EQ(trim_process_working_set(addImage(pid, path)), -1.0) << pid;
         EXPECT_EQ(get_memory_stats().lastCode, 2);
         ++pid;
     }
     const MemoryStats s = get_memory_stats();
-    EXPECT_EQ(s.calls, 5u);
-    EXPECT_EQ(s.codeCounts[2], 5);
+    EXPECT_EQ(s.calls, 6u);
+    EXPECT_EQ(s.codeCounts[2], 6);
     EXPECT_EQ(s.totalFreedMb, 0.0);
     // Nothing was measured or purged, and nothing opened beyond the name query.
     EXPECT_EQ(machine.nowNs(), 0u);

@@ -31,8 +31,8 @@ int HardQuarantine(std::int32_t pid, std::int32_t gamePid) {
         const platform::ProcessHandle query = p.openProcess(win::PROCESS_QUERY_LIMITED_INFORMATION, false, target);
         if (!query || isCriticalProcess(query)) return 0;
     }
-    // The tuner's protection order comes before anything is changed, so that a process
-    // the tuner would refuse is not confined to one processor on the way.
+    // The tuner's whole protection order comes before anything is changed, so that the host,
+    // its children, a system-critical or anti-cheat process is never confined to one processor.
     const std::uint32_t self = p.currentProcessId();
     if (!ClearedForLowering({target, static_cast<std::uint32_t>(gamePid), self, true, false})) return 0;
     {

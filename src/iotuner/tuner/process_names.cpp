@@ -21,6 +21,9 @@ constexpr bool keptByte(char c) {
 
 }  // namespace
 
+std::span<const std::string_view> AntiCheatTokens() { return kAntiCheatTokens; }
+std::span<const std::string_view> AntiCheatSuffixes() { return kAntiCheatSuffixes; }
+
 std::string NormalizeProcessName(std::string_view text) {
     if (const auto slash = text.find_last_of("\\/"); slash != std::string_view::npos)
         text.remove_prefix(slash + 1);

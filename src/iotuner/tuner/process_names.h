@@ -3,6 +3,7 @@
 // protect processes, and the anti-cheat test. Free of any platform call, so that the
 // normalisation can be fuzzed on its own.
 
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -23,5 +24,8 @@ const NameSet& TunerUserImportant();
 
 // True when a known anti-cheat token occurs anywhere in a normalised name.
 bool IsAntiCheatName(std::string_view name);
+// The tokens it looks for, and the suffixes the normalisation strips (first match only).
+std::span<const std::string_view> AntiCheatTokens();
+std::span<const std::string_view> AntiCheatSuffixes();
 
 }  // namespace zk::iotuner
