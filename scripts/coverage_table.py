@@ -30,9 +30,10 @@ WINE_CANNOT = [
       "affinity/offender_inverse.cpp:moveOffender,eligible", "affinity/lifecycle.cpp:RefreshInverse",
       "affinity/affinity_state.cpp:SetInverseState,markReapplied,childMonitor", "affinity/process_utils.cpp",
       "softdemote/core_layout.cpp:defaultLayout"]),
-    ("a routine Wine lacks: powrprof's value reads and writes; PowerGetActiveScheme and "
-     "PowerSetActiveScheme answer 120", ["power/", "platform/win32/win32_power.cpp",
-                                         "platform/win32/win32_system.cpp:getLogicalProcessorInformationEx"]),
+    ("a routine Wine lacks: no active power scheme (PowerGetActiveScheme answers 120), no powrprof value "
+     "reads or writes", ["power/driverless", "power/power_api.cpp:ResolvePlanGuid,setToZero,getActivePlan,setCpu",
+                         "platform/win32/win32_power.cpp",
+                         "platform/win32/win32_system.cpp:getLogicalProcessorInformationEx"]),
     ("a routine Wine lacks: GetProcessInformation (every process counts as protected)",
      ["platform/win32/win32_processes.cpp:getProcessInformation", "restore/process_normalize.cpp",
       "platform/win32/win32_token_user.cpp"]),
