@@ -7,6 +7,7 @@ target_include_directories(zelkor_native PUBLIC ${ZELKOR_INCLUDE_DIRS})
 target_compile_definitions(zelkor_native PUBLIC ZELKOR_TEST_RESETS)
 find_package(Threads REQUIRED)
 target_link_libraries(zelkor_native PUBLIC Threads::Threads)
+zelkor_coverage(zelkor_native)
 
 file(GLOB_RECURSE ZELKOR_TEST_SOURCES CONFIGURE_DEPENDS tests/*.cpp tests/*.c)
 list(FILTER ZELKOR_TEST_SOURCES EXCLUDE REGEX "/tests/wine/")

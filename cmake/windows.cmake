@@ -9,6 +9,7 @@ target_compile_definitions(Zelkor PRIVATE ZELKOR_BUILDING UNICODE _UNICODE _WIN3
 # Runtime and winpthread linked in, so that the DLL imports system DLLs only.
 target_link_options(Zelkor PRIVATE -static -static-libgcc -static-libstdc++)
 target_link_libraries(Zelkor PRIVATE advapi32)
+zelkor_coverage(Zelkor)
 
 # What the harness and the integration suite share: the typed loader of Zelkor.dll's
 # exports and the helper-process launcher.
