@@ -140,6 +140,8 @@ TEST_F(StatelessRestore, NormalisationEdges) {
     EXPECT_TRUE(has(restore(), "SUCCESS: User processes normalized (count=0)"));
     machine.clearFaults();
     machine.process(100)->deniedAccess = win::PROCESS_SET_INFORMATION;
+    EXPECT_TRUE(has(restore(), "SUCCESS: User processes normalized (count=3)")) << "the debug privilege overrides it";
+    machine.process(100)->protectionLevel = sim::kProtectedLevel;  // it refuses setting, debug privilege or not
     EXPECT_TRUE(has(restore(), "SUCCESS: User processes normalized (count=2)"));
 }
 

@@ -26,6 +26,7 @@ struct SimService {
     // What is left of the current transition (set it with a pending state to script one).
     std::uint32_t pendingLeft = 0;
     std::uint32_t startError = 0;  // a start fails with this error when non-zero
+    bool acceptsStop = true;       // it reports SERVICE_ACCEPT_STOP while it runs or is paused
     std::uint32_t processId = 0;
 };
 
