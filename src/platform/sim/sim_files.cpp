@@ -87,12 +87,15 @@ std::vector<FindData> SimFiles::list(const std::u16string& dir) {
 
 // "Creating and Opening Files": an open fails with ERROR_SHARING_VIOLATION when a handle
 // open on the file does not share the access it asks for, or when its own share mode
-// does not allow the access an open handle has. A mapping or view keeps no share access
-// once its file handle is closed (sharing ends with the last handle).
+// does not allow the access an open handle has. An open for attributes only (no read,
+// write or delete access) takes part in neither check, and sharing ends with the last
+// file handle, even while a mapping or view of the file stays.
 bool SimFiles::sharingViolation(const std::u16string& path, std::uint32_t access, std::uint32_t share) {
+    if (sharingNeeded(access) == 0) return false;
     for (const auto& [h, o] : opens_) {
         auto live = core_.handles.find(h);
         if (live == core_.handles.end() || live->second.kind != HandleKind::File || o.path != path) continue;
+        if (sharingNeeded(o.access) == 0) continue;
         if ((sharingNeeded(access) & ~o.share) || (sharingNeeded(o.access) & ~share)) return true;
     }
     return false;

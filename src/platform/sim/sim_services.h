@@ -15,6 +15,9 @@ using platform::ServiceHandle;
 using platform::ServiceManagerHandle;
 using platform::ServiceStatus;
 
+// The states between running and stopped that the library never asks for.
+inline constexpr std::uint32_t kServiceContinuePending = 5, kServicePausePending = 6, kServicePaused = 7;
+
 struct SimService {
     std::u16string name;
     std::uint32_t state = win::SERVICE_STOPPED;
