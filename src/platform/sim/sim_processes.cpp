@@ -216,6 +216,8 @@ std::int32_t SimProcesses::ntQueryInformationProcess(const ProcessHandle& proces
     std::int32_t status;
     if (core_.failsNative(Routine::NtQueryInformationProcess, Op::NtQueryInformationProcess, &status)) return status;
     std::lock_guard lk(core_.m);
+    // The rights the I/O priority and break-on-termination classes need are not
+    // documented: either query right to read, PROCESS_SET_INFORMATION to set, as before.
     SimProcess* p = target(process, kQuery);
     if (!p) return lastError() == win::ERROR_ACCESS_DENIED ? win::STATUS_ACCESS_DENIED : win::STATUS_INVALID_HANDLE;
     std::uint32_t value;
