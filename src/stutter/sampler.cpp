@@ -19,6 +19,7 @@ constexpr std::size_t kMinAnalysed = 10;
 // start; a larger window still grows one sample per tick.
 constexpr std::size_t kMaxReserve = 1u << 16;
 constexpr std::uint32_t kPowerBufferBytes = 1536;  // 64 entries of six 32-bit fields
+constexpr std::uint32_t kWalkAccess = win::PROCESS_QUERY_LIMITED_INFORMATION | win::PROCESS_VM_READ;
 
 // The sampler whose worker runs on this thread, if any.
 thread_local const Sampler* t_workerOf = nullptr;
@@ -280,7 +281,8 @@ std::uint64_t Sampler::pageFaultWalk() {
     std::uint64_t sum = 0;
     platform::MemoryCounters counters;
     platform::forEachProcess([&](const platform::ProcessEntry& entry) {
-        const platform::ProcessHandle process = p.openProcess(win::PROCESS_QUERY_LIMITED_INFORMATION, false, entry.pid);
+        // GetProcessMemoryInfo needs the VM-read right besides a query right.
+        const platform::ProcessHandle process = p.openProcess(kWalkAccess, false, entry.pid);
         if (process && p.getProcessMemoryInfo(process, counters)) sum += counters.pageFaultCount;
     });
     return sum;

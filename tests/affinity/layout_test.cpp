@@ -53,6 +53,8 @@ TEST_F(InverseLayout, FailuresPerProcessAreSkippedAndCounted) {
          "modified=1 skipped=8 accessDenied=0", {1, 1, 0}},
         {"cannot open", [&] { machine.process(kHog)->deniedAccess = 0x200; }, "modified=1 skipped=8 accessDenied=0",
          {1, 0, 0}},
+        {"protected", [&] { machine.process(kHog)->protectionLevel = sim::kProtectedLevel; },
+         "modified=1 skipped=8 accessDenied=0", {1, 0, 0}},
         {"exited after the walk began", [&] {
              auto walks = std::make_shared<int>(0);  // the parent map's, then the pass's own
              machine.setHook(Op::ProcessFirst, [this, walks] { if (++*walks == 2) machine.exitProcess(kHog); });

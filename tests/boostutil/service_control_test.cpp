@@ -117,11 +117,16 @@ TEST_F(ServiceControl, StopPaths) {
     add("Stopped", win::SERVICE_STOPPED);
     add("Stuck", win::SERVICE_RUNNING).pendingPolls = 1000;
     add("Locked", win::SERVICE_RUNNING).allowedAccess = win::SERVICE_QUERY_STATUS;
+    add("NoStop", win::SERVICE_RUNNING).acceptsStop = false;                 // 1052
+    add("Stopping", win::SERVICE_STOP_PENDING).pendingLeft = 1000;           // 1061
+    add("Paused", sim::kServicePaused);
     const std::uint64_t t0 = machine.nowNs();
-    EXPECT_EQ(Zelkor_StopServicesW(u"Stopped,Missing,Locked,Stuck,Running", nullptr, 0), 1u);
-    EXPECT_EQ(lines(), (Lines{"[Stop] Service stopped: Running", "[Stop] Completed stop_services."}));
+    EXPECT_EQ(Zelkor_StopServicesW(u"Stopped,Missing,Locked,NoStop,Stopping,Stuck,Running,Paused", nullptr, 0), 2u);
+    EXPECT_EQ(lines(), (Lines{"[Stop] Service stopped: Running", "[Stop] Service stopped: Paused",
+                              "[Stop] Completed stop_services."}));
     EXPECT_EQ(machine.service(u"Running")->state, win::SERVICE_STOPPED);
     EXPECT_EQ(machine.service(u"Locked")->state, win::SERVICE_RUNNING);
+    EXPECT_EQ(machine.service(u"NoStop")->state, win::SERVICE_RUNNING);
     EXPECT_EQ(elapsedMs(t0), 5000u + 500u) << "the stuck one's 5 s, the other's two polls, no pause between";
 }
 

@@ -20,6 +20,9 @@ TEST_F(SysMainTest, TogglesAndReportsAsTheServiceManagerAllows) {
     };
     const auto running = [](sim::SimMachine& m) { m.addService("SysMain", win::SERVICE_RUNNING, win::SERVICE_AUTO_START); };
     const auto off = [](sim::SimMachine& m) { m.addService("SysMain", win::SERVICE_STOPPED, win::SERVICE_DISABLED); };
+    const auto at = [](std::uint32_t state, bool acceptsStop) {
+        return [=](sim::SimMachine& m) { m.addService("SysMain", state, win::SERVICE_AUTO_START).acceptsStop = acceptsStop; };
+    };
     const std::vector<Case> cases = {
         // A system without SysMain has nothing to switch: success either way.
         {"missing, disable", [](auto&) {}, 1, 1, std::nullopt},
@@ -28,6 +31,10 @@ TEST_F(SysMainTest, TogglesAndReportsAsTheServiceManagerAllows) {
         {"disabled, enable", off, 0, 1, {{win::SERVICE_RUNNING, win::SERVICE_AUTO_START}}},
         {"running, enable (already running)", running, 0, 1, {{win::SERVICE_RUNNING, win::SERVICE_AUTO_START}}},
         {"stopped, disable (not active)", off, 1, 1, {{win::SERVICE_STOPPED, win::SERVICE_DISABLED}}},
+        {"paused, disable", at(sim::kServicePaused, true), 1, 1, {{win::SERVICE_STOPPED, win::SERVICE_DISABLED}}},
+        {"refusing a stop, disable", at(win::SERVICE_RUNNING, false), 1, 1,
+         {{win::SERVICE_RUNNING, win::SERVICE_DISABLED}}},
+        {"stopping, disable", at(win::SERVICE_STOP_PENDING, true), 1, 1, {{win::SERVICE_STOPPED, win::SERVICE_DISABLED}}},
         // Without administrative rights: query access only, the change is refused.
         {"query rights only, disable",
          [&](sim::SimMachine& m) {

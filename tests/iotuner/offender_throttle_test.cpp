@@ -91,6 +91,7 @@ const Refusal kRefusals[] = {
     {"OwnPid", 1000, nullptr, {}, 87, kInvalid},
     {"UnknownPid", 9999, nullptr, {}, 87, ""},  // the simulated OpenProcess's error for an unknown id
     {"OpenFailing", kPid, nullptr, [](auto& m, auto&) { m.failOp(Op::OpenProcess, 1234); }, 1234, ""},
+    {"Protected", kPid, nullptr, [](auto&, auto& p) { p.protectionLevel = zk::sim::kProtectedLevel; }, 5, ""},
     {"ImageInOtherCase", kPid, u"HOG.EXE", {}, 5, kMismatch},
     {"FolderInOtherCase", kPid, u"tools", {}, 5, kMismatch},
     {"OtherDrive", kPid, u"D:", {}, 5, kMismatch},

@@ -78,7 +78,7 @@ const LowerCase kLowerCases[] = {
     {"Wow64TestFailingCountsAsNative", 2, kNormal,
      [](auto& m, auto& p) { p.wow64 = true; m.failOp(sim::Op::IsWow64Process, win::ERROR_ACCESS_DENIED, 1); }, 1,
      kIoOk, kCpuOk, 2, kNormal},
-    {"OpenDenied", 2, kNormal, [](auto&, auto& p) { p.deniedAccess = win::PROCESS_SET_INFORMATION; }, 0,
+    {"Protected", 2, kNormal, [](auto&, auto& p) { p.protectionLevel = sim::kProtectedLevel; }, 0,
      " ACCESS_DENIED (OpenProcess)", " SKIPPED (OpenProcess error=5)", {}, {}},
     {"OpenFailing", 2, kNormal, fail(sim::Op::OpenProcess, win::ERROR_INVALID_PARAMETER), 0,
      " SKIPPED (OpenProcess error=87)", " SKIPPED (OpenProcess error=87)", {}, {}},
@@ -406,7 +406,7 @@ TEST_F(QuarantineTest, UnreadableCriticalFlagLetsTheQuarantineGoOn) {
 }
 
 TEST_F(QuarantineTest, ProcessThatCannotBeChangedStillGetsTheLaterSteps) {
-    proc(500).deniedAccess = win::PROCESS_SET_INFORMATION;
+    proc(500).protectionLevel = sim::kProtectedLevel;  // it opens for querying only
     EXPECT_EQ(Zelkor_HardQuarantine_Offender(500, kGame), 1);
     EXPECT_TRUE(hasMessage("[INFO] [IO] pid=500 ACCESS_DENIED (OpenProcess)"));
     EXPECT_EQ(changes(), Lines{"NtSetSystemInformation 80 4"});

@@ -35,9 +35,46 @@ TEST_F(SimFilesTest, RefusesWhatWindowsRefuses) {
     ASSERT_TRUE(view);
     EXPECT_FALSE(fs.touchPages(view, 101));
     const pf::RawHandle stale = view.get();
+    // Each range given to the prefetch is recorded with its view's file, if any, and its length.
+    const pf::MemoryRange ranges[] = {{reinterpret_cast<const void*>(stale), 100},
+                                      {reinterpret_cast<const void*>(stale + 1), 7}};
+    ASSERT_TRUE(fs.prefetchVirtualMemory(pf::Processes::currentProcess(), ranges, 2));
+    EXPECT_EQ(machine.prefetches(), (std::vector<sim::PrefetchedRange>{{u"C:\\d\\small", 100}, {u"", 7}}));
     view.reset();
     EXPECT_FALSE(fs.touchPages(pf::ViewHandle::unowned(stale), 100));
     EXPECT_EQ(machine.lastError(), win::ERROR_INVALID_HANDLE) << "an unmapped view";
+}
+
+TEST_F(SimFilesTest, OpensHonourShareModes) {
+    machine.addFile(u"C:\\f", 100);
+    pf::Files& fs = machine.files();
+    const auto open = [&](std::uint32_t access, std::uint32_t share) {
+        return fs.createFile(u"C:\\f", access, share, win::OPEN_EXISTING, 0);
+    };
+    constexpr std::uint32_t kRead = win::GENERIC_READ, kWrite = 0x40000000, kDelete = 0x00010000;
+    constexpr std::uint32_t kShareRead = win::FILE_SHARE_READ, kShareAll = 7;
+    struct Case {
+        std::uint32_t heldAccess, heldShare, access, share;
+        bool opens;
+    } const cases[] = {
+        {kRead, 0, kRead, kShareAll, false},             // held without sharing
+        {kRead, kShareRead, kRead, kShareRead, true},
+        {kRead, kShareRead, kWrite, kShareAll, false},   // the holder does not share writing
+        {kWrite, kShareAll, kRead, kShareRead, false},   // the new open does not share the holder's writing
+        {kDelete, kShareAll, kRead, kShareRead, false},  // nor its delete access
+        {0, 0, kRead, kShareRead, true},                 // attributes only: no sharing needed
+    };
+    for (const Case& c : cases) {
+        const pf::FileHandle held = open(c.heldAccess, c.heldShare);
+        ASSERT_TRUE(held);
+        EXPECT_EQ(open(c.access, c.share) ? 0u : machine.lastError(), c.opens ? 0u : 32u)  // ERROR_SHARING_VIOLATION
+            << std::hex << c.heldAccess << " " << c.access;
+    }
+    pf::FileHandle file = open(kRead, 0);
+    const pf::MappingHandle mapping = fs.createFileMapping(file, win::PAGE_READONLY);
+    EXPECT_FALSE(open(kRead, kShareAll));
+    file.reset();  // sharing ends with the last file handle, mapped or not
+    EXPECT_TRUE(open(kRead, kShareRead));
 }
 
 TEST_F(SimFilesTest, ListsDotEntriesFirstAndEndsWithNoMoreFiles) {

@@ -78,10 +78,14 @@ TEST_F(StatelessRestore, StartsCoreServicesAndFlushesTheCache) {
     machine.addService("wuauserv", win::SERVICE_STOPPED, win::SERVICE_DISABLED);  // demand start by then
     machine.addService("msiserver", win::SERVICE_STOPPED, win::SERVICE_DEMAND_START).startError = 1053;
     machine.addService("Schedule", win::SERVICE_STOPPED, win::SERVICE_AUTO_START).pendingPolls = 1000;
+    // A paused one, one stopping and one refusing stops: each counts as running (1056).
+    machine.addService("Power", sim::kServicePaused, win::SERVICE_AUTO_START);
+    machine.addService("EventLog", win::SERVICE_STOP_PENDING, win::SERVICE_AUTO_START).pendingLeft = 1000;
+    machine.addService("PlugPlay", win::SERVICE_RUNNING, win::SERVICE_AUTO_START).acceptsStop = false;
     const std::uint64_t t0 = machine.nowNs();
     const Lines lines = restore(1, 1);
-    EXPECT_TRUE(has(lines, "SUCCESS: Core service defaults applied (changed=7)"));
-    EXPECT_TRUE(has(lines, "SUCCESS: Core services start attempted (ok=5)"));
+    EXPECT_TRUE(has(lines, "SUCCESS: Core service defaults applied (changed=10)"));
+    EXPECT_TRUE(has(lines, "SUCCESS: Core services start attempted (ok=8)"));
     EXPECT_TRUE(has(lines, "SUCCESS: DNS cache flushed"));
     EXPECT_EQ(machine.service(u"wuauserv")->state, win::SERVICE_RUNNING);
     EXPECT_GE(machine.nowNs() - t0, (15000 + 21 * 60) * 1000000ull) << "Schedule's 15 s, 60 ms after each";
@@ -140,6 +144,8 @@ TEST_F(StatelessRestore, NormalisationEdges) {
     EXPECT_TRUE(has(restore(), "SUCCESS: User processes normalized (count=0)"));
     machine.clearFaults();
     machine.process(100)->deniedAccess = win::PROCESS_SET_INFORMATION;
+    EXPECT_TRUE(has(restore(), "SUCCESS: User processes normalized (count=3)")) << "the debug privilege overrides it";
+    machine.process(100)->protectionLevel = sim::kProtectedLevel;  // it refuses setting, debug privilege or not
     EXPECT_TRUE(has(restore(), "SUCCESS: User processes normalized (count=2)"));
 }
 

@@ -159,8 +159,8 @@ TEST_F(SamplerTest, PageFaultWalkWhereTheSystemQueryIsMissingOrFails) {
     flatTicks(1);
     EXPECT_EQ(metrics().hardPF, 0u);  // no growth
 
-    // A process that cannot be opened adds nothing; the sum falls, which reads as 0.
-    machine.withProcess(2000, [](sim::SimProcess& p) { p.deniedAccess = win::PROCESS_QUERY_LIMITED_INFORMATION; });
+    // A protected process (it refuses VM read) adds nothing; the sum falls, which reads as 0.
+    machine.withProcess(2000, [](sim::SimProcess& p) { p.protectionLevel = sim::kProtectedLevel; });
     flatTicks(1);
     EXPECT_EQ(metrics().hardPF, 0u);
     addFaults(10);  // 4 readable processes x 10
@@ -183,7 +183,7 @@ TEST_F(SamplerTest, PageFaultWalkWhereTheSystemQueryIsMissingOrFails) {
     flatTicks(1);
     EXPECT_EQ(metrics().hardPF, 40u);
     // The walk only queries; the fixture checks that every handle was closed.
-    for (const auto& o : machine.opens()) EXPECT_EQ(o.access, win::PROCESS_QUERY_LIMITED_INFORMATION);
+    for (const auto& o : machine.opens()) EXPECT_EQ(o.access, win::PROCESS_QUERY_LIMITED_INFORMATION | win::PROCESS_VM_READ);
     EXPECT_TRUE(machine.changes().empty());
 }
 

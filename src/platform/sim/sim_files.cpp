@@ -20,6 +20,20 @@ FindData findData(std::u16string_view name, const SimFsEntry& e) {
     return d;
 }
 
+constexpr std::uint32_t ERROR_SHARING_VIOLATION = 32;
+
+// The share flags an access needs of the other opens of its file: reading (FILE_READ_DATA,
+// FILE_EXECUTE and the generic rights holding them) needs FILE_SHARE_READ, writing or
+// appending FILE_SHARE_WRITE, DELETE FILE_SHARE_DELETE. Attributes alone need none.
+std::uint32_t sharingNeeded(std::uint32_t access) {
+    constexpr std::uint32_t kGenericAll = 0x10000000, kGenericExecute = 0x20000000, kGenericWrite = 0x40000000;
+    std::uint32_t needed = 0;
+    if (access & (win::GENERIC_READ | kGenericExecute | kGenericAll | 0x0001 | 0x0020)) needed |= win::FILE_SHARE_READ;
+    if (access & (kGenericWrite | kGenericAll | 0x0002 | 0x0004)) needed |= win::FILE_SHARE_WRITE;
+    if (access & (kGenericAll | 0x00010000)) needed |= win::FILE_SHARE_DELETE;
+    return needed;
+}
+
 bool fail(std::uint32_t code) {
     lastError() = code;
     return false;
@@ -71,6 +85,22 @@ std::vector<FindData> SimFiles::list(const std::u16string& dir) {
     return out;
 }
 
+// "Creating and Opening Files": an open fails with ERROR_SHARING_VIOLATION when a handle
+// open on the file does not share the access it asks for, or when its own share mode
+// does not allow the access an open handle has. An open for attributes only (no read,
+// write or delete access) takes part in neither check, and sharing ends with the last
+// file handle, even while a mapping or view of the file stays.
+bool SimFiles::sharingViolation(const std::u16string& path, std::uint32_t access, std::uint32_t share) {
+    if (sharingNeeded(access) == 0) return false;
+    for (const auto& [h, o] : opens_) {
+        auto live = core_.handles.find(h);
+        if (live == core_.handles.end() || live->second.kind != HandleKind::File || o.path != path) continue;
+        if (sharingNeeded(o.access) == 0) continue;
+        if ((sharingNeeded(access) & ~o.share) || (sharingNeeded(o.access) & ~share)) return true;
+    }
+    return false;
+}
+
 bool SimFiles::getFileAttributes(const char16_t* path, std::uint32_t& attributes) {
     if (core_.failsWin32(Op::GetFileAttributes)) return false;
     std::lock_guard lk(core_.m);
@@ -111,8 +141,8 @@ bool SimFiles::findNextFile(const FindHandle& find, FindData& out) {
     return true;
 }
 
-FileHandle SimFiles::createFile(const char16_t* path, std::uint32_t access, std::uint32_t, std::uint32_t disposition,
-                                std::uint32_t) {
+FileHandle SimFiles::createFile(const char16_t* path, std::uint32_t access, std::uint32_t share,
+                                std::uint32_t disposition, std::uint32_t) {
     if (core_.failsWin32(Op::CreateFile)) return {};
     std::lock_guard lk(core_.m);
     if (disposition != win::OPEN_EXISTING) return failed<FileHandle>(win::ERROR_INVALID_PARAMETER);
@@ -121,11 +151,15 @@ FileHandle SimFiles::createFile(const char16_t* path, std::uint32_t access, std:
     // A directory opens only with backup semantics, which nothing here asks for.
     if (e->isDirectory()) return failed<FileHandle>(win::ERROR_ACCESS_DENIED);
     if (e->openError) return failed<FileHandle>(e->openError);
+    if (sharingViolation(path, access, share)) return failed<FileHandle>(ERROR_SHARING_VIOLATION);
     HandleInfo info;
     info.kind = HandleKind::File;
     info.access = access;
     const RawHandle h = core_.newHandle(std::move(info));
-    opens_[h].path = path;
+    Open& o = opens_[h];
+    o.path = path;
+    o.access = access;
+    o.share = share;
     return FileHandle(&owner_, h);
 }
 
@@ -178,6 +212,12 @@ bool SimFiles::prefetchVirtualMemory(const platform::ProcessHandle& process, con
     if (process.get() != platform::kCurrentProcessHandle && !core_.handle(process.get(), HandleKind::Process))
         return false;
     if (!ranges || count == 0) return fail(win::ERROR_INVALID_PARAMETER);
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto at = reinterpret_cast<RawHandle>(ranges[i].start);  // a view's raw handle is its address
+        const auto live = core_.handles.find(at);
+        const bool view = live != core_.handles.end() && live->second.kind == HandleKind::View;
+        prefetched.push_back({view ? opens_[at].path : std::u16string{}, ranges[i].bytes});
+    }
     return true;
 }
 

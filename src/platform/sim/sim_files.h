@@ -32,6 +32,14 @@ struct SimFsEntry {
     bool isDirectory() const { return (attributes & win::FILE_ATTRIBUTE_DIRECTORY) != 0; }
 };
 
+// One range given to PrefetchVirtualMemory: the file of the view it starts at (empty when
+// it starts at no view) and its length.
+struct PrefetchedRange {
+    std::u16string path;
+    std::uint64_t bytes = 0;
+    bool operator==(const PrefetchedRange&) const = default;
+};
+
 class SimFiles final : public platform::Files {
 public:
     SimFiles(platform::Platform& owner, SimCore& core) : owner_(owner), core_(core) {}
@@ -39,6 +47,7 @@ public:
     // The machine's side (caller holds the core lock).
     SimFsEntry& add(std::u16string path, std::uint32_t attributes, std::uint64_t size);
     SimFsEntry* find(std::u16string_view path);
+    std::vector<PrefetchedRange> prefetched;  // every range given, in order
 
     bool getFileAttributes(const char16_t* path, std::uint32_t& attributes) override;
     platform::FindHandle findFirstFile(const char16_t* pattern, FindData& out) override;
@@ -58,9 +67,12 @@ private:
         std::u16string path;
         std::uint64_t length = 0;       // a mapping's size, a view's length
         std::vector<FindData> listing;  // a find's entries, as taken
+        std::uint32_t access = 0, share = 0;  // a file's
     };
     std::vector<FindData> list(const std::u16string& dir);
     Open* open(RawHandle h, HandleKind k);
+    // Whether an open of path with access and share collides with an open file handle.
+    bool sharingViolation(const std::u16string& path, std::uint32_t access, std::uint32_t share);
 
     platform::Platform& owner_;
     SimCore& core_;

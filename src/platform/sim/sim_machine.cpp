@@ -53,6 +53,11 @@ SimFsEntry* SimMachine::fsEntry(std::u16string_view path) {
     return files_.find(path);
 }
 
+std::vector<PrefetchedRange> SimMachine::prefetches() {
+    std::lock_guard lk(core_.m);
+    return files_.prefetched;
+}
+
 // --- building ---------------------------------------------------------------------------
 
 SimProcess& SimMachine::addProcess(std::uint32_t pid, std::uint32_t parentPid, std::u16string exeName) {

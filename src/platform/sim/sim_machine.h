@@ -96,6 +96,7 @@ public:
     SimFsEntry& addDirectory(std::u16string path);
     SimFsEntry& addFile(std::u16string path, std::uint64_t size);
     SimFsEntry* fsEntry(std::u16string_view path);  // nullptr when unknown
+    std::vector<PrefetchedRange> prefetches();       // every range PrefetchVirtualMemory was given
 
     // --- the library's own module ---------------------------------------------------
     void setOwnExport(const std::string& name, void* fn);

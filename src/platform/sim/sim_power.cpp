@@ -34,12 +34,15 @@ SimPower::SimPower(SimCore& core) : processors(8), active(win::GUID_TYPICAL_POWE
     schemes[guidText(win::GUID_MIN_POWER_SAVINGS)] = defaults(100, 100);
 }
 
-std::int32_t SimPower::ntPowerInformation(std::uint32_t level, const void*, std::uint32_t, void* output,
+std::int32_t SimPower::ntPowerInformation(std::uint32_t level, const void* input, std::uint32_t, void* output,
                                           std::uint32_t outputSize) {
     std::int32_t status;
     if (core_.failsNative(Routine::NtPowerInformation, Op::NtPowerInformation, &status)) return status;
     std::lock_guard lk(core_.m);
     if (level != win::ProcessorInformation) return win::STATUS_INVALID_PARAMETER;
+    // ProcessorInformation: "The lpInBuffer parameter must be NULL; otherwise the function
+    // returns ERROR_INVALID_PARAMETER" (the routine's status for it).
+    if (input) return win::STATUS_INVALID_PARAMETER;
     const std::size_t need = processors.size() * 6 * sizeof(std::uint32_t);
     if (!output || outputSize < need) return win::STATUS_BUFFER_TOO_SMALL;
     auto* out = static_cast<std::uint32_t*>(output);

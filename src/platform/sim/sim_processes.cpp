@@ -19,6 +19,8 @@ std::uint32_t effectiveRights(std::uint32_t access) {
     return (access & win::PROCESS_QUERY_INFORMATION) ? access | kQuery : access;
 }
 
+constexpr std::uint64_t kMinimumWorkingSetMaximum = 13 * 4096;  // 13 pages of 4 KB
+
 std::uint64_t maskOf(std::uint32_t processors) {
     return processors >= 64 ? ~0ull : ((1ull << processors) - 1);
 }
@@ -122,13 +124,8 @@ ProcessHandle SimProcesses::openProcess(std::uint32_t access, bool, std::uint32_
     if (core_.failsWin32(Op::OpenProcess)) return {};
     std::lock_guard lk(core_.m);
     opens.push_back({pid, access});
-    const SimProcess* p = find(pid);
-    if (pid == 0 || !p) {
-        lastError() = win::ERROR_INVALID_PARAMETER;
-        return {};
-    }
-    if (access & p->deniedAccess) {
-        lastError() = win::ERROR_ACCESS_DENIED;
+    if (const std::uint32_t error = openProcessRefusal(pid, find(pid), access, tokens_.enabled("SeDebugPrivilege"))) {
+        lastError() = error;
         return {};
     }
     HandleInfo info;
@@ -147,7 +144,10 @@ ProcessHandle SimProcesses::openProcess(std::uint32_t access, bool, std::uint32_
     if (!p) return failResult
 
 bool SimProcesses::getProcessMemoryInfo(const ProcessHandle& process, MemoryCounters& out) {
-    ZK_SIM_READ(Op::GetProcessMemoryInfo, process, kQuery, false);
+    // "The handle must have the PROCESS_QUERY_INFORMATION or PROCESS_QUERY_LIMITED_INFORMATION
+    // access right and the PROCESS_VM_READ access right." Times and I/O counters need a
+    // query right only.
+    ZK_SIM_READ(Op::GetProcessMemoryInfo, process, kQuery | win::PROCESS_VM_READ, false);
     out = p->memory;
     return true;
 }
@@ -200,7 +200,9 @@ bool SimProcesses::getProcessInformation(const ProcessHandle& process, std::uint
                                          std::uint32_t size) {
     if (core_.missing(Routine::GetProcessInformation)) return false;
     ZK_SIM_READ(Op::GetProcessInformation, process, kQuery, false);
-    if (infoClass != win::ProcessProtectionLevelInfo || size < 4 || !buffer) {
+    // The size "must be sizeof(PROCESS_PROTECTION_LEVEL_INFORMATION)", one DWORD. The
+    // error for another size is not documented: ERROR_INVALID_PARAMETER, as before.
+    if (infoClass != win::ProcessProtectionLevelInfo || size != sizeof p->protectionLevel || !buffer) {
         lastError() = win::ERROR_INVALID_PARAMETER;
         return false;
     }
@@ -214,6 +216,8 @@ std::int32_t SimProcesses::ntQueryInformationProcess(const ProcessHandle& proces
     std::int32_t status;
     if (core_.failsNative(Routine::NtQueryInformationProcess, Op::NtQueryInformationProcess, &status)) return status;
     std::lock_guard lk(core_.m);
+    // The rights the I/O priority and break-on-termination classes need are not
+    // documented: either query right to read, PROCESS_SET_INFORMATION to set, as before.
     SimProcess* p = target(process, kQuery);
     if (!p) return lastError() == win::ERROR_ACCESS_DENIED ? win::STATUS_ACCESS_DENIED : win::STATUS_INVALID_HANDLE;
     std::uint32_t value;
@@ -310,7 +314,15 @@ bool SimProcesses::emptyWorkingSet(const ProcessHandle& process) {
 bool SimProcesses::setProcessWorkingSetSize(const ProcessHandle& process, std::uint64_t minimum,
                                             std::uint64_t maximum) {
     ZK_SIM_READ(Op::SetProcessWorkingSetSize, process, win::PROCESS_SET_QUOTA, false);
-    if (minimum == ~0ull && maximum == ~0ull) p->memory.workingSetSize = 0;
+    if (minimum == ~0ull && maximum == ~0ull) {
+        p->memory.workingSetSize = 0;  // both (SIZE_T)-1: as many pages as possible removed
+    } else if (minimum == 0 || minimum > maximum || maximum < kMinimumWorkingSetMaximum) {
+        // The minimum "must be greater than zero but less than or equal to the maximum";
+        // the maximum "must be greater than or equal to 13 pages". The error is not
+        // documented: ERROR_INVALID_PARAMETER.
+        lastError() = win::ERROR_INVALID_PARAMETER;
+        return false;
+    }
     core_.record("SetProcessWorkingSetSize " + std::to_string(p->pid) + " " + hex(minimum) + " " + hex(maximum));
     return true;
 }

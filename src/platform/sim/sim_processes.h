@@ -17,6 +17,9 @@ using platform::ProcessHandle;
 using platform::ProcessTimes;
 using platform::SnapshotHandle;
 
+// PROTECTION_LEVEL_ANTIMALWARE_LIGHT, the level of an anti-malware service: protected.
+inline constexpr std::uint32_t kProtectedLevel = 3;
+
 struct SimProcess {
     std::uint32_t pid = 0;
     std::uint32_t parentPid = 0;
@@ -29,14 +32,18 @@ struct SimProcess {
     std::uint64_t affinity = 0;  // 0: all processors of the group
     bool wow64 = false;
     bool breakOnTermination = false;
-    std::uint32_t protectionLevel = 0xFFFFFFFEu;  // PROTECTION_LEVEL_NONE
-    std::uint32_t deniedAccess = 0;                // rights OpenProcess refuses
+    // PROTECTION_LEVEL_NONE; any other level makes a protected process.
+    std::uint32_t protectionLevel = 0xFFFFFFFEu;
+    // Rights its security descriptor refuses (SeDebugPrivilege overrides them).
+    std::uint32_t deniedAccess = 0;
+    bool systemProcess = false;  // like System and csrss: OpenProcess refuses every right
     bool backgroundMode = false;
     std::uint32_t memoryPriority = win::MEMORY_PRIORITY_NORMAL;
     std::string userSid = "S-1-5-21-1000-2000-3000-1001";  // the token's user
     MemoryCounters memory;
     ProcessTimes times;
     IoCounters io;
+    bool isProtected() const { return protectionLevel != 0xFFFFFFFEu; }
 };
 
 struct OpenRecord {
@@ -46,6 +53,10 @@ struct OpenRecord {
 
 class SimTokens;
 class SimSystem;
+
+// OpenProcess's answer for process p (nullptr: none with that id): 0 to open, else the
+// error. debugPrivilege: SeDebugPrivilege is enabled on the caller's token.
+std::uint32_t openProcessRefusal(std::uint32_t pid, const SimProcess* p, std::uint32_t access, bool debugPrivilege);
 
 class SimProcesses final : public platform::Processes {
 public:

@@ -6,6 +6,14 @@ namespace {
 
 constexpr std::uint32_t ERROR_INVALID_SERVICE_CONTROL = 1052;
 constexpr std::uint32_t ERROR_INVALID_NAME = 123;
+constexpr std::uint32_t SERVICE_ACCEPT_STOP = 1;
+constexpr std::uint32_t SERVICE_NO_CHANGE = 0xFFFFFFFF;
+
+// Running, continuing, pausing or paused: a state whose stop goes to the service if it
+// accepts one.
+bool takesControls(std::uint32_t state) {
+    return state != win::SERVICE_STOPPED && state != win::SERVICE_START_PENDING && state != win::SERVICE_STOP_PENDING;
+}
 
 std::u16string fold(std::u16string_view name) {
     std::u16string out(name);
@@ -40,7 +48,7 @@ ServiceStatus SimServices::statusOf(const SimService& s) {
     ServiceStatus out;
     out.serviceType = 0x20;  // SERVICE_WIN32_SHARE_PROCESS
     out.currentState = s.state;
-    out.controlsAccepted = s.state == win::SERVICE_RUNNING ? 1u : 0u;
+    out.controlsAccepted = s.acceptsStop && takesControls(s.state) ? SERVICE_ACCEPT_STOP : 0u;
     out.processId = s.state == win::SERVICE_STOPPED ? 0 : s.processId;
     return out;
 }
@@ -116,7 +124,7 @@ bool SimServices::startService(const ServiceHandle& service) {
         error = s->startError;
     else if (s->startType == win::SERVICE_DISABLED)
         error = win::ERROR_SERVICE_DISABLED;
-    else if (s->state != win::SERVICE_STOPPED)
+    else if (s->state != win::SERVICE_STOPPED)  // a stop pending too: the documentation is silent; as before
         error = win::ERROR_SERVICE_ALREADY_RUNNING;
     if (error != 0) {
         lastError() = error;
@@ -137,12 +145,20 @@ bool SimServices::controlService(const ServiceHandle& service, std::uint32_t con
     }
     SimService* s = opened(service, win::SERVICE_STOP);
     if (!s) return false;
-    if (s->state == win::SERVICE_STOPPED) {
-        lastError() = win::ERROR_SERVICE_NOT_ACTIVE;
-        return false;
-    }
-    if (s->state != win::SERVICE_RUNNING) {
-        lastError() = win::ERROR_SERVICE_CANNOT_ACCEPT_CTRL;
+    // ControlService's table of states for a stop: stopped, "the service is not active"
+    // (1062); stop pending, "not in a state in which a control can be sent" (1061);
+    // running, pausing, paused or continuing, sent when the service accepts it, else 1052.
+    // Start pending: the table sends it to a service that accepts it, the error list
+    // names 1061; a starting service accepts no control, and the answer stays 1061.
+    std::uint32_t error = 0;
+    if (s->state == win::SERVICE_STOPPED)
+        error = win::ERROR_SERVICE_NOT_ACTIVE;
+    else if (!takesControls(s->state))
+        error = win::ERROR_SERVICE_CANNOT_ACCEPT_CTRL;
+    else if (!s->acceptsStop)
+        error = ERROR_INVALID_SERVICE_CONTROL;
+    if (error != 0) {
+        lastError() = error;
         return false;
     }
     s->state = win::SERVICE_STOP_PENDING;
@@ -157,7 +173,10 @@ bool SimServices::changeServiceStartType(const ServiceHandle& service, std::uint
     std::lock_guard lk(core_.m);
     SimService* s = opened(service, win::SERVICE_CHANGE_CONFIG);
     if (!s) return false;
-    if (startType > win::SERVICE_DISABLED) {
+    if (startType == SERVICE_NO_CHANGE) return true;  // the start type stays
+    // Boot (0) and system (1) start are "valid only for driver services", and these are
+    // Win32 services.
+    if (startType < win::SERVICE_AUTO_START || startType > win::SERVICE_DISABLED) {
         lastError() = win::ERROR_INVALID_PARAMETER;
         return false;
     }

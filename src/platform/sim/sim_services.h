@@ -15,6 +15,9 @@ using platform::ServiceHandle;
 using platform::ServiceManagerHandle;
 using platform::ServiceStatus;
 
+// The states between running and stopped that the library never asks for.
+inline constexpr std::uint32_t kServiceContinuePending = 5, kServicePausePending = 6, kServicePaused = 7;
+
 struct SimService {
     std::u16string name;
     std::uint32_t state = win::SERVICE_STOPPED;
@@ -26,6 +29,7 @@ struct SimService {
     // What is left of the current transition (set it with a pending state to script one).
     std::uint32_t pendingLeft = 0;
     std::uint32_t startError = 0;  // a start fails with this error when non-zero
+    bool acceptsStop = true;       // it reports SERVICE_ACCEPT_STOP while it runs or is paused
     std::uint32_t processId = 0;
 };
 
