@@ -48,6 +48,14 @@ SimFsEntry& SimMachine::addFile(std::u16string path, std::uint64_t size) {
     return files_.add(std::move(path), win::FILE_ATTRIBUTE_NORMAL, size);
 }
 
+SimFsEntry& SimMachine::addLink(std::u16string path, std::u16string target, bool folder) {
+    std::lock_guard lk(core_.m);
+    SimFsEntry& e = files_.add(std::move(path), win::FILE_ATTRIBUTE_REPARSE_POINT |
+                                                    (folder ? win::FILE_ATTRIBUTE_DIRECTORY : 0u), 0);
+    e.linkTarget = std::move(target);
+    return e;
+}
+
 SimFsEntry* SimMachine::fsEntry(std::u16string_view path) {
     std::lock_guard lk(core_.m);
     return files_.find(path);

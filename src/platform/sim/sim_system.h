@@ -56,14 +56,8 @@ public:
     std::u16string utf8ToWide(std::string_view text) override;
     int ansiToWide(const char* text, int length, char16_t* out, int outChars) override;
     std::int32_t ntSetTimerResolution(std::uint32_t desired, bool set, std::uint32_t& current) override;
-    bool dnsFlushResolverCache() override;
+    platform::DnsFlushStep dnsFlushResolverCache() override;
     std::string systemMessage(std::uint32_t code) override;
-    bool createDirectory(const char16_t* path) override;
-    std::uint32_t getFileAttributes(const char16_t* path) override;
-    bool appendToFile(const char16_t* path, std::string_view text) override;
-    // Files and folders by lower-case path: attributes and appended text.
-    std::map<std::u16string, std::uint32_t> fileAttributes;
-    std::map<std::u16string, std::string> fileText;
     std::map<std::uint32_t, std::string> messages;  // system message texts by code
     bool dnsFlushSucceeds = true;
 
