@@ -14,7 +14,7 @@ std::u16string u16(std::string_view ascii) {
 
 SimMachine::SimMachine()
     : tokens_(*this, core_),
-      system_(core_),
+      system_(core_, tokens_),
       processes_(*this, core_, tokens_, system_),
       power_(core_),
       clocks_(core_),

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/sim/sim_core.h"
+#include "platform/sim/sim_tokens.h"
 
 namespace zk::sim {
 
@@ -16,7 +17,7 @@ using platform::MemoryStatus;
 
 class SimSystem final : public platform::System {
 public:
-    explicit SimSystem(SimCore& core);
+    SimSystem(SimCore& core, const SimTokens& tokens);
 
     // The size of this machine's SYSTEM_PERFORMANCE_INFORMATION; a smaller buffer is
     // refused, as on Windows.
@@ -63,6 +64,7 @@ public:
 
 private:
     SimCore& core_;
+    const SimTokens& tokens_;  // the privileges of the calling process's token
     std::vector<std::uint32_t> groups_;  // the calling process runs in group 0
 };
 
