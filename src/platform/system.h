@@ -21,7 +21,7 @@ struct MemoryStatus {
 
 inline constexpr std::uint16_t kAllProcessorGroups = 0xFFFF;  // ALL_PROCESSOR_GROUPS
 
-enum class DnsFlushStep : std::uint8_t { None, LoadLibrary, GetProcAddress, Flush };
+enum class DnsFlushStep : std::uint8_t { None, LoadModule, FindRoutine, Flush };
 
 class System {
 public:

@@ -53,8 +53,8 @@ void flushDnsCache() {
     using Step = platform::DnsFlushStep;
     switch (platform::system().dnsFlushResolverCache()) {
         case Step::None: StatelessLog("SUCCESS: DNS cache flushed"); return;
-        case Step::LoadLibrary: StatelessLogError("INFO: LoadLibrary(dnsapi.dll) failed (DNS flush skipped)"); return;
-        case Step::GetProcAddress:
+        case Step::LoadModule: StatelessLogError("INFO: LoadLibrary(dnsapi.dll) failed (DNS flush skipped)"); return;
+        case Step::FindRoutine:
             StatelessLogError("INFO: GetProcAddress(DnsFlushResolverCache) failed (DNS flush skipped)");
             return;
         case Step::Flush: StatelessLogError("WARNING: DNS flush failed"); return;

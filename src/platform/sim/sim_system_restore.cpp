@@ -14,8 +14,8 @@ std::int32_t SimSystem::ntSetTimerResolution(std::uint32_t desired, bool set, st
 
 platform::DnsFlushStep SimSystem::dnsFlushResolverCache() {
     using Step = platform::DnsFlushStep;
-    if (core_.failsWin32(Op::LoadDnsApi)) return Step::LoadLibrary;
-    if (core_.missing(Routine::DnsFlushResolverCache)) return Step::GetProcAddress;
+    if (core_.failsWin32(Op::LoadDnsApi)) return Step::LoadModule;
+    if (core_.missing(Routine::DnsFlushResolverCache)) return Step::FindRoutine;
     lastError() = win::ERROR_SUCCESS;
     if (core_.failsWin32(Op::DnsFlushResolverCache)) return Step::Flush;
     std::lock_guard lk(core_.m);

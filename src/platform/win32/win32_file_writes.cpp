@@ -21,7 +21,7 @@ std::int32_t Win32Files::ntCreateFileIn(const FileHandle& root, const char16_t* 
     const auto create = routines().ntCreateFile;
     if (!create) return win::STATUS_PROCEDURE_NOT_FOUND;
     const std::size_t chars = std::wcslen(wide(name));
-    if (chars > 0x7FFF) return win::STATUS_INVALID_PARAMETER;  // beyond a UNICODE_STRING
+    if (chars > 0x7FFF) return static_cast<std::int32_t>(STATUS_INVALID_PARAMETER);  // beyond a UNICODE_STRING
     UNICODE_STRING text;
     text.Buffer = const_cast<PWSTR>(wide(name));
     text.Length = static_cast<USHORT>(chars * sizeof(wchar_t));

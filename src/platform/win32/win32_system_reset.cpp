@@ -17,7 +17,7 @@ DnsFlushStep Win32System::dnsFlushResolverCache() {
     // dnsapi is not loaded in every process: loaded from the system folder for the flush
     // and let go after it, each failure with its own error.
     ModuleHandle dnsapi(&defaultPlatform(), reinterpret_cast<RawHandle>(systemModule(L"dnsapi.dll")));
-    if (!dnsapi) return DnsFlushStep::LoadLibrary;
+    if (!dnsapi) return DnsFlushStep::LoadModule;
     // Freeing the module must not replace the error the step left.
     const auto leave = [&dnsapi](DnsFlushStep step) {
         const DWORD error = GetLastError();
@@ -27,7 +27,7 @@ DnsFlushStep Win32System::dnsFlushResolverCache() {
     };
     const auto flush = reinterpret_cast<BOOL(WINAPI*)()>(
         reinterpret_cast<void*>(GetProcAddress(reinterpret_cast<HMODULE>(dnsapi.get()), "DnsFlushResolverCache")));
-    if (!flush) return leave(DnsFlushStep::GetProcAddress);
+    if (!flush) return leave(DnsFlushStep::FindRoutine);
     // The routine may fail without setting an error: none left over from earlier calls.
     SetLastError(ERROR_SUCCESS);
     return leave(flush() != FALSE ? DnsFlushStep::None : DnsFlushStep::Flush);
