@@ -30,8 +30,9 @@ private:
 
     std::mutex mutex_;
     std::condition_variable wake_;
-    std::uint64_t lastGeneration_ = 0;                   // guarded by mutex_
-    std::unordered_map<std::uint32_t, std::uint64_t> games_;  // game pid → its monitor's generation
+    // Guarded by mutex_: the last generation given, and each game's current monitor.
+    std::uint64_t lastGeneration_ = 0;
+    std::unordered_map<std::uint32_t, std::uint64_t> games_;
 };
 
 // The monitor's pause between checks: the configured period, at least 10 ms.

@@ -1,7 +1,7 @@
 #pragma once
-// Files, folders, directory enumeration and mapped views. Their handles (FindHandle, FileHandle,
-// MappingHandle, ViewHandle) close with their own closers: FindClose, CloseHandle and
-// UnmapViewOfFile. A view's raw handle is its base address.
+// Files, folders, directory enumeration and mapped views. Their handles (FindHandle,
+// FileHandle, MappingHandle, ViewHandle) close with their own closers: FindClose,
+// CloseHandle and UnmapViewOfFile. A view's raw handle is its base address.
 
 #include <cstddef>
 #include <cstdint>

@@ -36,7 +36,7 @@ bool SimFiles::PathLess::operator()(std::u16string_view a, std::u16string_view b
 }
 
 bool SimFiles::resolve(std::u16string from, std::u16string_view rest, bool followLast, std::u16string& out) {
-    std::u16string path = from;
+    std::u16string path = std::move(from);
     std::u16string todo(rest);
     int links = 0;
     while (!todo.empty()) {

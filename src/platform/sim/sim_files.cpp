@@ -117,7 +117,8 @@ FileHandle SimFiles::createFile(const char16_t* path, std::uint32_t access, std:
                                 std::uint32_t flags) {
     if (core_.failsWin32(Op::CreateFile)) return {};
     std::lock_guard lk(core_.m);
-    if (disposition != win::OPEN_EXISTING) return failed<FileHandle>(win::ERROR_INVALID_PARAMETER);  // none other modelled
+    // The one disposition modelled.
+    if (disposition != win::OPEN_EXISTING) return failed<FileHandle>(win::ERROR_INVALID_PARAMETER);
     std::u16string resolved;
     if (!resolve({}, path ? path : u"", !(flags & win::FILE_FLAG_OPEN_REPARSE_POINT), resolved))
         return failed<FileHandle>(win::ERROR_CANT_RESOLVE_FILENAME);
