@@ -42,7 +42,7 @@ void BM_StatelessRestore(benchmark::State& state) {
     sim::SimMachine machine;
     sim::ScopedMachine scope(machine);
     common::resetAllModules();
-    machine.setFileAttributes(u"C:\\ProgramData", 0x10);
+    machine.addDirectory(u"C:\\ProgramData");
     for (std::uint32_t pid = 100; pid < 150; ++pid) machine.addProcess(pid, 1, "app.exe");
     std::uint64_t restores = 0, calls = 0, blockedNs = 0;
     for (auto _ : state) {
@@ -65,7 +65,7 @@ void BM_RestoreLogLine(benchmark::State& state) {
     sim::SimMachine machine;
     sim::ScopedMachine scope(machine);
     common::resetAllModules();
-    machine.setFileAttributes(u"C:\\ProgramData", 0x10);
+    machine.addDirectory(u"C:\\ProgramData");
     char buf[256];
     for (auto _ : state) {
         restore::StatelessLog("SUCCESS: Power plan restored to Balanced");

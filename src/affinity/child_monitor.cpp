@@ -22,24 +22,39 @@ bool startMonitorThread(std::function<void()> fn) { return platform::modules().s
 
 }  // namespace
 
-void ChildMonitorControl::stopAll() {
-    running_.store(false, std::memory_order_relaxed);
+std::uint64_t ChildMonitorControl::begin(std::uint32_t pid) {
     std::lock_guard lk(mutex_);
-    stopSignalled_ = true;
+    const std::uint64_t generation = ++lastGeneration_;
+    games_[pid] = generation;
+    wake_.notify_all();
+    return generation;
+}
+
+bool ChildMonitorControl::currentLocked(std::uint32_t pid, std::uint64_t generation) const {
+    const auto it = games_.find(pid);
+    return it != games_.end() && it->second == generation;
+}
+
+bool ChildMonitorControl::current(std::uint32_t pid, std::uint64_t generation) {
+    std::lock_guard lk(mutex_);
+    return currentLocked(pid, generation);
+}
+
+void ChildMonitorControl::end(std::uint32_t pid, std::uint64_t generation) {
+    std::lock_guard lk(mutex_);
+    if (currentLocked(pid, generation)) games_.erase(pid);
+}
+
+void ChildMonitorControl::stopAll() {
+    std::lock_guard lk(mutex_);
+    games_.clear();
     wake_.notify_all();
 }
 
-void ChildMonitorControl::restart() {
-    running_.store(false, std::memory_order_relaxed);
-    platform::clocks().sleepMs(20);
-    running_.store(true, std::memory_order_relaxed);
-    std::lock_guard lk(mutex_);
-    stopSignalled_ = false;
-}
-
-void ChildMonitorControl::waitForStop(std::int32_t ms) {
+bool ChildMonitorControl::waitWhileCurrent(std::uint32_t pid, std::uint64_t generation, std::int32_t ms) {
     std::unique_lock lk(mutex_);
-    wake_.wait_for(lk, std::chrono::milliseconds(ms), [this] { return stopSignalled_; });
+    wake_.wait_for(lk, std::chrono::milliseconds(ms), [&] { return !currentLocked(pid, generation); });
+    return currentLocked(pid, generation);
 }
 
 std::int32_t childMonitorPollMs() {
@@ -53,13 +68,14 @@ bool childMonitorCheck(std::uint32_t parentPid) {
     return false;
 }
 
-void ChildMonitorThread(std::uint32_t parentPid) {
+void ChildMonitorThread(std::uint32_t parentPid, std::uint64_t generation) {
     ChildMonitorControl& control = affinity().monitor;
     LogInfo(text::Message() << "[ChildMonitor] (noop) Started for parent PID " << parentPid);
-    while (control.running()) {
+    while (control.current(parentPid, generation)) {
         if (!childMonitorCheck(parentPid)) break;
-        control.waitForStop(childMonitorPollMs());
+        control.waitWhileCurrent(parentPid, generation, childMonitorPollMs());
     }
+    control.end(parentPid, generation);
     LogInfo(text::Message() << "[ChildMonitor] (noop) Exiting for parent PID " << parentPid);
 }
 
@@ -67,11 +83,14 @@ void StartChildMonitor(std::int32_t pid) {
     if (pid < 1) return;
     if (!affinity().state.childMonitorEnabled()) return;
     try {
-        affinity().monitor.restart();
         const auto parent = static_cast<std::uint32_t>(pid);
-        if (!startMonitorThread([parent] { ChildMonitorThread(parent); }))
-            LogWarning(text::Message() << "[ChildMonitor] thread start failed: error "
-                                       << platform::lastError());
+        ChildMonitorControl& control = affinity().monitor;
+        const std::uint64_t generation = control.begin(parent);  // the game's older monitor leaves
+        if (!startMonitorThread([parent, generation] { ChildMonitorThread(parent, generation); })) {
+            const std::uint32_t error = platform::lastError();
+            control.end(parent, generation);
+            LogWarning(text::Message() << "[ChildMonitor] thread start failed: error " << error);
+        }
     } catch (const std::exception& e) {
         LogWarning(std::string("[ChildMonitor] thread start failed: ") + e.what());
     } catch (...) {

@@ -14,7 +14,9 @@ constexpr std::uint64_t kUnixEpochFileTime = 116444736000000000ull;
 
 void SecurityEvents::record(SecurityEventKind kind, std::uint32_t pid, std::string name, std::string detail) {
     std::lock_guard lk(mutex_);
-    const std::uint64_t ft = platform::clocks().systemTimeAsFileTime();
+    // Events close together keep their order and spacing: the system time ticks only
+    // every 15.6 ms or so, the precise one (where the system has it) does not.
+    const std::uint64_t ft = platform::clocks().preciseSystemTimeAsFileTime();
     const auto ms = static_cast<std::int64_t>((ft - kUnixEpochFileTime) / 10000);
     events_.push_back({kind, pid, std::move(name), std::move(detail), ms});
     if (events_.size() > kCapacity) events_.pop_front();

@@ -19,7 +19,11 @@ public:
     virtual std::int64_t queryPerformanceFrequency() = 0;
     virtual std::uint64_t tickCount64() = 0;
     virtual std::uint64_t steadyNs() = 0;
+    // GetSystemTimeAsFileTime: UTC in 100 ns units, moving on at each clock tick.
     virtual std::uint64_t systemTimeAsFileTime() = 0;
+    // GetSystemTimePreciseAsFileTime (resolved at run time; Windows 8 and later), to the
+    // microsecond; the ticking system time where the system lacks it.
+    virtual std::uint64_t preciseSystemTimeAsFileTime() = 0;
     virtual LocalTime localTime() = 0;
     virtual void sleepMs(std::uint32_t ms) = 0;
 };

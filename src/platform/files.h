@@ -1,10 +1,11 @@
 #pragma once
-// Files, directory enumeration and mapped views. Their handles (FindHandle, FileHandle,
-// MappingHandle, ViewHandle) close with their own closers: FindClose, CloseHandle and
-// UnmapViewOfFile. A view's raw handle is its base address.
+// Files, folders, directory enumeration and mapped views. Their handles (FindHandle,
+// FileHandle, MappingHandle, ViewHandle) close with their own closers: FindClose,
+// CloseHandle and UnmapViewOfFile. A view's raw handle is its base address.
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 #include "platform/handles.h"
 
@@ -15,6 +16,12 @@ struct FindData {
     std::uint32_t attributes = 0;
     std::uint64_t size = 0;  // nFileSizeHigh:nFileSizeLow
     char16_t name[260] = {};
+};
+
+// The fields of BY_HANDLE_FILE_INFORMATION that callers read.
+struct FileInformation {
+    std::uint32_t attributes = 0;
+    std::uint32_t links = 0;  // nNumberOfLinks: how many names the file has
 };
 
 // WIN32_MEMORY_RANGE_ENTRY.
@@ -33,9 +40,26 @@ public:
     // large-fetch flag. The end of the listing is ERROR_NO_MORE_FILES from findNextFile.
     virtual FindHandle findFirstFile(const char16_t* pattern, FindData& out) = 0;
     virtual bool findNextFile(const FindHandle& find, FindData& out) = 0;
-    // CreateFileW: access, share mode, creation disposition, flags and attributes.
+    // CreateFileW: access, share mode, creation disposition, flags and attributes. A
+    // junction or symbolic link met on the way is followed, the last one too unless the
+    // flags hold FILE_FLAG_OPEN_REPARSE_POINT; a folder opens only with
+    // FILE_FLAG_BACKUP_SEMANTICS.
     virtual FileHandle createFile(const char16_t* path, std::uint32_t access, std::uint32_t share,
                                   std::uint32_t disposition, std::uint32_t flags) = 0;
+    // NtCreateFile (resolved at run time) of `name` inside the folder open as `root`, its
+    // RootDirectory: the name is looked up in the folder the handle holds, whatever its
+    // path leads to by now. Disposition and options are NtCreateFile's, the attributes
+    // FILE_ATTRIBUTE_NORMAL. Returns the NTSTATUS; `out` is set only on success.
+    virtual std::int32_t ntCreateFileIn(const FileHandle& root, const char16_t* name, std::uint32_t access,
+                                        std::uint32_t share, std::uint32_t disposition, std::uint32_t options,
+                                        FileHandle& out) = 0;
+    // CreateDirectoryW; ERROR_ALREADY_EXISTS when the name is taken.
+    virtual bool createDirectory(const char16_t* path) = 0;
+    // GetFileInformationByHandle; the handle needs FILE_READ_ATTRIBUTES.
+    virtual bool getFileInformation(const FileHandle& file, FileInformation& out) = 0;
+    // WriteFile, synchronous; the handle needs FILE_WRITE_DATA or FILE_APPEND_DATA (with
+    // the latter alone every write lands at the end). `written` is set on success.
+    virtual bool writeFile(const FileHandle& file, std::string_view data, std::uint32_t& written) = 0;
     // CreateFileMappingW over the whole file (maximum size 0), unnamed. The file needs the
     // read access the protection implies; an empty file cannot be mapped (1006).
     virtual MappingHandle createFileMapping(const FileHandle& file, std::uint32_t protect) = 0;

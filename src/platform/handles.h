@@ -2,8 +2,8 @@
 // Owning handles, one type per kind, in the manner of WIL's unique_any: the kind is part
 // of the type, so a find handle cannot be passed where a process handle is wanted, and
 // each kind closes with its own closer (CloseHandle, CloseServiceHandle, FindClose,
-// UnmapViewOfFile, LocalFree). A handle closes through the platform that opened it, so the
-// simulated machine accounts for every one.
+// UnmapViewOfFile, LocalFree, FreeLibrary). A handle closes through the platform that
+// opened it, so the simulated machine accounts for every one.
 //
 // Null (0) is the one invalid value: the Win32 layer turns INVALID_HANDLE_VALUE returned by
 // the calls that use it (snapshots, find, files) into null. The current-process pseudo
@@ -32,6 +32,7 @@ enum class HandleKind : std::uint8_t {
     Mapping,
     View,
     Local,
+    Module,
     Count
 };
 
@@ -85,5 +86,6 @@ using FileHandle = Unique<HandleKind::File>;
 using MappingHandle = Unique<HandleKind::Mapping>;
 using ViewHandle = Unique<HandleKind::View>;
 using LocalBuffer = Unique<HandleKind::Local>;
+using ModuleHandle = Unique<HandleKind::Module>;  // a reference to a loaded module
 
 }  // namespace zk::platform

@@ -23,6 +23,8 @@ enum class Routine : std::uint8_t {
     PowerReadACValueIndex,
     PowerWriteACValueIndex,
     PowerWriteDCValueIndex,
+    NtCreateFile,
+    GetSystemTimePreciseAsFileTime,
     // soft demotion
     SetProcessInformation,
     Count

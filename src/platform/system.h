@@ -1,6 +1,6 @@
 #pragma once
 // The machine as a whole: processors, memory, system information, the debugger and the
-// standard streams, and the system's code pages.
+// standard streams, the system's code pages and error texts, and the system-wide resets.
 
 #include <cstdint>
 #include <string>
@@ -20,6 +20,8 @@ struct MemoryStatus {
 };
 
 inline constexpr std::uint16_t kAllProcessorGroups = 0xFFFF;  // ALL_PROCESSOR_GROUPS
+
+enum class DnsFlushStep : std::uint8_t { None, LoadModule, FindRoutine, Flush };
 
 class System {
 public:
@@ -64,23 +66,14 @@ public:
 
     // NtSetTimerResolution; returns the NTSTATUS. `current` is written on success.
     virtual std::int32_t ntSetTimerResolution(std::uint32_t desired, bool set, std::uint32_t& current) = 0;
-    // DnsFlushResolverCache of dnsapi.dll, loaded from the system folder: false with
-    // ERROR_MOD_NOT_FOUND when dnsapi cannot be loaded, ERROR_PROC_NOT_FOUND when it lacks
-    // the routine, else the routine's own result (with the last error cleared before it).
-    virtual bool dnsFlushResolverCache() = 0;
+    // DnsFlushResolverCache of dnsapi.dll, loaded from the system folder for this call
+    // and freed after it. The step that failed (None when the flush succeeded), with the
+    // last error as that step left it: LoadLibrary's own, GetProcAddress's, or the
+    // routine's (cleared before it, as the routine may fail without setting one).
+    virtual DnsFlushStep dnsFlushResolverCache() = 0;
     // FormatMessageA from the system table, neutral language, inserts ignored: the text as
     // the system returns it; empty when it has none for the code.
     virtual std::string systemMessage(std::uint32_t code) = 0;
-    // CreateDirectoryW (ERROR_ALREADY_EXISTS when it exists).
-    virtual bool createDirectory(const char16_t* path) = 0;
-    // GetFileAttributesW; kInvalidFileAttributes with the last error when it cannot be had.
-    virtual std::uint32_t getFileAttributes(const char16_t* path) = 0;
-    // Opens path for appending (created when missing, shared for reading and writing),
-    // writes text and closes it; false when it cannot be opened or written.
-    virtual bool appendToFile(const char16_t* path, std::string_view text) = 0;
 };
-
-inline constexpr std::uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;  // INVALID_FILE_ATTRIBUTES
-inline constexpr std::uint32_t kFileAttributeReparsePoint = 0x400;    // FILE_ATTRIBUTE_REPARSE_POINT
 
 }  // namespace zk::platform

@@ -78,9 +78,12 @@ inline constexpr std::int32_t STATUS_INFO_LENGTH_MISMATCH = static_cast<std::int
 inline constexpr std::int32_t STATUS_INVALID_HANDLE = static_cast<std::int32_t>(0xC0000008);
 inline constexpr std::int32_t STATUS_ACCESS_DENIED = static_cast<std::int32_t>(0xC0000022);
 inline constexpr std::int32_t STATUS_BUFFER_TOO_SMALL = static_cast<std::int32_t>(0xC0000023);
+inline constexpr std::int32_t STATUS_OBJECT_NAME_NOT_FOUND = static_cast<std::int32_t>(0xC0000034);
+inline constexpr std::int32_t STATUS_OBJECT_PATH_NOT_FOUND = static_cast<std::int32_t>(0xC000003A);
 inline constexpr std::int32_t STATUS_PRIVILEGE_NOT_HELD = static_cast<std::int32_t>(0xC0000061);
 inline constexpr std::int32_t STATUS_INVALID_PARAMETER = static_cast<std::int32_t>(0xC000000D);
 inline constexpr std::int32_t STATUS_PROCEDURE_NOT_FOUND = static_cast<std::int32_t>(0xC000007A);
+inline constexpr std::int32_t STATUS_REPARSE_POINT_NOT_RESOLVED = static_cast<std::int32_t>(0xC0000280);
 
 // NT_SUCCESS: success and informational statuses.
 constexpr bool ntSuccess(std::int32_t status) { return status >= 0; }
@@ -102,11 +105,23 @@ inline constexpr std::uint32_t MEMORY_PRIORITY_NORMAL = 5;
 
 // Files, mapped views and their errors.
 inline constexpr std::uint32_t GENERIC_READ = 0x80000000;
+inline constexpr std::uint32_t GENERIC_WRITE = 0x40000000;
+inline constexpr std::uint32_t GENERIC_ALL = 0x10000000;
+inline constexpr std::uint32_t FILE_WRITE_DATA = 0x0002;
+inline constexpr std::uint32_t FILE_APPEND_DATA = 0x0004;
+inline constexpr std::uint32_t FILE_READ_ATTRIBUTES = 0x0080;
 inline constexpr std::uint32_t FILE_SHARE_READ = 0x1;
 inline constexpr std::uint32_t FILE_SHARE_WRITE = 0x2;
 inline constexpr std::uint32_t FILE_SHARE_DELETE = 0x4;
 inline constexpr std::uint32_t OPEN_EXISTING = 3;
 inline constexpr std::uint32_t FILE_FLAG_SEQUENTIAL_SCAN = 0x08000000;
+inline constexpr std::uint32_t FILE_FLAG_BACKUP_SEMANTICS = 0x02000000;
+inline constexpr std::uint32_t FILE_FLAG_OPEN_REPARSE_POINT = 0x00200000;
+// NtCreateFile's dispositions and options.
+inline constexpr std::uint32_t FILE_OPEN = 1;
+inline constexpr std::uint32_t FILE_OPEN_IF = 3;
+inline constexpr std::uint32_t FILE_SYNCHRONOUS_IO_NONALERT = 0x00000020;
+inline constexpr std::uint32_t FILE_OPEN_REPARSE_POINT = 0x00200000;
 inline constexpr std::uint32_t FILE_ATTRIBUTE_DIRECTORY = 0x10;
 inline constexpr std::uint32_t FILE_ATTRIBUTE_NORMAL = 0x80;
 inline constexpr std::uint32_t FILE_ATTRIBUTE_REPARSE_POINT = 0x400;
@@ -114,9 +129,11 @@ inline constexpr std::uint32_t PAGE_READONLY = 0x02;
 inline constexpr std::uint32_t FILE_MAP_READ = 0x0004;
 inline constexpr std::uint32_t ERROR_PATH_NOT_FOUND = 3;
 inline constexpr std::uint32_t ERROR_READ_FAULT = 30;
+inline constexpr std::uint32_t ERROR_ALREADY_EXISTS = 183;
 inline constexpr std::uint32_t ERROR_DIRECTORY = 267;
 inline constexpr std::uint32_t ERROR_PARTIAL_COPY = 299;
 inline constexpr std::uint32_t ERROR_FILE_INVALID = 1006;
 inline constexpr std::uint32_t ERROR_USER_MAPPED_FILE = 1224;
+inline constexpr std::uint32_t ERROR_CANT_RESOLVE_FILENAME = 1921;
 
 }  // namespace zk::win

@@ -8,6 +8,7 @@
 
 #include "common/text_format.h"
 #include "platform/platform.h"
+#include "platform/privilege.h"
 #include "platform/system_info.h"
 #include "power/driverless.h"
 
@@ -74,6 +75,9 @@ bool Driverless::purgeStandbyList() {
         log.log(kWarning, "[Driverless] StandbyPurge: NtSetSystemInformation not found.");
         return false;
     }
+    // The purge takes SeProfileSingleProcessPrivilege: asked for here, whatever other
+    // modules did; a refusal shows as the purge's own failure.
+    (void)platform::enablePrivilege("SeProfileSingleProcessPrivilege");
     const std::int32_t status = platform::purgeStandbyList();
     if (!win::ntSuccess(status)) {
         char hex[16];

@@ -12,7 +12,8 @@ namespace zk::restore {
 namespace {
 
 constexpr char16_t kLogFolder[] = u"C:\\ProgramData\\Zelkor";
-constexpr char16_t kLogFile[] = u"C:\\ProgramData\\Zelkor\\stateless_restore.log";
+constexpr char16_t kLogFileName[] = u"stateless_restore.log";
+constexpr std::uint32_t kShareReadWrite = win::FILE_SHARE_READ | win::FILE_SHARE_WRITE;
 
 std::string stamp() {
     const platform::LocalTime t = platform::clocks().localTime();
@@ -22,9 +23,37 @@ std::string stamp() {
     return buf;
 }
 
-bool isReparsePoint(const char16_t* path) {
-    const std::uint32_t a = platform::system().getFileAttributes(path);
-    return a != platform::kInvalidFileAttributes && (a & platform::kFileAttributeReparsePoint);
+// What an opened folder or file turned out to be.
+enum class Found { Usable, Link, Unusable };
+
+// Any reparse point may lead elsewhere; a file with more than one name may be another
+// file under a name anyone chose.
+Found inspect(platform::Files& files, const platform::FileHandle& h, bool folder) {
+    platform::FileInformation info;
+    if (!files.getFileInformation(h, info)) return Found::Unusable;
+    if (info.attributes & win::FILE_ATTRIBUTE_REPARSE_POINT) return Found::Link;
+    if (((info.attributes & win::FILE_ATTRIBUTE_DIRECTORY) != 0) != folder) return Found::Unusable;
+    return folder || info.links == 1 ? Found::Usable : Found::Unusable;
+}
+
+// Opens the log file for appending without following any link: the folder itself (not
+// what it may lead to), then the file inside the folder that handle holds, each checked.
+// Held without delete sharing, the folder cannot be renamed away meanwhile; one made a
+// link in place is seen when it is looked at again.
+Found openLogFile(platform::FileHandle& file) {
+    platform::Files& files = platform::api().files();
+    files.createDirectory(kLogFolder);  // an existing folder is no error
+    const platform::FileHandle folder =
+        files.createFile(kLogFolder, win::FILE_READ_ATTRIBUTES, kShareReadWrite, win::OPEN_EXISTING,
+                         win::FILE_FLAG_BACKUP_SEMANTICS | win::FILE_FLAG_OPEN_REPARSE_POINT);
+    if (!folder) return Found::Unusable;
+    if (const Found f = inspect(files, folder, true); f != Found::Usable) return f;
+    const std::int32_t status = files.ntCreateFileIn(
+        folder, kLogFileName, win::FILE_APPEND_DATA | win::FILE_READ_ATTRIBUTES | win::SYNCHRONIZE, kShareReadWrite,
+        win::FILE_OPEN_IF, win::FILE_SYNCHRONOUS_IO_NONALERT | win::FILE_OPEN_REPARSE_POINT, file);
+    if (!win::ntSuccess(status)) return Found::Unusable;
+    if (const Found f = inspect(files, file, false); f != Found::Usable) return f;
+    return inspect(files, folder, true);
 }
 
 }  // namespace
@@ -60,17 +89,16 @@ void RestoreLog::logError(const std::string& message) {
 }
 
 void RestoreLog::writeFile(const std::string& line) {
-    platform::System& sys = platform::system();
-    sys.createDirectory(kLogFolder);  // an existing folder is no error
-    // An elevated host writes here, and anyone may create the folder first as a link to
-    // somewhere else: never write through a reparse point.
-    if (isReparsePoint(kLogFolder) || isReparsePoint(kLogFile)) {
-        if (!redirectReported_.exchange(true))
-            enqueue(stamp() + "WARNING: Log folder or file is a reparse point; not writing " +
-                    "C:\\ProgramData\\Zelkor\\stateless_restore.log");
-        return;
-    }
-    sys.appendToFile(kLogFile, line + "\r\n");  // a file that cannot be written is skipped
+    // An elevated host writes here, and anyone may create the folder first: never write
+    // through a link to somewhere else.
+    platform::FileHandle file;
+    const Found found = openLogFile(file);
+    if (found == Found::Link && !redirectReported_.exchange(true))
+        enqueue(stamp() + "WARNING: Log folder or file is a reparse point; not writing " +
+                "C:\\ProgramData\\Zelkor\\stateless_restore.log");
+    if (found != Found::Usable) return;  // a file that cannot be opened or written is skipped
+    std::uint32_t written = 0;
+    platform::api().files().writeFile(file, line + "\r\n", written);
 }
 
 void RestoreLog::enqueue(std::string line) {

@@ -10,8 +10,6 @@ namespace zk::restore {
 
 namespace {
 
-constexpr std::uint32_t kErrorModNotFound = 126;
-
 constexpr std::array<const char16_t*, 5> kIoTunerModules{u"io_tuner.dll", u"zelkor_io_tuner.dll",
                                                          u"zelkor_iotuner.dll", u"ZelkorIOTuner.dll",
                                                          u"Zelkor_IO_Tuner.dll"};
@@ -51,18 +49,18 @@ void restoreBalancedScheme() {
         StatelessLog("SUCCESS: Power plan restored to Balanced");
 }
 
+// dnsapi is loaded for the flush and freed after it: a restore is rare, and a library
+// that the host may unload keeps no reference of its own to it.
 void flushDnsCache() {
-    if (platform::system().dnsFlushResolverCache()) {
-        StatelessLog("SUCCESS: DNS cache flushed");
-        return;
+    using Step = platform::DnsFlushStep;
+    switch (platform::system().dnsFlushResolverCache()) {
+        case Step::None: StatelessLog("SUCCESS: DNS cache flushed"); return;
+        case Step::LoadModule: StatelessLogError("INFO: LoadLibrary(dnsapi.dll) failed (DNS flush skipped)"); return;
+        case Step::FindRoutine:
+            StatelessLogError("INFO: GetProcAddress(DnsFlushResolverCache) failed (DNS flush skipped)");
+            return;
+        case Step::Flush: StatelessLogError("WARNING: DNS flush failed"); return;
     }
-    const std::uint32_t err = platform::lastError();
-    if (err == kErrorModNotFound)
-        StatelessLogError("INFO: LoadLibrary(dnsapi.dll) failed (DNS flush skipped)");
-    else if (err == win::ERROR_PROC_NOT_FOUND)
-        StatelessLogError("INFO: GetProcAddress(DnsFlushResolverCache) failed (DNS flush skipped)");
-    else
-        StatelessLogError("WARNING: DNS flush failed");
 }
 
 void restoreIoTunerPriorities() {

@@ -7,6 +7,11 @@
 
 namespace zk::softdemote {
 
+bool IsCriticalProcess(const platform::ProcessHandle& process) {
+    bool critical = false;
+    return platform::queryBreakOnTermination(process, critical) == win::STATUS_SUCCESS && critical;
+}
+
 void DemoteProcess(const platform::ProcessHandle& process, std::uint32_t pid) {
     platform::Processes& p = platform::processes();
     if (!p.setPriorityClass(process, win::IDLE_PRIORITY_CLASS)) {

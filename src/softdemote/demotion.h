@@ -14,6 +14,11 @@
 
 namespace zk::softdemote {
 
+// Whether the process is critical (break-on-termination set): one the system cannot lose,
+// never demoted, since starving it can stall the whole machine. The handle needs a query
+// right; a query that fails (Wine answers none) counts as not critical.
+bool IsCriticalProcess(const platform::ProcessHandle& process);
+
 // The handle needs PROCESS_SET_INFORMATION. Access denied is silent; any other refusal of
 // the priority class is logged and stops there. The I/O and memory steps are silent.
 void DemoteProcess(const platform::ProcessHandle& process, std::uint32_t pid);

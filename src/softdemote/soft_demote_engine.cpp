@@ -143,7 +143,7 @@ void SoftDemoteEngine::handleProcess(std::uint32_t pid, const PassResult& pass, 
     if (!name_.empty() && protectedNames().count(name_) != 0) return;
     platform::Processes& procs = platform::processes();
     const ProcessHandle process = procs.openProcess(kOpenAccess, false, pid);
-    if (!process) return;
+    if (!process || IsCriticalProcess(process)) return;  // skipped quietly, as the protected names
     try {
         const double cpu = sampleProcessCpu(pid, process);
 

@@ -1,6 +1,7 @@
 // Boost, dynamic step and refresh over time on the simulated clock; the module's
 // set-up and tear-down; the child monitor.
 
+#include <chrono>
 #include <future>
 #include <memory>
 #include <mutex>
@@ -175,12 +176,14 @@ TEST_F(BoostAndRefresh, MonitorPollHasATenMillisecondFloorAndSeesTheGameEnd) {
     EXPECT_EQ(lines(), (Lines{"[INFO] [ChildMonitor] (noop) Parent PID ended \xE2\x86\x92 stopping monitor"}));
 }
 
-TEST_F(BoostAndRefresh, MonitorRunsOnlyWhenEnabledAndStopsOnCleanup) {
+TEST_F(BoostAndRefresh, MonitorRunsOnlyWhenEnabledOnePerGameAndStopsOnCleanup) {
     ASSERT_EQ(Zelkor_Affinity_ApplyBoostForPid(kGame), 1);
     EXPECT_EQ(machine.moduleThreadsRunning(), 0u);
 
     Zelkor_Affinity_Cleanup();
-    configure([](AffinityConfig& c) { c.child_monitor_enabled = 1, c.child_monitor_poll_ms = 60'000; });
+    configure([](AffinityConfig& c) {
+        c.child_monitor_enabled = 1, c.child_monitor_poll_ms = 60'000, c.rate_limit_enabled = 0;
+    });
     // The monitor's first look at the process list, on its own thread.
     auto checked = std::make_shared<std::promise<void>>();
     auto once = std::make_shared<std::once_flag>();
@@ -190,15 +193,36 @@ TEST_F(BoostAndRefresh, MonitorRunsOnlyWhenEnabledAndStopsOnCleanup) {
     });
     ASSERT_EQ(Zelkor_Affinity_ApplyBoostForPid(kGame), 1);
     checked->get_future().wait();
-    Zelkor_Affinity_Cleanup();  // wakes it: a minute-long poll ends at once
+    // A second boost of the game: the first monitor leaves in the middle of its minute-long
+    // pause, whenever it began it.
+    ASSERT_EQ(Zelkor_Affinity_ApplyBoostForPid(kGame), 1);
+    const std::string exiting = "[INFO] [ChildMonitor] (noop) Exiting for parent PID 500";
+    const auto watchdog = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!logged(exiting) && std::chrono::steady_clock::now() < watchdog) std::this_thread::yield();
+    EXPECT_EQ(logged(exiting), 1u);
+    Zelkor_Affinity_Cleanup();  // wakes the second: its pause ends at once
     machine.joinModuleThreads();
-    EXPECT_TRUE(logged("[INFO] [ChildMonitor] (noop) Started for parent PID 500"));
-    EXPECT_TRUE(logged("[INFO] [ChildMonitor] (noop) Exiting for parent PID 500"));
+    EXPECT_EQ(logged("[INFO] [ChildMonitor] (noop) Started for parent PID 500"), 2u);
+    EXPECT_EQ(logged(exiting), 2u);
 
     machine.failOp(Op::StartModuleThread, 8, 1);
     listen();
     ASSERT_EQ(Zelkor_Affinity_ApplyBoostForPid(kGame), 1) << "the boost does not depend on its monitor";
     EXPECT_TRUE(logged("[WARNING] [ChildMonitor] thread start failed: error 8"));
+}
+
+TEST_F(BoostAndRefresh, MonitorGenerationsAreKeptPerGame) {
+    affinity::ChildMonitorControl c;
+    const std::uint64_t first = c.begin(kGame), other = c.begin(kChrome), second = c.begin(kGame);
+    EXPECT_FALSE(c.current(kGame, first));
+    EXPECT_FALSE(c.waitWhileCurrent(kGame, first, 60'000)) << "a stale monitor does not wait";
+    EXPECT_TRUE(c.current(kGame, second));
+    EXPECT_TRUE(c.current(kChrome, other)) << "another game's monitor watches on";
+    c.end(kGame, first);
+    EXPECT_TRUE(c.current(kGame, second)) << "an older monitor leaving ends nothing of the newer";
+    c.stopAll();
+    EXPECT_FALSE(c.current(kGame, second) || c.current(kChrome, other));
+    EXPECT_NE(c.begin(kGame), second) << "a generation is never given twice";
 }
 
 }  // namespace

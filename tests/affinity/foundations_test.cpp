@@ -197,9 +197,9 @@ TEST_F(AffinityFoundations, EventStoreKeepsTheNewestThousandNewestFirst) {
     EXPECT_EQ(three[0].pid, 1004u);
     EXPECT_EQ(three[2].pid, 1002u);
     EXPECT_EQ(events(1000).back().pid, 5u);
-    machine.advanceMs(1500);
+    machine.advanceMs(1503);  // between two ticks of the system time
     affinity::RecordSecurityEvent(SecurityEventKind::RateLimited, 1, "n", "d");
-    EXPECT_EQ(events(1)[0].time_ms - three[0].time_ms, 1500) << "wall-clock milliseconds";
+    EXPECT_EQ(events(1)[0].time_ms - three[0].time_ms, 1503) << "the precise wall clock, in milliseconds";
 
     affinity::RecordSecurityEvent(SecurityEventKind::SignatureRejected, 9, std::string(300, 'n'), std::string(600, 'd'));
     // Written back to back, 788 bytes apart, into a buffer with no room to spare.

@@ -11,7 +11,6 @@
 #include <thread>
 
 #include "iotuner_fixture.h"
-#include "platform/privilege.h"
 
 namespace {
 
@@ -278,9 +277,7 @@ TEST_F(RestoreTest, ReturnsTheStateBeforeTheFirstLowering) {
     p.priorityClass = win::NORMAL_PRIORITY_CLASS;
     p.ioPriority = 2;
     lower(500);
-    // High I/O priority takes a privilege that the tuner never asks for: the host holds it.
-    ASSERT_TRUE(platform::enablePrivilege("SeIncreaseBasePriorityPrivilege").enabled());
-    restore();
+    restore();  // High I/O priority takes a privilege: the restore asks for it
     EXPECT_EQ(messages(), (Lines{kCalled, kCpuStart, "[INFO] [IOTuner] Restored CPU priority for pid=500 -> 128",
                                  kCpuDone, kIoStart, "[INFO] [IOTuner] Restored IO priority for pid=500 -> 3",
                                  kIoDone}));
@@ -288,6 +285,15 @@ TEST_F(RestoreTest, ReturnsTheStateBeforeTheFirstLowering) {
     EXPECT_EQ(proc(500).ioPriority, 3u);
     EXPECT_EQ(recordCount(), 0u);
     for (const auto& o : machine.opens()) EXPECT_EQ(o.access, 0x1200u);
+}
+
+TEST_F(RestoreTest, AHighIoPriorityWithoutItsPrivilegeStaysLowered) {
+    machine.notAllAssigned("SeIncreaseBasePriorityPrivilege");
+    machine.addProcess(500, 1, "app.exe").ioPriority = 3;
+    lower(500);
+    restore();
+    EXPECT_TRUE(hasMessage("[WARNING] [IOTuner] Failed to restore IO priority for pid=500, status=-1073741727"));
+    EXPECT_EQ(proc(500).ioPriority, 1u);
 }
 
 TEST_F(RestoreTest, ExitedProcessesAreDroppedSilently) {

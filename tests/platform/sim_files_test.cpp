@@ -90,5 +90,68 @@ TEST_F(SimFilesTest, ListsDotEntriesFirstAndEndsWithNoMoreFiles) {
     EXPECT_EQ(names, u".|..|a");
 }
 
+TEST_F(SimFilesTest, FoldersAndLinksAreFoundAsWindowsFindsThem) {
+    pf::Files& fs = machine.files();
+    EXPECT_FALSE(fs.createDirectory(u"C:\\None\\Logs"));
+    EXPECT_EQ(machine.lastError(), win::ERROR_PATH_NOT_FOUND);
+    ASSERT_TRUE(fs.createDirectory(u"C:\\Logs"));
+    EXPECT_FALSE(fs.createDirectory(u"c:\\LOGS"));
+    EXPECT_EQ(machine.lastError(), win::ERROR_ALREADY_EXISTS) << "names match without regard to case";
+    machine.addDirectory(u"C:\\Other");
+    machine.addLink(u"C:\\Logs\\jn", u"C:\\Other", true);
+    EXPECT_TRUE(fs.createDirectory(u"C:\\Logs\\jn\\sub"));
+    EXPECT_NE(machine.fsEntry(u"C:\\Other\\sub"), nullptr) << "a junction on the way is followed";
+
+    const auto attributesOf = [&](const char16_t* path, std::uint32_t flags) {
+        pf::FileInformation info;
+        const pf::FileHandle h = fs.createFile(path, win::FILE_READ_ATTRIBUTES, 0, win::OPEN_EXISTING, flags);
+        return h && fs.getFileInformation(h, info) ? info.attributes : 0u;
+    };
+    const std::uint32_t backup = win::FILE_FLAG_BACKUP_SEMANTICS;
+    EXPECT_EQ(attributesOf(u"C:\\Logs\\jn", backup), 0x10u) << "the last link too, without the flag";
+    EXPECT_EQ(attributesOf(u"C:\\Logs\\jn", backup | win::FILE_FLAG_OPEN_REPARSE_POINT), 0x410u);
+    machine.addLink(u"C:\\loop", u"C:\\loop", true);
+    EXPECT_EQ(attributesOf(u"C:\\loop\\x", backup), 0u);
+    EXPECT_EQ(machine.lastError(), win::ERROR_CANT_RESOLVE_FILENAME);
+}
+
+TEST_F(SimFilesTest, ARelativeOpenAndItsWrites) {
+    machine.addDirectory(u"C:\\Logs");
+    machine.addDirectory(u"C:\\Other");
+    pf::Files& fs = machine.files();
+    const pf::FileHandle folder = fs.createFile(u"C:\\Logs", win::FILE_READ_ATTRIBUTES, 0, win::OPEN_EXISTING,
+                                                win::FILE_FLAG_BACKUP_SEMANTICS);
+    const auto open = [&](std::uint32_t access, std::uint32_t disposition, pf::FileHandle& out) {
+        return fs.ntCreateFileIn(folder, u"a.log", access, win::FILE_SHARE_READ | win::FILE_SHARE_WRITE, disposition,
+                                 win::FILE_SYNCHRONOUS_IO_NONALERT, out);
+    };
+    const std::uint32_t append = win::FILE_APPEND_DATA | win::SYNCHRONIZE;
+    pf::FileHandle file;
+    EXPECT_EQ(open(win::FILE_APPEND_DATA, win::FILE_OPEN_IF, file), win::STATUS_INVALID_PARAMETER)
+        << "synchronous I/O needs SYNCHRONIZE";
+    EXPECT_EQ(open(append, win::FILE_OPEN, file), win::STATUS_OBJECT_NAME_NOT_FOUND);
+    EXPECT_FALSE(file);
+    // The folder the handle holds, though its name leads elsewhere by now.
+    sim::SimFsEntry& logs = *machine.fsEntry(u"C:\\Logs");
+    logs.attributes |= win::FILE_ATTRIBUTE_REPARSE_POINT;
+    logs.linkTarget = u"C:\\Other";
+    ASSERT_EQ(open(append, win::FILE_OPEN_IF, file), win::STATUS_SUCCESS);
+    std::uint32_t written = 0;
+    ASSERT_TRUE(fs.writeFile(file, "ab", written));
+    EXPECT_EQ(written, 2u);
+    ASSERT_EQ(open(append, win::FILE_OPEN_IF, file), win::STATUS_SUCCESS);
+    ASSERT_TRUE(fs.writeFile(file, "c", written));
+    EXPECT_EQ(machine.fileText(u"c:\\logs\\A.LOG"), "abc");
+    EXPECT_EQ(machine.fsEntry(u"C:\\Other\\a.log"), nullptr);
+    pf::FileInformation info;
+    EXPECT_FALSE(fs.getFileInformation(file, info));
+    EXPECT_EQ(machine.lastError(), win::ERROR_ACCESS_DENIED) << "reading attributes takes FILE_READ_ATTRIBUTES";
+    ASSERT_EQ(open(win::FILE_READ_ATTRIBUTES | win::SYNCHRONIZE, win::FILE_OPEN, file), win::STATUS_SUCCESS);
+    EXPECT_FALSE(fs.writeFile(file, "d", written));
+    EXPECT_EQ(machine.lastError(), win::ERROR_ACCESS_DENIED);
+    ASSERT_TRUE(fs.getFileInformation(file, info));
+    EXPECT_EQ(info.links, 1u);
+}
+
 }  // namespace
 }  // namespace zk::test

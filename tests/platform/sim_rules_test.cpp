@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/privilege.h"
+#include "platform/system_info.h"
 #include "support/machine_fixture.h"
 
 namespace zk {
@@ -135,6 +136,13 @@ TEST_F(SimRulesTest, HighIoPriorityNeedsTheBasePriorityPrivilege) {
     EXPECT_EQ(procs().ntSetInformationProcess(h, win::ProcessIoPriority, &high, 4), win::STATUS_SUCCESS);
     EXPECT_EQ(procs().ntSetInformationProcess(h, win::ProcessIoPriority, &critical, 4), win::STATUS_INVALID_PARAMETER);
     EXPECT_EQ(machine.process(500)->ioPriority, 3u);
+}
+
+TEST_F(SimRulesTest, TheStandbyPurgeNeedsTheProfilePrivilege) {
+    EXPECT_EQ(platform::purgeStandbyList(), win::STATUS_PRIVILEGE_NOT_HELD);
+    EXPECT_TRUE(machine.changes().empty());
+    ASSERT_TRUE(platform::enablePrivilege("SeProfileSingleProcessPrivilege").enabled());
+    EXPECT_EQ(platform::purgeStandbyList(), win::STATUS_SUCCESS);
 }
 
 TEST_F(SimRulesTest, ProcessorGroupsHoldAtMostSixtyFour) {

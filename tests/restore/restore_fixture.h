@@ -15,7 +15,7 @@ inline constexpr char16_t kLogFile[] = u"C:\\ProgramData\\Zelkor\\stateless_rest
 
 class RestoreTest : public MachineTest {
 protected:
-    void SetUp() override { machine.setFileAttributes(u"C:\\ProgramData", 0x10); }
+    void SetUp() override { machine.addDirectory(u"C:\\ProgramData"); }
 
     // Every queued line, oldest first, with "[YYYY-MM-DD hh:mm:ss] " taken off.
     static std::vector<std::string> drain() {

@@ -1,6 +1,7 @@
 // The restore's log: the queue and its polling, the file, and the error texts.
 
 #include <cstring>
+#include <functional>
 #include <thread>
 
 #include "restore/restore_log.h"
@@ -58,19 +59,53 @@ TEST_F(RestoreLogTest, EveryLineGoesToTheFileTheDebuggerAndTheQueue) {
     EXPECT_EQ(machine.fileText(kLogFile).size(), 54u) << "the compat line is queued only";
 }
 
-TEST_F(RestoreLogTest, NeverWritesThroughAReparsePoint) {
-    for (const char16_t* link : {kLogFolder, kLogFile}) {
+// Whatever the folder or the file turns out to be, nothing is written but to a plain file
+// in a plain folder; a link is reported once.
+TEST_F(RestoreLogTest, WritesOnlyThroughAPlainFolderAndFile) {
+    const std::u16string elsewhere = u"C:\\Elsewhere", victim = u"C:\\Elsewhere\\stateless_restore.log";
+    struct Case {
+        const char* what;
+        std::function<void(sim::SimMachine&)> arrange;
+        bool reported;
+    } cases[] = {
+        {"folder is a junction", [&](auto& m) { m.addLink(kLogFolder, elsewhere, true); }, true},
+        {"file is a symbolic link",
+         [&](auto& m) { m.addDirectory(kLogFolder), m.addLink(kLogFile, victim, false); }, true},
+        {"file is a junction", [&](auto& m) { m.addDirectory(kLogFolder), m.addLink(kLogFile, elsewhere, true); },
+         true},
+        {"folder made a junction once checked",
+         [&](auto& m) {
+             m.addDirectory(kLogFolder);
+             m.setHook(sim::Op::NtCreateFile, [&m, elsewhere] {
+                 sim::SimFsEntry& folder = *m.fsEntry(kLogFolder);
+                 folder.attributes |= win::FILE_ATTRIBUTE_REPARSE_POINT;
+                 folder.linkTarget = elsewhere;
+             });
+         },
+         true},
+        {"file has a second name", [](auto& m) { m.addDirectory(kLogFolder), m.addFile(kLogFile, 0).links = 2; },
+         false},
+        {"folder is a file", [](auto& m) { m.addFile(kLogFolder, 0); }, false},
+        {"file is a folder", [](auto& m) { m.addDirectory(kLogFolder), m.addDirectory(kLogFile); }, false},
+    };
+    const std::string warning =
+        "WARNING: Log folder or file is a reparse point; not writing C:\\ProgramData\\Zelkor\\stateless_restore.log";
+    for (const auto& c : cases) {
+        sim::SimMachine m;
+        sim::ScopedMachine scope(m);
         common::resetAllModules();
-        machine.setFileAttributes(kLogFolder, 0x10 | (link == kLogFolder ? 0x400 : 0));
-        if (link == kLogFile) machine.setFileAttributes(kLogFile, 0x400);
+        m.addDirectory(u"C:\\ProgramData");
+        m.addDirectory(elsewhere);
+        m.addFile(victim, 0);
+        c.arrange(m);
         restoreLog().log("one");
         restoreLog().log("two");
-        EXPECT_EQ(machine.fileText(kLogFile), "");
-        EXPECT_EQ(drain(), (std::vector<std::string>{
-                               "WARNING: Log folder or file is a reparse point; not writing "
-                               "C:\\ProgramData\\Zelkor\\stateless_restore.log",
-                               "one", "two"}));
-        EXPECT_EQ(machine.debugOutput().size() % 2, 0u) << "the debugger still gets every line";
+        EXPECT_EQ(m.fileText(kLogFile) + m.fileText(victim), "") << c.what;
+        std::vector<std::string> expected{"one", "two"};
+        if (c.reported) expected.insert(expected.begin(), warning);
+        EXPECT_EQ(drain(), expected) << c.what;
+        EXPECT_EQ(m.debugOutput().size(), 2u) << c.what << ": the debugger still gets every line";
+        EXPECT_EQ(m.openHandleCount(), 0u) << c.what;
     }
 }
 

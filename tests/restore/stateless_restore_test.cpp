@@ -105,11 +105,13 @@ TEST_F(StatelessRestore, EachFailureIsALineAndTheSequenceGoesOn) {
          "WARNING: Power plan restore failed (OEM/GPO override possible)"},
         {"service manager", [](auto& m) { m.failOp(sim::Op::OpenServiceManager, 5); },
          "WARNING: OpenSCManager failed (core defaults skipped) (GetLastError=0x00000005)"},
-        {"dnsapi", [](auto& m) { m.failOp(sim::Op::DnsFlushResolverCache, 126); },
-         "INFO: LoadLibrary(dnsapi.dll) failed (DNS flush skipped) (GetLastError=0x0000007E)"},
+        {"dnsapi", [](auto& m) { m.failOp(sim::Op::LoadDnsApi, 5); },
+         "INFO: LoadLibrary(dnsapi.dll) failed (DNS flush skipped) (GetLastError=0x00000005)"},
         {"dns routine", [](auto& m) { m.hideRoutine(Routine::DnsFlushResolverCache); },
          "INFO: GetProcAddress(DnsFlushResolverCache) failed (DNS flush skipped) (GetLastError=0x0000007F)"},
         {"dns flush", [](auto& m) { m.setDnsFlushResult(false); }, "WARNING: DNS flush failed (GetLastError=0x00000000)"},
+        {"dns flush error", [](auto& m) { m.failOp(sim::Op::DnsFlushResolverCache, 126); },
+         "WARNING: DNS flush failed (GetLastError=0x0000007E)"},
     };
     for (const auto& c : cases) {
         sim::SimMachine m;

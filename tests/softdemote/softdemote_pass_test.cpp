@@ -99,17 +99,19 @@ TEST_F(SoftDemotePassTest, AdjustedLoadCountsTheGamesProcessorsUpToTheSixtyFourt
     }
 }
 
-TEST_F(SoftDemotePassTest, ProtectedGameExcludedAndOwnProcessAreSkippedBeforeAnyMeasurement) {
+TEST_F(SoftDemotePassTest, ProtectedCriticalGameExcludedAndOwnProcessAreSkippedBeforeAnyMeasurement) {
     add(901, "Steam.exe", 4000);
     add(902, "amd acp", 4000);
     add(903, "excluded.exe", 4000);
     add(904, "ordinary.exe");
     add(905, "guard.exe", 4000).protectionLevel = sim::kProtectedLevel;  // it cannot be opened as asked
+    add(906, "critical.exe", 4000).breakOnTermination = true;
     machine.process(kGame)->memory.workingSetSize = 4000ull << 20;
     machine.process(1000)->memory.workingSetSize = 4000ull << 20;
     auto e = engine("mid", 8, 903);
     e->runDemotionPass();
-    for (std::uint32_t pid : {901u, 902u, 903u, 905u, kGame, 1000u}) {
+    EXPECT_EQ(lines(), (Lines{"Engine constructed (tier=mid)"}));
+    for (std::uint32_t pid : {901u, 902u, 903u, 905u, 906u, kGame, 1000u}) {
         EXPECT_FALSE(idle(pid)) << pid;
         EXPECT_FALSE(e->hasCpuSample(pid) || e->hasIoSample(pid)) << pid;
     }

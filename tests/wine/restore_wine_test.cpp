@@ -58,7 +58,11 @@ TEST(RestoreUnderWine, LinesInOrderAndTheLogFile) {
     auto clear = ZK_LOAD(Zelkor_StatelessRestore_ClearLogs);
     ASSERT_TRUE(restore && poll && clear);
     clear();
+    const bool dnsapiLoaded = GetModuleHandleW(L"dnsapi.dll") != nullptr;
     EXPECT_EQ(restore(0, 1), 1);
+    if (!dnsapiLoaded) {
+        EXPECT_EQ(GetModuleHandleW(L"dnsapi.dll"), nullptr) << "the flush lets dnsapi go again";
+    }
     std::vector<std::string> lines;
     char buf[512];
     while (poll(buf, sizeof buf)) lines.push_back(std::string(buf).substr(22));
@@ -80,6 +84,28 @@ TEST(RestoreUnderWine, LinesInOrderAndTheLogFile) {
     const std::string all = text.str();
     ASSERT_GE(all.size(), 38u);
     EXPECT_EQ(all.substr(all.size() - 38), "] === STATELESS RESTORE COMPLETE ===\r\n");
+}
+
+// Wine makes no junctions or symbolic links (CreateSymbolicLinkW succeeds and does
+// nothing), so the simulated machine shows those; a hard link is real here.
+TEST(RestoreUnderWine, NeverWritesToAFileWithASecondName) {
+    ZKW_ONLY_UNDER_WINE("resets priorities, the power scheme and core service start types machine-wide");
+    auto restore = ZK_LOAD(Zelkor_Stateless_System_Restore);
+    ASSERT_TRUE(restore);
+    const std::wstring log = L"C:\\ProgramData\\Zelkor\\stateless_restore.log", aside = log + L".aside";
+    CreateDirectoryW(L"C:\\ProgramData\\Zelkor", nullptr);
+    MoveFileExW(log.c_str(), aside.c_str(), MOVEFILE_REPLACE_EXISTING);  // what earlier runs wrote
+    const std::wstring victim = tempFolder(L"victim") + L"\\victim.txt";
+    std::ofstream(victim.c_str()) << "keep";
+    ASSERT_TRUE(CreateHardLinkW(log.c_str(), victim.c_str(), nullptr));
+    EXPECT_EQ(restore(0, 0), 1);
+    std::ifstream file(victim.c_str(), std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    EXPECT_EQ(text.str(), "keep");
+    file.close();
+    DeleteFileW(log.c_str());
+    MoveFileExW(aside.c_str(), log.c_str(), MOVEFILE_REPLACE_EXISTING);
 }
 
 TEST(RestoreUnderWine, TunerModuleBesideTheHostOrTheLibraryOnly) {

@@ -1,15 +1,20 @@
 #include "iotuner/tuner/priority_restore.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "iotuner/tuner/io_tuner.h"
 #include "iotuner/tuner/tuner_log.h"
+#include "iotuner/tuner/tuner_privileges.h"
 #include "platform/process_info.h"
 
 namespace zk::iotuner {
 
 namespace {
+
+// The I/O priority that SetInformationProcess gives only with SeIncreaseBasePriorityPrivilege.
+constexpr std::uint32_t kIoPriorityHigh = 3;
 
 std::string pidText(std::string_view head, std::uint32_t pid) { return std::string(head) + std::to_string(pid); }
 
@@ -42,6 +47,7 @@ void restoreIo(FirstSeenMap& records, TunerRoutines& routines) {
         return;
     }
     std::vector<std::uint32_t> done;
+    bool basePriority = false;  // asked for once a pass, before the first High priority
     for (const auto& [pid, level] : records.copy()) {
         done.push_back(pid);
         const platform::ProcessHandle h = p.openProcess(kTunerAccess, false, pid);
@@ -50,6 +56,7 @@ void restoreIo(FirstSeenMap& records, TunerRoutines& routines) {
             TunerLog(kInfo, pidText("[IOTuner] Restore SKIPPED (WOW64 process, 64-bit tuner) pid=", pid));
             continue;
         }
+        if (level == kIoPriorityHigh && !std::exchange(basePriority, true)) enableBasePriorityPrivilege();
         const std::int32_t status = platform::setIoPriority(h, level);
         if (status == win::STATUS_SUCCESS)
             TunerLog(kInfo, pidText("[IOTuner] Restored IO priority for pid=", pid) + " -> " + std::to_string(level));

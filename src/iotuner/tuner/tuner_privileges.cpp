@@ -29,6 +29,8 @@ void TunerPrivileges::ensure(TunerExport caller) {
     TunerLog(kInfo, "[IOTuner] Privileges initialised (SeDebugPrivilege requested).");
 }
 
+void enableBasePriorityPrivilege() { (void)platform::enablePrivilege("SeIncreaseBasePriorityPrivilege"); }
+
 void TunerPrivileges::reset() {
     for (auto& d : done_) d.store(false);
 }

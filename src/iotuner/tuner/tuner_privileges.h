@@ -1,5 +1,6 @@
 #pragma once
-// The debug privilege the tuner asks for, once for each of its three lowering exports.
+// The debug privilege the tuner asks for, once for each of its three lowering exports, and
+// the base-priority privilege its restore asks for before putting back a High I/O priority.
 
 #include <atomic>
 #include <cstdint>
@@ -17,5 +18,8 @@ public:
 private:
     std::atomic<bool> done_[static_cast<int>(TunerExport::Count)];  // false until run
 };
+
+// Best effort and without a line of its own: a refusal shows as the restore's failure.
+void enableBasePriorityPrivilege();
 
 }  // namespace zk::iotuner

@@ -7,6 +7,9 @@ namespace zk::sim {
 namespace {
 // 2026-12-06 12:00:00.000 local, as the machine's start of time.
 constexpr std::uint64_t kBootFileTime = 134094384000000000ull;
+// The system time moves on at each clock interrupt, 15.625 ms by default; only the
+// precise reading sees between two.
+constexpr std::uint64_t kClockTick = 156250;
 }  // namespace
 
 std::uint64_t SimClocks::now() {
@@ -17,7 +20,12 @@ std::uint64_t SimClocks::now() {
 std::int64_t SimClocks::queryPerformanceCounter() { return static_cast<std::int64_t>(now() / 100); }
 std::uint64_t SimClocks::tickCount64() { return now() / 1000000ull; }
 std::uint64_t SimClocks::steadyNs() { return now(); }
-std::uint64_t SimClocks::systemTimeAsFileTime() { return kBootFileTime + now() / 100; }
+std::uint64_t SimClocks::systemTimeAsFileTime() { return kBootFileTime + now() / 100 / kClockTick * kClockTick; }
+
+std::uint64_t SimClocks::preciseSystemTimeAsFileTime() {
+    if (core_.hidden(Routine::GetSystemTimePreciseAsFileTime)) return systemTimeAsFileTime();
+    return kBootFileTime + now() / 100;
+}
 
 platform::LocalTime SimClocks::localTime() {
     const std::uint64_t ms = now() / 1000000ull;

@@ -22,6 +22,7 @@ public:
     std::uint64_t tickCount64() override;
     std::uint64_t steadyNs() override;
     std::uint64_t systemTimeAsFileTime() override;
+    std::uint64_t preciseSystemTimeAsFileTime() override;
     platform::LocalTime localTime() override;
     void sleepMs(std::uint32_t ms) override;
 

@@ -87,9 +87,13 @@ enum class Op : std::uint8_t {
     GetTokenUser,
     NtSetTimerResolution,
     DnsFlushResolverCache,
-    CreateDirectory,
-    AppendToFile,
+    LoadDnsApi,
     LoadModuleFrom,
+    // folders and files written through a handle
+    CreateDirectory,
+    NtCreateFile,
+    GetFileInformation,
+    WriteFile,
     Count
 };
 

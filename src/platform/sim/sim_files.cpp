@@ -66,6 +66,7 @@ SimFiles::Open* SimFiles::open(RawHandle h, HandleKind k) {
 
 // Windows lists "." and ".." first, then the entries (here in path order).
 std::vector<FindData> SimFiles::list(const std::u16string& dir) {
+    const PathLess less;
     std::vector<FindData> out;
     SimFsEntry dot;
     dot.attributes = win::FILE_ATTRIBUTE_DIRECTORY;
@@ -75,7 +76,8 @@ std::vector<FindData> SimFiles::list(const std::u16string& dir) {
     std::vector<FindData> twice;
     for (auto it = entries_.lower_bound(prefix); it != entries_.end(); ++it) {
         const std::u16string& p = it->first;
-        if (p.compare(0, prefix.size(), prefix) != 0) break;
+        const std::u16string_view head = std::u16string_view(p).substr(0, prefix.size());
+        if (less(head, prefix) || less(prefix, head)) break;
         const std::u16string_view name = std::u16string_view(p).substr(prefix.size());
         if (name.empty() || name.find(u'\\') != std::u16string_view::npos) continue;
         out.push_back(findData(name, it->second));
@@ -94,7 +96,9 @@ bool SimFiles::sharingViolation(const std::u16string& path, std::uint32_t access
     if (sharingNeeded(access) == 0) return false;
     for (const auto& [h, o] : opens_) {
         auto live = core_.handles.find(h);
-        if (live == core_.handles.end() || live->second.kind != HandleKind::File || o.path != path) continue;
+        if (live == core_.handles.end() || live->second.kind != HandleKind::File || PathLess{}(o.path, path) ||
+            PathLess{}(path, o.path))
+            continue;
         if (sharingNeeded(o.access) == 0) continue;
         if ((sharingNeeded(access) & ~o.share) || (sharingNeeded(o.access) & ~share)) return true;
     }
@@ -142,25 +146,22 @@ bool SimFiles::findNextFile(const FindHandle& find, FindData& out) {
 }
 
 FileHandle SimFiles::createFile(const char16_t* path, std::uint32_t access, std::uint32_t share,
-                                std::uint32_t disposition, std::uint32_t) {
+                                std::uint32_t disposition, std::uint32_t flags) {
     if (core_.failsWin32(Op::CreateFile)) return {};
     std::lock_guard lk(core_.m);
+    // The one disposition modelled.
     if (disposition != win::OPEN_EXISTING) return failed<FileHandle>(win::ERROR_INVALID_PARAMETER);
-    const SimFsEntry* e = path ? find(path) : nullptr;
+    std::u16string resolved;
+    if (!resolve({}, path ? path : u"", !(flags & win::FILE_FLAG_OPEN_REPARSE_POINT), resolved))
+        return failed<FileHandle>(win::ERROR_CANT_RESOLVE_FILENAME);
+    const SimFsEntry* e = find(resolved);
     if (!e) return failed<FileHandle>(win::ERROR_FILE_NOT_FOUND);
-    // A directory opens only with backup semantics, which nothing here asks for.
-    if (e->isDirectory()) return failed<FileHandle>(win::ERROR_ACCESS_DENIED);
+    // A directory opens only with backup semantics.
+    if (e->isDirectory() && !(flags & win::FILE_FLAG_BACKUP_SEMANTICS))
+        return failed<FileHandle>(win::ERROR_ACCESS_DENIED);
     if (e->openError) return failed<FileHandle>(e->openError);
-    if (sharingViolation(path, access, share)) return failed<FileHandle>(ERROR_SHARING_VIOLATION);
-    HandleInfo info;
-    info.kind = HandleKind::File;
-    info.access = access;
-    const RawHandle h = core_.newHandle(std::move(info));
-    Open& o = opens_[h];
-    o.path = path;
-    o.access = access;
-    o.share = share;
-    return FileHandle(&owner_, h);
+    if (sharingViolation(resolved, access, share)) return failed<FileHandle>(ERROR_SHARING_VIOLATION);
+    return FileHandle(&owner_, newFile(resolved, access, share));
 }
 
 MappingHandle SimFiles::createFileMapping(const FileHandle& file, std::uint32_t protect) {

@@ -14,7 +14,7 @@ std::u16string u16(std::string_view ascii) {
 
 SimMachine::SimMachine()
     : tokens_(*this, core_),
-      system_(core_),
+      system_(core_, tokens_),
       processes_(*this, core_, tokens_, system_),
       power_(core_),
       clocks_(core_),
@@ -46,6 +46,14 @@ SimFsEntry& SimMachine::addDirectory(std::u16string path) {
 SimFsEntry& SimMachine::addFile(std::u16string path, std::uint64_t size) {
     std::lock_guard lk(core_.m);
     return files_.add(std::move(path), win::FILE_ATTRIBUTE_NORMAL, size);
+}
+
+SimFsEntry& SimMachine::addLink(std::u16string path, std::u16string target, bool folder) {
+    std::lock_guard lk(core_.m);
+    SimFsEntry& e = files_.add(std::move(path), win::FILE_ATTRIBUTE_REPARSE_POINT |
+                                                    (folder ? win::FILE_ATTRIBUTE_DIRECTORY : 0u), 0);
+    e.linkTarget = std::move(target);
+    return e;
 }
 
 SimFsEntry* SimMachine::fsEntry(std::u16string_view path) {

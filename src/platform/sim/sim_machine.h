@@ -95,6 +95,8 @@ public:
     // References stay valid for the machine's life.
     SimFsEntry& addDirectory(std::u16string path);
     SimFsEntry& addFile(std::u16string path, std::uint64_t size);
+    // A junction (folder) or a symbolic link (file) at path, leading to target.
+    SimFsEntry& addLink(std::u16string path, std::u16string target, bool folder);
     SimFsEntry* fsEntry(std::u16string_view path);  // nullptr when unknown
     std::vector<PrefetchedRange> prefetches();       // every range PrefetchVirtualMemory was given
 
@@ -108,9 +110,7 @@ public:
     std::size_t moduleThreadsRunning();
 
     // --- files, modules and system resets of the stateless restore ------------------
-    // A file or folder (FILE_ATTRIBUTE_DIRECTORY 0x10, ..._REPARSE_POINT 0x400).
-    void setFileAttributes(std::u16string_view path, std::uint32_t attributes);
-    std::string fileText(std::u16string_view path);  // what was appended to the file
+    std::string fileText(std::u16string_view path);  // what was written to the file
     void setSystemMessage(std::uint32_t code, std::string text);
     void setDnsFlushResult(bool ok);
     // A module file beside the host, beside the library, or in the current directory

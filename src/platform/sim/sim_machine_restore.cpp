@@ -17,15 +17,10 @@ int folderKey(SimMachine::ModuleFolder f) { return static_cast<int>(f); }
 
 }  // namespace
 
-void SimMachine::setFileAttributes(std::u16string_view path, std::uint32_t attributes) {
-    std::lock_guard lk(core_.m);
-    system_.fileAttributes[lower(path)] = attributes;
-}
-
 std::string SimMachine::fileText(std::u16string_view path) {
     std::lock_guard lk(core_.m);
-    auto it = system_.fileText.find(lower(path));
-    return it == system_.fileText.end() ? std::string{} : it->second;
+    const SimFsEntry* e = files_.find(path);
+    return e ? e->text : std::string{};
 }
 
 void SimMachine::setSystemMessage(std::uint32_t code, std::string text) {

@@ -5,7 +5,7 @@
 
 namespace zk::sim {
 
-SimSystem::SimSystem(SimCore& core) : core_(core), groups_{8} {
+SimSystem::SimSystem(SimCore& core, const SimTokens& tokens) : core_(core), tokens_(tokens), groups_{8} {
     MemoryStatus ms;
     ms.memoryLoad = 40;
     ms.totalPhys = 16ull << 30;
@@ -104,6 +104,10 @@ std::int32_t SimSystem::ntSetSystemInformation(std::uint32_t infoClass, const vo
     std::int32_t status;
     if (core_.failsNative(Routine::NtSetSystemInformation, Op::NtSetSystemInformation, &status)) return status;
     std::lock_guard lk(core_.m);
+    // Microsoft documents neither the memory-list class nor its commands; Windows refuses
+    // them to a caller whose token has not enabled SeProfileSingleProcessPrivilege.
+    if (infoClass == win::SystemMemoryListInformation && !tokens_.enabled("SeProfileSingleProcessPrivilege"))
+        return win::STATUS_PRIVILEGE_NOT_HELD;
     std::uint32_t value = 0;
     if (buffer && size >= 4) std::memcpy(&value, buffer, 4);
     core_.record("NtSetSystemInformation " + std::to_string(infoClass) + " " + std::to_string(value));

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/sim/sim_core.h"
+#include "platform/sim/sim_tokens.h"
 
 namespace zk::sim {
 
@@ -16,7 +17,7 @@ using platform::MemoryStatus;
 
 class SimSystem final : public platform::System {
 public:
-    explicit SimSystem(SimCore& core);
+    SimSystem(SimCore& core, const SimTokens& tokens);
 
     // The size of this machine's SYSTEM_PERFORMANCE_INFORMATION; a smaller buffer is
     // refused, as on Windows.
@@ -56,19 +57,14 @@ public:
     std::u16string utf8ToWide(std::string_view text) override;
     int ansiToWide(const char* text, int length, char16_t* out, int outChars) override;
     std::int32_t ntSetTimerResolution(std::uint32_t desired, bool set, std::uint32_t& current) override;
-    bool dnsFlushResolverCache() override;
+    platform::DnsFlushStep dnsFlushResolverCache() override;
     std::string systemMessage(std::uint32_t code) override;
-    bool createDirectory(const char16_t* path) override;
-    std::uint32_t getFileAttributes(const char16_t* path) override;
-    bool appendToFile(const char16_t* path, std::string_view text) override;
-    // Files and folders by lower-case path: attributes and appended text.
-    std::map<std::u16string, std::uint32_t> fileAttributes;
-    std::map<std::u16string, std::string> fileText;
     std::map<std::uint32_t, std::string> messages;  // system message texts by code
     bool dnsFlushSucceeds = true;
 
 private:
     SimCore& core_;
+    const SimTokens& tokens_;  // the privileges of the calling process's token
     std::vector<std::uint32_t> groups_;  // the calling process runs in group 0
 };
 

@@ -41,6 +41,10 @@ struct Routines {
     BOOL(WINAPI* isWow64Process)(HANDLE, PBOOL);
     BOOL(WINAPI* getProcessInformation)(HANDLE, int, LPVOID, DWORD);
     BOOL(WINAPI* setProcessInformation)(HANDLE, int, LPVOID, DWORD);
+    // NtCreateFile, its records (OBJECT_ATTRIBUTES, IO_STATUS_BLOCK) as winternl.h has them.
+    LONG(NTAPI* ntCreateFile)(PHANDLE, ACCESS_MASK, void*, void*, PLARGE_INTEGER, ULONG, ULONG, ULONG, ULONG, PVOID,
+                              ULONG);
+    VOID(WINAPI* getSystemTimePreciseAsFileTime)(LPFILETIME);
 };
 const Routines& routines();
 // powrprof's routines, resolved once from the system folder's powrprof.dll: Wine's lacks
@@ -54,7 +58,7 @@ struct PowerRoutines {
 };
 const PowerRoutines& powerRoutines();
 // A system DLL loaded from the system folder by its full path (never found by the search
-// path); null when it cannot be loaded. Loaded once and never released.
+// path), one more reference to it; null, with the last error, when it cannot be loaded.
 HMODULE systemModule(const wchar_t* fileName);
 
 class Win32Processes final : public Processes {
@@ -142,11 +146,8 @@ public:
     std::u16string utf8ToWide(std::string_view text) override;
     int ansiToWide(const char* text, int length, char16_t* out, int outChars) override;
     std::int32_t ntSetTimerResolution(std::uint32_t desired, bool set, std::uint32_t& current) override;
-    bool dnsFlushResolverCache() override;
+    DnsFlushStep dnsFlushResolverCache() override;
     std::string systemMessage(std::uint32_t code) override;
-    bool createDirectory(const char16_t* path) override;
-    std::uint32_t getFileAttributes(const char16_t* path) override;
-    bool appendToFile(const char16_t* path, std::string_view text) override;
 };
 
 class Win32Power final : public Power {
@@ -171,6 +172,7 @@ public:
     std::uint64_t tickCount64() override;
     std::uint64_t steadyNs() override;
     std::uint64_t systemTimeAsFileTime() override;
+    std::uint64_t preciseSystemTimeAsFileTime() override;
     LocalTime localTime() override;
     void sleepMs(std::uint32_t ms) override;
 };
@@ -198,6 +200,12 @@ public:
     bool findNextFile(const FindHandle& find, FindData& out) override;
     FileHandle createFile(const char16_t* path, std::uint32_t access, std::uint32_t share, std::uint32_t disposition,
                           std::uint32_t flags) override;
+    std::int32_t ntCreateFileIn(const FileHandle& root, const char16_t* name, std::uint32_t access,
+                                std::uint32_t share, std::uint32_t disposition, std::uint32_t options,
+                                FileHandle& out) override;
+    bool createDirectory(const char16_t* path) override;
+    bool getFileInformation(const FileHandle& file, FileInformation& out) override;
+    bool writeFile(const FileHandle& file, std::string_view data, std::uint32_t& written) override;
     MappingHandle createFileMapping(const FileHandle& file, std::uint32_t protect) override;
     ViewHandle mapViewOfFile(const MappingHandle& mapping, std::uint32_t access, std::uint64_t offset,
                              std::size_t bytes) override;

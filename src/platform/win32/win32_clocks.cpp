@@ -29,6 +29,14 @@ std::uint64_t Win32Clocks::systemTimeAsFileTime() {
     return fileTime(ft);
 }
 
+std::uint64_t Win32Clocks::preciseSystemTimeAsFileTime() {
+    const auto precise = routines().getSystemTimePreciseAsFileTime;
+    if (!precise) return systemTimeAsFileTime();
+    FILETIME ft;
+    precise(&ft);
+    return fileTime(ft);
+}
+
 LocalTime Win32Clocks::localTime() {
     SYSTEMTIME st;
     GetLocalTime(&st);

@@ -18,6 +18,7 @@ void resolve(Fn& out, HMODULE module, const char* name) {
 HMODULE systemModule(const wchar_t* fileName) {
     wchar_t folder[MAX_PATH];
     const UINT n = GetSystemDirectoryW(folder, MAX_PATH);
+    if (n >= MAX_PATH) SetLastError(ERROR_BUFFER_OVERFLOW);
     if (n == 0 || n >= MAX_PATH) return nullptr;
     std::wstring path(folder, n);
     path += L'\\';
@@ -41,6 +42,8 @@ const Routines& routines() {
         resolve(out.isWow64Process, kernel32, "IsWow64Process");
         resolve(out.getProcessInformation, kernel32, "GetProcessInformation");
         resolve(out.setProcessInformation, kernel32, "SetProcessInformation");
+        resolve(out.ntCreateFile, ntdll, "NtCreateFile");
+        resolve(out.getSystemTimePreciseAsFileTime, kernel32, "GetSystemTimePreciseAsFileTime");
         return out;
     }();
     return r;
@@ -73,14 +76,12 @@ bool Win32Modules::hasRoutine(Routine r) {
         case Routine::IsWow64Process: return t.isWow64Process != nullptr;
         case Routine::GetProcessInformation: return t.getProcessInformation != nullptr;
         case Routine::DnsFlushResolverCache: {
-            // dnsapi is not loaded in every process: loaded from the system folder on first use.
-            static void* const dnsFlush = [] {
-                BOOL(WINAPI * fn)() = nullptr;
-                resolve(fn, systemModule(L"dnsapi.dll"), "DnsFlushResolverCache");
-                return reinterpret_cast<void*>(fn);
-            }();
-            return dnsFlush != nullptr;
+            // dnsapi is not loaded in every process: looked at, and let go again.
+            const ModuleHandle dnsapi(&owner_, reinterpret_cast<RawHandle>(systemModule(L"dnsapi.dll")));
+            return dnsapi && GetProcAddress(reinterpret_cast<HMODULE>(dnsapi.get()), "DnsFlushResolverCache");
         }
+        case Routine::NtCreateFile: return t.ntCreateFile != nullptr;
+        case Routine::GetSystemTimePreciseAsFileTime: return t.getSystemTimePreciseAsFileTime != nullptr;
         case Routine::PowerGetActiveScheme: return powerRoutines().getActiveScheme != nullptr;
         case Routine::PowerSetActiveScheme: return powerRoutines().setActiveScheme != nullptr;
         case Routine::PowerReadACValueIndex: return powerRoutines().readAcValueIndex != nullptr;

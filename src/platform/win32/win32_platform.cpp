@@ -28,6 +28,7 @@ public:
             case HandleKind::Find: return FindClose(toHandle(h)) != FALSE;
             case HandleKind::View: return UnmapViewOfFile(reinterpret_cast<void*>(h)) != FALSE;
             case HandleKind::Local: return LocalFree(reinterpret_cast<HLOCAL>(h)) == nullptr;
+            case HandleKind::Module: return FreeLibrary(reinterpret_cast<HMODULE>(h)) != FALSE;
             case HandleKind::Process:
             case HandleKind::Thread:
             case HandleKind::Token:
