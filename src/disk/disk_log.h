@@ -63,7 +63,7 @@ private:
     bool workerAlive_ = false;  // a worker is delivering
     std::uint64_t started_ = 0;  // workers started, and those that have ended
     std::uint64_t ended_ = 0;
-    std::uint64_t epoch_ = 0;  // moved on by a stop from the worker's own thread
+    std::uint64_t epoch_ = 0;  // moved on by every start and by a stop from the worker's own thread
     std::atomic<bool> running_{false};
     std::mutex startMutex_;    // one start or stop at a time
 };
