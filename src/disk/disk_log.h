@@ -41,6 +41,8 @@ public:
     // and leaves what is still queued to the next worker.
     void stopWorker();
     bool onWorkerThread() const;
+    // Whether a worker is to go on delivering (false from the start of a stop).
+    bool running() const { return running_.load(); }
 
     // One delivery round of the worker: waits up to 100 ms for entries, then delivers
     // them in order, the callback called without the lock. False once the worker is to end.
