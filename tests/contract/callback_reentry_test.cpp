@@ -1,6 +1,5 @@
-// The modules that call their log callback under their log lock, called back from that
-// callback: every call returns, having done its work or with its refusal, as the header's
-// tables say. Each call here waited forever on a lock of its own thread before.
+// The modules that log under their log lock, called back from their own callback: every
+// call returns, its work done or refused, as the header's tables say.
 
 #include <atomic>
 #include <cstring>
@@ -16,7 +15,7 @@ namespace {
 
 constexpr std::uint32_t kGame = 500, kHog = 610;
 
-// The calls a callback makes from the first line that contains g_on, and what they gave.
+// The calls made from the first line that contains g_on, and what they gave.
 const char* g_on = "";
 std::function<std::string()> g_calls;
 std::string g_results;
@@ -39,8 +38,8 @@ std::string join(Results... r) {
 struct Row {
     const char* module;
     const char* on;
-    std::function<void(sim::SimMachine&)> trigger;  // makes the module log, the callback registered
-    std::function<std::string()> calls;             // from the callback
+    std::function<void(sim::SimMachine&)> trigger;  // makes the module log to the callback
+    std::function<std::string()> calls;
     std::string want;
 };
 
