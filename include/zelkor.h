@@ -13,8 +13,9 @@
  * such call waits for a lock that its own caller holds or for the thread it runs on. Each
  * callback below lists what it may call and what a refused call returns; the exports of
  * every other module (and of the memory module and the power API, which have no callback)
- * do their work. A callback that waits for another thread that is itself inside a library
- * callback is not covered: keep callbacks short.
+ * do their work. Not covered: a callback that waits for another thread, and two threads,
+ * each in one module's callback, calling into each other's module (each then waits for
+ * the lock that the other holds).
  */
 #ifndef ZELKOR_H
 #define ZELKOR_H
