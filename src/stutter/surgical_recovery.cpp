@@ -96,7 +96,8 @@ std::int32_t surgicalHard(const StutterContext& ctx, const OffenderInfo& offende
             log.info("[StutterQTM][Surgical] L1 affinity SKIPPED (4-core safety)");
         } else if (p.setProcessAffinityMask(h, lastCoreMask)) {
             tx.affinityChanged = true;
-            log.info(Message() << "[StutterQTM][Surgical] L1: Affinity → last core pid=" << pid << " (" << name << ")");
+            log.info(Message() << "[StutterQTM][Surgical] L1: Affinity → last core pid=" << pid << " (" << name
+                               << ")");
         } else {
             l1 = false;
             log.debug("[StutterQTM][Surgical] L1: SetProcessAffinityMask failed.");

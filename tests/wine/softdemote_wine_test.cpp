@@ -55,7 +55,8 @@ decltype(&StopSoftDemoteV4) g_stop = nullptr;
 std::atomic<SoftDemoteHandle> g_stopOnConstructed{nullptr};
 void ZK_CALL stopTheOtherEngine(const char* line) {
     zkw::keepLine(line);
-    if (std::string(line) == "[ZelkorSoftDemote] Engine constructed (tier=mid)") g_stop(g_stopOnConstructed.exchange(nullptr));
+    if (std::string(line) == "[ZelkorSoftDemote] Engine constructed (tier=mid)")
+        g_stop(g_stopOnConstructed.exchange(nullptr));
 }
 
 TEST(SoftDemoteUnderWine, AStopFromAnotherEnginesLineReturnsAndBothWorkersEnd) {
