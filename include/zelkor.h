@@ -5,6 +5,17 @@
  * Booleans are 32-bit integers (non-zero is true) unless stated otherwise. Records are
  * plain structures whose sizes and field offsets are fixed and checked below.
  * Wide text is UTF-16 (zk_wchar).
+ *
+ * Calls from log callbacks. A host may call any export from any of the library's log
+ * callbacks, on whatever thread the library calls it. The call either does its work or,
+ * where the module calls that callback while holding a lock the call would need, returns
+ * at once with the result the module gives a call that cannot act, and logs nothing. No
+ * such call waits for a lock that its own caller holds or for the thread it runs on. Each
+ * callback below lists what it may call and what a refused call returns; the exports of
+ * every other module (and of the memory module and the power API, which have no callback)
+ * do their work. Not covered: a callback that waits for another thread, and two threads,
+ * each in one module's callback, calling into each other's module (each then waits for
+ * the lock that the other holds).
  */
 #ifndef ZELKOR_H
 #define ZELKOR_H
@@ -83,7 +94,10 @@ ZK_STATIC_ASSERT(offsetof(QtmMetrics, spikes) == 48, "QtmMetrics layout");
 ZK_STATIC_ASSERT(offsetof(QtmMetrics, hardPF) == 52, "QtmMetrics layout");
 ZK_STATIC_ASSERT(offsetof(QtmMetrics, thermal) == 56, "QtmMetrics layout");
 
-/* Receives one zero-terminated log line; called on the sampling worker's thread. */
+/* Receives one zero-terminated log line; called on the sampling worker's thread (the
+ * "Logging enabled." line on the caller's), under no lock.
+ *   may call  every export; QTM_Stop on the worker's thread asks it to end after its tick
+ *   refused   nothing */
 typedef void(ZK_CALL* QtmLogCallback)(const char* line);
 
 /* Starts the sampling worker; returns 1 (also when already running), 0 when the worker
@@ -137,7 +151,9 @@ ZK_STATIC_ASSERT(offsetof(PfRootCause, faults) == 92, "PfRootCause layout");
 ZK_STATIC_ASSERT(offsetof(PfRootCause, category) == 96, "PfRootCause layout");
 ZK_STATIC_ASSERT(offsetof(PfRootCause, score) == 100, "PfRootCause layout");
 
-/* Receives one zero-terminated "[Profiler] ..." line on the caller's thread. */
+/* Receives one zero-terminated "[Profiler] ..." line on the caller's thread, under no lock.
+ *   may call  every export
+ *   refused   nothing */
 typedef void(ZK_CALL* PfLogCallback)(const char* line);
 
 /* Caches the logical processor count and logs "[Profiler] Init.". Optional. */
@@ -194,7 +210,9 @@ ZK_STATIC_ASSERT(offsetof(QtmRecoveryMetrics, surgicalL2) == 32, "QtmRecoveryMet
 ZK_STATIC_ASSERT(offsetof(QtmRecoveryMetrics, surgicalL3) == 40, "QtmRecoveryMetrics layout");
 
 /* Receives one zero-terminated recovery log line, level prefix included; called on the
- * thread that runs the recovery. */
+ * thread that runs the recovery, under no lock.
+ *   may call  every export
+ *   refused   nothing */
 typedef void(ZK_CALL* QtmStutterLogCallback)(const char* line);
 
 /* Stores the recovery settings (copied; no field is checked); null is ignored. */
@@ -221,12 +239,17 @@ ZK_API int32_t ZK_CALL QTM_GetStutterRootCause(uint32_t gamePid, double riskThre
  * Offender throttle and restore
  * ------------------------------------------------------------------------------- */
 
-/* Receives one narrow log line of a throttle or restore (no prefix, no line end). */
+/* Receives one narrow log line of a throttle or restore (no prefix, no line end), on the
+ * caller's thread, under no lock.
+ *   may call  every export
+ *   refused   nothing */
 typedef void(ZK_CALL* ThrottleLogFn)(const char* text);
-/* Receives one wide log line (no prefix, no line end). Called while the module's log
- * lock is held: it must call no throttle export (ThrottleOffenderByPid,
- * RestoreOffenderByPid and every Zelkor_Throttle_ and Zelkor_Restore_ export), or it
- * waits on itself. */
+/* Receives one wide log line (no prefix, no line end), on the caller's thread, under the
+ * module's log lock.
+ *   may call  ThrottleOffenderByPid, RestoreOffenderByPid, Zelkor_Throttle_Initialize,
+ *             Zelkor_Throttle_SetLogCallbackW (stored at once), every other module's export
+ *   refused   Zelkor_Throttle_OffenderW and Zelkor_Restore_OffenderW: 0, with *lastError
+ *             1131 (ERROR_POSSIBLE_DEADLOCK) */
 typedef void(ZK_CALL* ThrottleLogCallbackW)(const zk_wchar* text);
 
 /* Throttles one process: priority class idle, I/O priority very low, and with
@@ -248,15 +271,20 @@ ZK_API int32_t ZK_CALL Zelkor_Throttle_OffenderW(uint32_t pid, int32_t enableDeb
 /* RestoreOffenderByPid logging to the wide callback; 1 restored, 0 not. */
 ZK_API int32_t ZK_CALL Zelkor_Restore_OffenderW(uint32_t pid, int32_t enableDebugPrivilege,
                                                 const zk_wchar* expectedImage, uint32_t* lastError);
-/* Sets the wide log callback (null stops logging); waits for a callback in progress. */
+/* Sets the wide log callback (null stops logging); waits for a callback in progress, except
+ * when called from that callback. */
 ZK_API void ZK_CALL Zelkor_Throttle_SetLogCallbackW(ThrottleLogCallbackW cb);
 
 /* ---------------------------------------------------------------------------------
  * I/O tuner
  * ------------------------------------------------------------------------------- */
 
-/* Receives one zero-terminated log line of the I/O tuner (no line end); called while the
- * tuner's log lock is held, so it must not call back into the I/O tuner. */
+/* Receives one zero-terminated log line of the I/O tuner (no line end), on the caller's
+ * thread, under the tuner's log lock.
+ *   may call  SetIOTunerDebug, SetIOTunerLogCallback, every other module's export
+ *   refused   Zelkor_IOTuner_ApplyInverseIo and Zelkor_IOTuner_ApplyInverseIoEx: -1;
+ *             Zelkor_IOTuner_LowerSinglePid and Zelkor_HardQuarantine_Offender: 0;
+ *             Zelkor_IOTuner_Restore: nothing done */
 typedef void(ZK_CALL* IOTunerLogCallback)(const char* line);
 
 /* Non-zero logs debug lines too; zero logs information, warnings and errors only. */
@@ -329,9 +357,11 @@ ZK_API void ZK_CALL clear_rights_cache(void);
  * Processor boost on the active power scheme
  * ------------------------------------------------------------------------------- */
 
-/* Receives one zero-terminated log line of the processor boost (no line end). Called
- * while the boost's locks are held: it must call no Zelkor_Driverless_ export and not
- * SetDriverlessLogCallback, or it waits on itself. */
+/* Receives one zero-terminated log line of the processor boost (no line end), on the
+ * caller's thread, under the boost lock and the log lock.
+ *   may call  SetDriverlessLogCallback (stored at once), Zelkor_Driverless_GetMode, every
+ *             other module's export
+ *   refused   Zelkor_Driverless_Apply and Zelkor_Driverless_Cleanup: nothing done */
 typedef void(ZK_CALL* DriverlessLogCallback)(const char* line);
 
 /* Sets the processor boost's log callback; null stops delivery to the host. */
@@ -392,15 +422,21 @@ ZK_API int32_t ZK_CALL Zelkor_Power_SetWifiMaxPerf(const ZkGuid* plan);
  * delivers them to the callback, never while the module holds a lock.
  * ------------------------------------------------------------------------------- */
 
-/* level: 1 milestones, 2 detail; text: NUL-terminated UTF-16, valid during the call. */
+/* level: 1 milestones, 2 detail; text: NUL-terminated UTF-16, valid during the call. Called
+ * on the module's log thread, under no lock.
+ *   may call  every export; a warmup waits for a running one, and gives up with 0 when a
+ *             shutdown begins; ZelkorShutdown stops this thread once the callback returns
+ *   refused   nothing */
 typedef void (ZK_CALL *ZelkorDiskLogCallback)(int32_t level, const zk_wchar* text);
 
 /* Warms the tree below folder and blocks until it is done or cancelled; returns the
- * number of files warmed (0 for a null, empty or missing folder). */
+ * number of files warmed (0 for a null, empty or missing folder). One warmup runs at a
+ * time: another waits for its turn, and gives up with 0 when a shutdown begins. */
 ZK_API uint32_t ZK_CALL ZelkorWarmupGameFolder(const zk_wchar* folder);
 /* Asks a running warmup to stop; always 0. */
 ZK_API int32_t ZK_CALL ZelkorCancelWarmup(void);
-/* Cancels any warmup, waits for it, stops the log thread and the warmup threads. */
+/* Cancels any warmup, waits for it, stops the log thread and the warmup threads; warmups
+ * waiting for their turn give up with 0. */
 ZK_API void ZK_CALL ZelkorShutdown(void);
 /* Stores the log callback (null silences delivery) and starts the log thread. */
 ZK_API void ZK_CALL ZelkorRegisterDiskLogCallback(ZelkorDiskLogCallback callback);
@@ -419,8 +455,14 @@ ZK_API uint32_t ZK_CALL ZelkorGetSysMainStatus(void);
  * events. Every affinity export catches everything; nothing is restored on unload.
  * ------------------------------------------------------------------------------- */
 
-/* Receives one "[ZELKOR.AFFINITY] [time] [LEVEL] message\n" line, under the module's log
- * lock: the callback must not call back into the affinity module. */
+/* Receives one "[ZELKOR.AFFINITY] [time] [LEVEL] message\n" line, on the caller's thread
+ * (or a child monitor's), under the module's log lock.
+ *   may call  SetAffinityLogCallback, Zelkor_Affinity_SetMinLogLevel, _ResetAll,
+ *             _GetConfigC, _SetConfigC, _GetMetrics, _ResetMetrics, _GetSecurityEventsC,
+ *             _ClearSecurityEvents, every other module's export
+ *   refused   Zelkor_Affinity_Initialize, _ApplyBoostForPid, _ApplyInverseForPid,
+ *             _ApplyInverseForOffenderPid, _DynamicStepForPid, _RefreshInverse: 0;
+ *             _Cleanup and _DiagnoseStatus: nothing done */
 typedef void(ZK_CALL* AffinityLogCallback)(const char* line);
 
 /* Stored as given; out-of-range values are clamped where used. 32 bytes. */
@@ -503,10 +545,12 @@ ZK_API void ZK_CALL Zelkor_Affinity_ClearSecurityEvents(void);
  * ------------------------------------------------------------------------------- */
 
 /* Receives each soft demotion line ("[ZelkorSoftDemote] ..."), without a newline, on the
- * thread that logs: the host's during a start or stop, an engine's worker otherwise. It
- * runs under the log lock, so it must call no soft demotion export (it would wait on
- * itself), except StopSoftDemoteV4 of the engine whose worker it runs on. Null routes
- * the lines to standard output. */
+ * thread that logs (the host's during a start or stop, an engine's worker otherwise),
+ * under the log lock. Null routes the lines to standard output.
+ *   may call  StopSoftDemoteV4 of any engine (it asks the engine to stop, and the engine's
+ *             worker frees it as it leaves), SetSoftDemoteLogCallback (stored at once),
+ *             every other module's export
+ *   refused   StartSoftDemoteV4 and StartSoftDemoteV4WithLayout: null */
 typedef void(ZK_CALL* SoftDemoteLogCallback)(const char* line);
 /* One running engine; null means none. Valid from a successful start until it is passed
  * to StopSoftDemoteV4. */
@@ -523,8 +567,9 @@ ZK_API SoftDemoteHandle ZK_CALL StartSoftDemoteV4(const char* tier, uint32_t gam
 ZK_API SoftDemoteHandle ZK_CALL StartSoftDemoteV4WithLayout(const char* tier, uint32_t gamePid, uint32_t excludedPid,
                                                           const int32_t* cores, int32_t count, int32_t reservedCore);
 /* Stops and frees an engine; returns after its running pass and "Engine gestopt". Null,
- * or a handle stopped already, does nothing. Called from the engine's own worker (its log
- * callback) it only requests the stop: the worker frees the engine as it leaves. */
+ * or a handle stopped already, does nothing. Called from a soft demotion log callback (or
+ * on the engine's own worker) it only requests the stop: the worker frees the engine as
+ * it leaves. */
 ZK_API void ZK_CALL StopSoftDemoteV4(SoftDemoteHandle handle);
 
 /* ---------------------------------------------------------------------------------
@@ -533,7 +578,9 @@ ZK_API void ZK_CALL StopSoftDemoteV4(SoftDemoteHandle handle);
  * attempts) and 5 s per service stopped.
  * ------------------------------------------------------------------------------- */
 
-/* Receives one zero-terminated wide line on the caller's thread, outside any lock. */
+/* Receives one zero-terminated wide line on the caller's thread, outside any lock.
+ *   may call  every export
+ *   refused   nothing */
 typedef void(ZK_CALL* RestoreLogCallbackW)(const zk_wchar* line);
 
 /* Stores the log callback (null silences it) and logs "[BoostUtil] Logging enabled.";

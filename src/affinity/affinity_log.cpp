@@ -8,20 +8,13 @@
 
 namespace zk::affinity {
 
-namespace {
-
-// Set while this thread runs the host's callback: a callback that logged through the
-// module again would otherwise wait forever on the log lock it already holds.
-thread_local bool t_inCallback = false;
-
-}  // namespace
-
 void AffinityLogger::setMinLevel(int level) {
     minLevel_.store(level < kDebug ? kDebug : (level > kError ? kError : level), std::memory_order_relaxed);
 }
 
 void AffinityLogger::log(int level, std::string_view message) {
-    if (level < minLevel() || t_inCallback) return;
+    // A line from inside the callback would wait forever on the log lock it holds: dropped.
+    if (level < minLevel() || callingBack()) return;
     std::lock_guard lk(mutex_);
     const platform::LocalTime t = platform::clocks().localTime();
     char stamp[48];
@@ -32,9 +25,8 @@ void AffinityLogger::log(int level, std::string_view message) {
     line.append("[ZELKOR.AFFINITY] ").append(stamp).append(common::levelTag(level)).append(message);
     line.push_back('\n');
     if (AffinityLogCallback cb = callback_.load(std::memory_order_relaxed)) {
-        t_inCallback = true;
+        const common::CallbackMark::Scope inCallback(mark_);
         cb(line.c_str());
-        t_inCallback = false;
     }
     platform::system().outputDebugString(line.c_str());
     platform::system().writeStdErr(line);

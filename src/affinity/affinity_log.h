@@ -7,6 +7,7 @@
 #include <mutex>
 #include <string_view>
 
+#include "common/callback_mark.h"
 #include "common/log_level.h"
 #include "zelkor.h"
 
@@ -25,11 +26,14 @@ public:
     // Clamped to 0..3.
     void setMinLevel(int level);
     int minLevel() const { return minLevel_.load(std::memory_order_relaxed); }
+    // True on a thread inside the host's callback, which holds the log lock.
+    bool callingBack() const { return mark_.onThisThread(); }
 
     // The log lock, for the verdict cache's lock order test (cache first, then log).
     std::mutex& lock() { return mutex_; }
 
 private:
+    common::CallbackMark mark_;
     std::mutex mutex_;
     std::atomic<AffinityLogCallback> callback_{nullptr};
     std::atomic<int> minLevel_{kDebug};

@@ -34,8 +34,10 @@ void DiskLogQueue::setCallback(ZelkorDiskLogCallback cb) {
     if (running_.load()) return;
     std::uint64_t epoch;
     {
+        // A new epoch: a worker still draining after a stop (perhaps the very thread that
+        // registers, from its callback) ends after its callback and leaves the rest to this one.
         std::lock_guard lk(m_);
-        epoch = epoch_;
+        epoch = ++epoch_;
         ++started_;
     }
     running_.store(true);
@@ -61,14 +63,16 @@ void DiskLogQueue::stopWorker() {
         return;
     }
     lk.unlock();
+    std::uint64_t target;
     {
+        // Only the workers started so far are waited for. A callback may register while
+        // this waits (not under startMutex_): that worker is not waited for, and the one
+        // it follows ends (see setCallback).
         std::lock_guard start(startMutex_);
         running_.store(false);
+        lk.lock();
+        target = started_;
     }
-    // Not under startMutex_: a callback may register while this waits. Only the workers
-    // started so far are waited for.
-    lk.lock();
-    const std::uint64_t target = started_;
     cv_.notify_all();
     aliveCv_.wait(lk, [&] { return ended_ >= target; });
 }

@@ -41,6 +41,8 @@ public:
     // and leaves what is still queued to the next worker.
     void stopWorker();
     bool onWorkerThread() const;
+    // Whether a worker is to go on delivering (false from the start of a stop).
+    bool running() const { return running_.load(); }
 
     // One delivery round of the worker: waits up to 100 ms for entries, then delivers
     // them in order, the callback called without the lock. False once the worker is to end.
@@ -63,7 +65,7 @@ private:
     bool workerAlive_ = false;  // a worker is delivering
     std::uint64_t started_ = 0;  // workers started, and those that have ended
     std::uint64_t ended_ = 0;
-    std::uint64_t epoch_ = 0;  // moved on by a stop from the worker's own thread
+    std::uint64_t epoch_ = 0;  // moved on by every start and by a stop from the worker's own thread
     std::atomic<bool> running_{false};
     std::mutex startMutex_;    // one start or stop at a time
 };

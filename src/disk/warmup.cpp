@@ -24,9 +24,13 @@ std::vector<std::pair<std::size_t, std::size_t>> splitRanges(std::size_t count) 
 
 bool Warmup::enter() {
     std::unique_lock lk(lifecycle_);
-    // The log worker's own thread cannot wait for a shutdown that waits for it.
-    if (shuttingDown_ && diskLog().onWorkerThread()) return false;
-    lifecycleCv_.wait(lk, [&] { return !warmupActive_ && !shuttingDown_; });
+    // A shutdown may be waiting for the very thread this runs on (a warmup started from the
+    // log callback runs on the log worker), so a warmup gives up on its turn as soon as a
+    // shutdown begins, never waits for one to end.
+    ++waiting_;
+    lifecycleCv_.wait(lk, [&] { return !warmupActive_ || shuttingDown_; });
+    --waiting_;
+    if (shuttingDown_) return false;
     warmupActive_ = true;
     return true;
 }
@@ -144,6 +148,7 @@ void Warmup::shutdown() {
         }
         lifecycleCv_.wait(lk, [&] { return !shuttingDown_; });
         shuttingDown_ = true;
+        lifecycleCv_.notify_all();  // warmups waiting for their turn give up
         lifecycleCv_.wait(lk, [&] { return !warmupActive_; });
         pool = std::move(pool_);
     }
@@ -156,6 +161,11 @@ void Warmup::shutdown() {
     lifecycleCv_.notify_all();
     // Queued after the worker stopped: delivered only once a callback is registered again.
     diskLog().log(kMilestone, u"[Zelkor] Shutdown complete.");
+}
+
+int Warmup::waitingForTurn() {
+    std::lock_guard lk(lifecycle_);
+    return waiting_;
 }
 
 void Warmup::resetForTests() {

@@ -30,13 +30,16 @@ public:
     void cancel();
     bool cancelRequested() const { return cancel_.load(); }
     // Cancels, waits for a running warmup to leave, stops the log worker and the pool.
+    // Warmups waiting for their turn give up (0) as it begins.
     void shutdown();
+    // Warmups waiting for another one to finish.
+    int waitingForTurn();
     void resetForTests();
 
 private:
     void scan(const std::u16string& path, int depth);
     void warmFiles(const std::vector<FoundFile>& files);
-    // A warmup's turn: one at a time, and none while a shutdown runs.
+    // A warmup's turn: one at a time, and none once a shutdown has begun (false).
     bool enter();
     void leave();
 
@@ -50,6 +53,7 @@ private:
     std::condition_variable lifecycleCv_;
     bool warmupActive_ = false;
     bool shuttingDown_ = false;
+    int waiting_ = 0;
     std::unique_ptr<WarmupPool> pool_;
 };
 

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "affinity/affinity_module.h"
 #include "affinity/boost.h"
@@ -32,6 +33,22 @@ void guarded(Fn&& fn) noexcept {
     }
 }
 
+// The exports that log are refused from the module's own log callback, whose thread holds
+// the log lock (and, for the signature check's line, the verdict cache's lock): they return
+// their refusal at once and log nothing.
+bool inAffinityCallback() { return af::affinity().log.callingBack(); }
+
+template <typename Fn, typename R>
+R logging(Fn&& fn, R refused) noexcept {
+    if (inAffinityCallback()) return refused;
+    return guarded(std::forward<Fn>(fn), refused);
+}
+
+template <typename Fn>
+void logging(Fn&& fn) noexcept {
+    if (!inAffinityCallback()) guarded(std::forward<Fn>(fn));
+}
+
 // Copies text truncated to fit with its NUL.
 template <std::size_t N>
 void copyTruncated(char (&out)[N], const std::string& text) {
@@ -52,26 +69,26 @@ ZK_API void ZK_CALL Zelkor_Affinity_SetMinLogLevel(int32_t level) {
     guarded([&] { af::affinity().log.setMinLevel(level); });
 }
 
-ZK_API int32_t ZK_CALL Zelkor_Affinity_Initialize(void) { return guarded([] { return af::Initialize(); }, 0); }
-ZK_API void ZK_CALL Zelkor_Affinity_Cleanup(void) { guarded([] { af::Cleanup(); }); }
+ZK_API int32_t ZK_CALL Zelkor_Affinity_Initialize(void) { return logging([] { return af::Initialize(); }, 0); }
+ZK_API void ZK_CALL Zelkor_Affinity_Cleanup(void) { logging([] { af::Cleanup(); }); }
 ZK_API void ZK_CALL Zelkor_Affinity_ResetAll(void) { guarded([] { af::ResetAll(); }); }
 
 ZK_API int32_t ZK_CALL Zelkor_Affinity_ApplyBoostForPid(int32_t pid) {
-    return guarded([&] { return af::ApplyBoostForPid(pid); }, 0);
+    return logging([&] { return af::ApplyBoostForPid(pid); }, 0);
 }
 ZK_API int32_t ZK_CALL Zelkor_Affinity_ApplyInverseForPid(int32_t pid) {
-    return guarded([&] { return af::ApplyInverseForPid(pid); }, 0);
+    return logging([&] { return af::ApplyInverseForPid(pid); }, 0);
 }
 ZK_API int32_t ZK_CALL Zelkor_Affinity_ApplyInverseForOffenderPid(int32_t pid) {
-    return guarded([&] { return af::ApplyInverseForOffenderPid(pid); }, 0);
+    return logging([&] { return af::ApplyInverseForOffenderPid(pid); }, 0);
 }
 ZK_API int32_t ZK_CALL Zelkor_Affinity_DynamicStepForPid(int32_t pid, const double* samples, int32_t count) {
-    return guarded([&] { return af::DynamicStepForPid(pid, samples, count); }, 0);
+    return logging([&] { return af::DynamicStepForPid(pid, samples, count); }, 0);
 }
 ZK_API int32_t ZK_CALL Zelkor_Affinity_RefreshInverse(void) {
-    return guarded([] { return af::RefreshInverse(); }, 0);
+    return logging([] { return af::RefreshInverse(); }, 0);
 }
-ZK_API void ZK_CALL Zelkor_Affinity_DiagnoseStatus(void) { guarded([] { af::DiagnoseStatus(); }); }
+ZK_API void ZK_CALL Zelkor_Affinity_DiagnoseStatus(void) { logging([] { af::DiagnoseStatus(); }); }
 
 ZK_API void ZK_CALL Zelkor_Affinity_GetConfigC(AffinityConfig* out) {
     if (!out) return;

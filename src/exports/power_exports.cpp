@@ -25,10 +25,14 @@ const Guid* plan(const ZkGuid* in, Guid& copy) {
 extern "C" {
 
 ZK_API void ZK_CALL SetDriverlessLogCallback(DriverlessLogCallback cb) { pw::driverless().log.setCallback(cb); }
+// From the boost's own log callback, whose thread holds the boost lock, a boost or a
+// cleanup cannot run: it returns at once and does nothing.
 ZK_API void ZK_CALL Zelkor_Driverless_Apply(const char* tier, int32_t inGame) {
-    pw::driverless().apply(tier, inGame != 0);
+    if (!pw::driverless().log.callingBack()) pw::driverless().apply(tier, inGame != 0);
 }
-ZK_API void ZK_CALL Zelkor_Driverless_Cleanup(void) { pw::driverless().cleanup(); }
+ZK_API void ZK_CALL Zelkor_Driverless_Cleanup(void) {
+    if (!pw::driverless().log.callingBack()) pw::driverless().cleanup();
+}
 ZK_API uint32_t ZK_CALL Zelkor_Driverless_GetMode(void) { return pw::driverless().mode(); }
 
 ZK_API int32_t ZK_CALL Zelkor_Power_GetActivePlan(ZkGuid* out) {

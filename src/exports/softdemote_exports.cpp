@@ -14,6 +14,9 @@ namespace {
 
 SoftDemoteHandle startEngine(const char* exportName, const char* tier, uint32_t gamePid, uint32_t excludedPid,
                              const int32_t* cores, int32_t count, int32_t reserved) {
+    // From a soft demotion callback, whose thread holds the log lock that the start's own
+    // lines need: refused at once, without a line.
+    if (sd::module().log.callingBack()) return nullptr;
     try {
         const bool hasLayout = cores && count > 0;
         auto engine = std::make_unique<sd::SoftDemoteEngine>(tier ? std::string(tier) : std::string("mid"), gamePid,
@@ -56,11 +59,11 @@ ZK_API void ZK_CALL StopSoftDemoteV4(SoftDemoteHandle handle) {
     auto* engine = reinterpret_cast<sd::SoftDemoteEngine*>(handle);
     try {
         if (!engine || !sd::module().engines.take(engine)) return;
-        if (engine->onWorkerThread()) {
-            // From the engine's own worker (its log callback): it cannot join itself, and
-            // its pass is still running, so it frees the engine as it leaves.
-            engine->requestStop();
-            engine->releaseToWorker();
+        if (engine->onWorkerThread() || sd::module().log.callingBack()) {
+            // The engine's own worker cannot join itself, and a soft demotion callback holds
+            // the log lock that the worker needs for its last line: the worker is asked to
+            // stop and frees the engine as it leaves.
+            engine->handToWorker();
             return;
         }
         delete engine;

@@ -19,6 +19,15 @@ OffenderRequest request(uint32_t pid, bool debug, const zk_wchar* image, uint32_
     return r;
 }
 
+// The W exports log through the wide callback: from that callback, whose thread holds the
+// log lock, they return 0 at once with ERROR_POSSIBLE_DEADLOCK and log nothing.
+constexpr uint32_t kErrorPossibleDeadlock = 1131;
+bool refusedInCallback(uint32_t* lastError) {
+    if (!offenderThrottle().callingBack()) return false;
+    if (lastError) *lastError = kErrorPossibleDeadlock;
+    return true;
+}
+
 }  // namespace
 
 extern "C" {
@@ -41,12 +50,14 @@ ZK_API int32_t ZK_CALL Zelkor_Throttle_Initialize(void) {
 
 ZK_API int32_t ZK_CALL Zelkor_Throttle_OffenderW(uint32_t pid, int32_t enableDebugPrivilege, int32_t trimWorkingSet,
                                                  const zk_wchar* expectedImage, uint32_t* lastError) {
+    if (refusedInCallback(lastError)) return 0;
     const auto r = request(pid, enableDebugPrivilege != 0, expectedImage, lastError, zk::iotuner::wideLogAdapter);
     return offenderThrottle().throttle(r, trimWorkingSet != 0) ? 1 : 0;
 }
 
 ZK_API int32_t ZK_CALL Zelkor_Restore_OffenderW(uint32_t pid, int32_t enableDebugPrivilege,
                                                 const zk_wchar* expectedImage, uint32_t* lastError) {
+    if (refusedInCallback(lastError)) return 0;
     const auto r = request(pid, enableDebugPrivilege != 0, expectedImage, lastError, zk::iotuner::wideLogAdapter);
     return offenderThrottle().restore(r) ? 1 : 0;
 }

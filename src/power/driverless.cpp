@@ -233,6 +233,8 @@ void Driverless::cleanup() {
 }
 
 std::uint32_t Driverless::mode() {
+    // Asked from the boost's own callback, on the thread that holds the boost lock.
+    if (log.callingBack()) return state_.mode;
     std::lock_guard lk(boostMutex_);
     return state_.mode;
 }

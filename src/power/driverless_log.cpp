@@ -25,10 +25,17 @@ void DriverlessLogger::log(int level, std::string_view message) {
     platform::system().outputDebugString(line.c_str());
     platform::system().writeStdErr(line);
     line.pop_back();
-    if (callback_) callback_(line.c_str());
+    if (callback_) {
+        const common::CallbackMark::Scope inCallback(mark_);
+        callback_(line.c_str());
+    }
 }
 
 void DriverlessLogger::setCallback(DriverlessLogCallback cb) {
+    if (callingBack()) {
+        callback_ = cb;
+        return;
+    }
     std::lock_guard lk(mutex_);
     callback_ = cb;
 }

@@ -40,7 +40,10 @@ SoftDemoteEngine::~SoftDemoteEngine() {
             exit_->done.wait(lk, [&] { return exit_->ended; });
         }
     } catch (const std::exception& e) {
-        SoftDemoteLog(std::string("Destructor error: ") + e.what());
+        try {
+            SoftDemoteLog(std::string("Destructor error: ") + e.what());
+        } catch (...) {
+        }
     }
 }
 
@@ -60,33 +63,29 @@ void SoftDemoteEngine::start() {
     exit_ = std::move(exit);
 }
 
-void SoftDemoteEngine::requestStop() {
-    {
+void SoftDemoteEngine::signalStop(bool handOver) noexcept {
+    if (handOver) freeOnExit_.store(true);
+    try {
         std::lock_guard lk(wakeMutex_);
-        stopRequested_ = true;
+        stopRequested_.store(true);
+    } catch (...) {
+        // Without the lock the worker sees the stop at its next check, when its wait ends.
+        stopRequested_.store(true);
     }
     wake_.notify_all();
 }
 
-bool SoftDemoteEngine::stopRequested() {
-    std::lock_guard lk(wakeMutex_);
-    return stopRequested_;
-}
+bool SoftDemoteEngine::stopRequested() { return stopRequested_.load(); }
 
 void SoftDemoteEngine::wake() { wake_.notify_all(); }
 
 bool SoftDemoteEngine::onWorkerThread() const { return t_workerOf == this; }
 
-void SoftDemoteEngine::releaseToWorker() {
-    std::lock_guard lk(wakeMutex_);
-    freeOnExit_ = true;
-}
-
 void SoftDemoteEngine::waitBeforeNextPass(std::uint32_t ms) {
     platform::Clocks& clocks = platform::clocks();
     const std::uint64_t deadline = clocks.steadyNs() + std::uint64_t{ms} * 1'000'000;
     std::unique_lock lk(wakeMutex_);
-    while (!stopRequested_) {
+    while (!stopRequested_.load()) {
         const std::uint64_t now = clocks.steadyNs();
         if (now >= deadline) return;
         wake_.wait_for(lk, std::chrono::nanoseconds(deadline - now));
@@ -111,12 +110,7 @@ void SoftDemoteEngine::run() {
     } catch (...) {
         // Only the log can throw here (out of memory); the worker still ends in order.
     }
-    bool freeSelf;
-    {
-        std::lock_guard lk(wakeMutex_);
-        freeSelf = freeOnExit_;
-    }
-    if (freeSelf) delete this;  // still marked as the worker: the destructor does not wait for itself
+    if (freeOnExit_.load()) delete this;  // still marked as the worker: the destructor does not wait for itself
     t_workerOf = nullptr;
 }
 

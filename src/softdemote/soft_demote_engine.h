@@ -3,6 +3,7 @@
 // the processes that compete with the game into the background. It only ever demotes;
 // nothing it does is recorded or undone.
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -49,12 +50,13 @@ public:
     // Starts the worker; throws std::runtime_error when the thread cannot be created.
     void start();
     // Safe from any thread; the worker finishes its pass first.
-    void requestStop();
+    void requestStop() noexcept { signalStop(false); }
     // Whether the calling thread is this engine's worker.
     bool onWorkerThread() const;
-    // Called on the worker itself after requestStop(): the worker cannot wait for itself
-    // and its pass is still running, so it frees the engine as it leaves.
-    void releaseToWorker();
+    // Requests the stop and leaves the engine to its worker, which frees it as it leaves:
+    // for a caller that cannot wait for the worker (the worker itself, or a thread that
+    // holds the log lock the worker needs for its last line).
+    void handToWorker() noexcept { signalStop(true); }
 
     // --- the worker's steps, public so that tests drive them on the simulated clock ---
     PassResult runDemotionPass();
@@ -72,6 +74,7 @@ public:
     bool hasName(std::uint32_t pid);
 
 private:
+    void signalStop(bool handOver) noexcept;
     void run();
     void scanProcesses();  // with the process list lock held
     bool isAntiCheatRunning();
@@ -105,10 +108,10 @@ private:
     std::uint64_t nextScanNs_ = 0;
     static constexpr double kScanIntervalSeconds = 2.0;
 
-    std::mutex wakeMutex_;  // guards stopRequested_ and freeOnExit_
+    std::mutex wakeMutex_;  // a stop is requested under it, so that a worker about to wait sees it
     std::condition_variable wake_;
-    bool stopRequested_ = false;
-    bool freeOnExit_ = false;
+    std::atomic<bool> stopRequested_{false};
+    std::atomic<bool> freeOnExit_{false};  // set before the stop it comes with
 
     // The worker runs on a library thread, which keeps the library loaded until it has
     // left; it says here when it is done with the engine. Shared, because an engine freed

@@ -9,6 +9,7 @@ void SoftDemoteLogger::log(std::string_view message) {
     std::lock_guard lk(mutex_);
     line_.assign("[ZelkorSoftDemote] ").append(message);
     if (callback_) {
+        const common::CallbackMark::Scope inCallback(mark_);
         callback_(line_.c_str());
         return;
     }
@@ -17,6 +18,10 @@ void SoftDemoteLogger::log(std::string_view message) {
 }
 
 void SoftDemoteLogger::setCallback(SoftDemoteLogCallback cb) {
+    if (callingBack()) {
+        callback_ = cb;
+        return;
+    }
     std::lock_guard lk(mutex_);
     callback_ = cb;
 }

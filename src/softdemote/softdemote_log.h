@@ -6,18 +6,22 @@
 #include <string>
 #include <string_view>
 
+#include "common/callback_mark.h"
 #include "zelkor.h"
 
 namespace zk::softdemote {
 
 class SoftDemoteLogger {
 public:
-    // Holds the log lock while calling back, so the host's callback must not call back
-    // into soft demotion.
+    // Holds the log lock while calling back.
     void log(std::string_view message);
+    // From the callback itself the log lock is the calling thread's already: stored at once.
     void setCallback(SoftDemoteLogCallback cb);
+    // True on a thread inside the host's callback, which holds the log lock.
+    bool callingBack() const { return mark_.onThisThread(); }
 
 private:
+    common::CallbackMark mark_;
     std::mutex mutex_;  // the log lock; it also serialises every line
     SoftDemoteLogCallback callback_ = nullptr;
     std::string line_;  // reused, so that a line costs no allocation once it has grown

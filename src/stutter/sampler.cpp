@@ -74,11 +74,14 @@ int Sampler::start() {
         ++epoch_;
         generation = ++generation_;
     }
-    running_.store(true);
-    {
+    // Listed before the flag is set, so that nothing can fail between the two.
+    try {
         std::lock_guard al(aliveMutex_);
         liveGenerations_.push_back(generation);
+    } catch (const std::exception&) {
+        return 0;  // out of memory: not running
     }
+    running_.store(true);
     bool started = false;
     try {
         started = platform::modules().startModuleThread([this, generation] { run(generation); });
@@ -129,16 +132,33 @@ void Sampler::run(std::uint64_t generation) {
     }
     t_workerOf = this;
     runGeneration_ = generation;
-    beginRun();
-    log("[QTM] Sampling started.");
-    while (keepRunning()) tick();
-    log("[QTM] Sampling stopped.");
-    {
-        std::lock_guard lk(aliveMutex_);
-        workerAlive_ = false;
+    // However the worker leaves, it says so: a stop waits for exactly that.
+    struct Leave {
+        Sampler* s;
+        std::uint64_t generation;
+        ~Leave() {
+            {
+                std::lock_guard lk(s->aliveMutex_);
+                s->workerAlive_ = false;
+            }
+            t_workerOf = nullptr;
+            s->ended(generation);
+        }
+    } leave{this, generation};
+    try {
+        beginRun();
+    } catch (const std::exception&) {
+        // No room reserved for the window: it grows as samples come.
     }
-    t_workerOf = nullptr;
-    ended(generation);
+    log("[QTM] Sampling started.");
+    while (keepRunning()) {
+        try {
+            tick();
+        } catch (const std::exception&) {
+            // Out of memory in one tick: that sample is lost and the next tick goes on.
+        }
+    }
+    log("[QTM] Sampling stopped.");
 }
 
 // --- configuration, metrics, log ------------------------------------------------------

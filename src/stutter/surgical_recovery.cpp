@@ -81,48 +81,66 @@ std::int32_t surgicalHard(const StutterContext& ctx, const OffenderInfo& offende
     tx.savedPriority = p.getPriorityClass(h);
     tx.havePriority = tx.savedPriority != 0;
 
-    bool l1 = true;
-    if (!state.fourCoreSafety()) {
-        log.info("[StutterQTM][Surgical] L1 affinity SKIPPED (4-core safety)");
-    } else if (p.setProcessAffinityMask(h, lastCoreMask)) {
-        tx.affinityChanged = true;
-        log.info(Message() << "[StutterQTM][Surgical] L1: Affinity → last core pid=" << pid << " (" << name << ")");
-    } else {
-        l1 = false;
-        log.debug("[StutterQTM][Surgical] L1: SetProcessAffinityMask failed.");
-    }
-
-    bool l2 = true;
-    if (level >= 2) {
-        if (p.setPriorityClass(h, win::IDLE_PRIORITY_CLASS)) {
-            tx.priorityChanged = true;
-            log.info(Message() << "[StutterQTM][Surgical] L2: Priority → IDLE pid=" << pid);
-        } else {
-            l2 = false;
-            log.debug("[StutterQTM][Surgical] L2: SetPriorityClass failed.");
-        }
-    }
-
-    if (level >= 3) {
-        const bool trimmed = p.emptyWorkingSet(h);
-        log.info(Message() << "[StutterQTM][Surgical] L3: EmptyWorkingSet → rss=" << offender.rssMB
-                           << "MB result=" << (trimmed ? "OK" : "FAIL"));
-    }
-
-    tx.committed = l1 && l2;
-    if (!tx.committed) {
-        state.count(RecoveryCounter::SurgicalFailures);
-        log.warn("[StutterQTM][Surgical] Transaction partial failure → rollback initiated.");
-    }
-    state.armCooldown(pid, level, wholeMegabytes(offender.rssMB));
-    state.count(levelCounter(level));
-    log.info(Message() << "[StutterQTM][Surgical] Surgical HARD complete → level=" << level << " pid=" << pid
-                       << " cooldown armed.");
-
-    if (!tx.committed) {
+    // Puts back what an uncommitted transaction changed; the results are ignored.
+    auto rollBack = [&] {
+        if (tx.committed) return;
         if (tx.affinityChanged && tx.haveAffinity) p.setProcessAffinityMask(h, tx.savedAffinity);
         if (tx.priorityChanged && tx.havePriority) p.setPriorityClass(h, tx.savedPriority);
+    };
+    const std::uint64_t rss = wholeMegabytes(offender.rssMB);
+    bool failureCounted = false;
+    bool cooldownArmed = false;
+    try {
+        bool l1 = true;
+        if (!state.fourCoreSafety()) {
+            log.info("[StutterQTM][Surgical] L1 affinity SKIPPED (4-core safety)");
+        } else if (p.setProcessAffinityMask(h, lastCoreMask)) {
+            tx.affinityChanged = true;
+            log.info(Message() << "[StutterQTM][Surgical] L1: Affinity → last core pid=" << pid << " (" << name
+                               << ")");
+        } else {
+            l1 = false;
+            log.debug("[StutterQTM][Surgical] L1: SetProcessAffinityMask failed.");
+        }
+
+        bool l2 = true;
+        if (level >= 2) {
+            if (p.setPriorityClass(h, win::IDLE_PRIORITY_CLASS)) {
+                tx.priorityChanged = true;
+                log.info(Message() << "[StutterQTM][Surgical] L2: Priority → IDLE pid=" << pid);
+            } else {
+                l2 = false;
+                log.debug("[StutterQTM][Surgical] L2: SetPriorityClass failed.");
+            }
+        }
+
+        if (level >= 3) {
+            const bool trimmed = p.emptyWorkingSet(h);
+            log.info(Message() << "[StutterQTM][Surgical] L3: EmptyWorkingSet → rss=" << offender.rssMB
+                               << "MB result=" << (trimmed ? "OK" : "FAIL"));
+        }
+
+        tx.committed = l1 && l2;
+        if (!tx.committed) {
+            state.count(RecoveryCounter::SurgicalFailures);
+            failureCounted = true;
+            log.warn("[StutterQTM][Surgical] Transaction partial failure → rollback initiated.");
+        }
+        state.armCooldown(pid, level, rss);
+        cooldownArmed = true;
+        state.count(levelCounter(level));
+        log.info(Message() << "[StutterQTM][Surgical] Surgical HARD complete → level=" << level << " pid=" << pid
+                           << " cooldown armed.");
+    } catch (...) {
+        // A line that could not be built (out of memory) ends the transaction where it is:
+        // unless it had committed, what it changed is put back, and the process cools down
+        // as after any attempt, before the exception goes on.
+        rollBack();
+        if (!tx.committed && !failureCounted) state.count(RecoveryCounter::SurgicalFailures);
+        if (!cooldownArmed) state.armCooldown(pid, level, rss);
+        throw;
     }
+    rollBack();
     return 2;
 }
 

@@ -1,14 +1,39 @@
 // The disk log channel: level gating, delivery by the worker, and shutdown.
 
 #include <atomic>
+#include <future>
+#include <thread>
 
 #include "disk/warmup.h"
 #include "disk_fixture.h"
+#include "support/watchdog.h"
 
 namespace zk::test {
 namespace {
 
-using DiskLogTest = DiskTest;
+class DiskLogTest : public DiskTest {
+protected:
+    // From the callback: a warmup once the host's warmup has its turn, or a registration
+    // once a stop has begun; each once.
+    static void ZK_CALL warmOnceTheFirstHasItsTurn(int32_t, const zk_wchar* text) {
+        if (std::u16string_view(reinterpret_cast<const char16_t*>(text)) == u"[Zelkor] Context cleared." &&
+            !calledBack().exchange(true))
+            secondWarmup() = warm();
+    }
+    static void ZK_CALL registerOnceStopping(int32_t, const zk_wchar*) {
+        if (calledBack().exchange(true)) return;
+        while (disk::diskLog().running()) std::this_thread::yield();
+        ZelkorRegisterDiskLogCallback(&collect);
+    }
+    static std::atomic<bool>& calledBack() {
+        static std::atomic<bool> called{false};
+        return called;
+    }
+    static std::atomic<std::uint32_t>& secondWarmup() {
+        static std::atomic<std::uint32_t> warmed{99};
+        return warmed;
+    }
+};
 
 TEST_F(DiskLogTest, TheLevelGatesWhatIsQueued) {
     file("a", 10);
@@ -63,6 +88,42 @@ TEST_F(DiskLogTest, AShutdownFromTheLogCallbackStopsItsOwnWorker) {
     disk::diskLog().stopWorker();
     EXPECT_EQ(g_shutdownsFromCallback.load(), 1);
     ZelkorRegisterDiskLogCallback(&collect);
+    EXPECT_EQ(logged(), Lines{"1 [Zelkor] Shutdown complete."});
+}
+
+// A warmup started from the callback while the host's warmup runs waits for its turn on the
+// log worker; a shutdown from the host then waits for that worker: the waiting warmup gives
+// up (0) as the shutdown begins.
+TEST_F(DiskLogTest, AWarmupWaitingInTheCallbackGivesUpWhenTheHostShutsDown) {
+    file("a", 10);
+    logged();
+    std::promise<void> inPool;
+    std::atomic<bool> first{true};
+    machine.setHook(sim::Op::CreateFile, [&] {
+        if (!first.exchange(false)) return;
+        inPool.set_value();
+        while (!disk::warmup().cancelRequested()) std::this_thread::yield();  // until the shutdown
+    });
+    calledBack() = false;
+    ZelkorRegisterDiskLogCallback(&warmOnceTheFirstHasItsTurn);
+    std::thread host([] { warm(); });
+    mustReturn("ZelkorShutdown", [&] {
+        inPool.get_future().wait();
+        while (disk::warmup().waitingForTurn() == 0) std::this_thread::yield();
+        ZelkorShutdown();
+    });
+    host.join();
+    EXPECT_EQ(secondWarmup().load(), 0u);
+}
+
+// A callback that registers again while the host's shutdown waits for its worker: that
+// worker ends after the callback, and the next one delivers the rest.
+TEST_F(DiskLogTest, ARegistrationFromTheCallbackDuringAShutdownStartsTheNextWorker) {
+    logged();
+    calledBack() = false;
+    ZelkorRegisterDiskLogCallback(&registerOnceStopping);
+    ZelkorCancelWarmup();
+    mustReturn("ZelkorShutdown", [] { ZelkorShutdown(); });
     EXPECT_EQ(logged(), Lines{"1 [Zelkor] Shutdown complete."});
 }
 

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "softdemote_fixture.h"
+#include "support/watchdog.h"
 
 namespace zk::test {
 namespace {
@@ -93,32 +94,32 @@ TEST_F(SoftDemoteWorkerTest, LinesGoToStandardOutputUntilACallbackIsRegistered) 
     EXPECT_EQ(machine.stdOut().find("gestopt"), std::string::npos);
 }
 
-TEST_F(SoftDemoteWorkerTest, AStopFromTheEnginesOwnWorkerLetsTheWorkerFreeIt) {
-    add(601, "busy.exe");
-    std::atomic<SoftDemoteHandle> handle{nullptr};
-    std::mutex m;
-    std::condition_variable cv;
-    bool handed = false;
-    machine.setHook(Op::GetProcessTimes, [&] {
-        std::unique_lock lk(m);
-        cv.wait(lk, [&] { return handed; });
-        if (SoftDemoteHandle h = handle.exchange(nullptr)) StopSoftDemoteV4(h);  // on the worker
-    });
-    SoftDemoteHandle h = StartSoftDemoteV4("mid", kGame, 0);
-    ASSERT_TRUE(h);
-    {
-        std::lock_guard lk(m);
-        handle = h;
-        handed = true;
+// A stop from a worker's log line, of its own engine or of another: the worker cannot wait
+// for itself, and the other engine's worker needs the log lock that the line holds, so each
+// stopped engine is left to its worker, which frees it as it leaves.
+std::atomic<SoftDemoteHandle> g_stopFromLine{nullptr};
+void ZK_CALL stopOnStartLine(const char* line) {
+    if (std::string(line) != "[ZelkorSoftDemote] Engine gestart") return;
+    SoftDemoteHandle h = nullptr;
+    while (!(h = g_stopFromLine.exchange(nullptr))) std::this_thread::yield();  // until the host has it
+    StopSoftDemoteV4(h);
+}
+
+TEST_F(SoftDemoteWorkerTest, AStopFromAWorkersLogLineLeavesTheEngineToItsWorker) {
+    for (bool own : {true, false}) {
+        SCOPED_TRACE(own ? "its own engine" : "another engine");
+        listen();
+        SoftDemoteHandle other = StartSoftDemoteV4("low", kGame, 0);
+        mustReturn("StopSoftDemoteV4 from a log line", [&] {
+            while (lines().back() != "Engine gestart") std::this_thread::yield();
+            SetSoftDemoteLogCallback(&stopOnStartLine);
+            SoftDemoteHandle engine = StartSoftDemoteV4("mid", kGame, 0);
+            g_stopFromLine = own ? engine : other;
+            StopSoftDemoteV4(own ? other : engine);
+            machine.joinModuleThreads();  // every worker has left, the one that freed its engine too
+        });
+        EXPECT_EQ(g_stopFromLine.load(), nullptr);
     }
-    cv.notify_all();
-    // The worker ends its pass, logs its last line and frees the engine.
-    for (;;) {
-        const Lines l = lines();
-        if (!l.empty() && l.back() == "Engine gestopt") break;
-        std::this_thread::yield();
-    }
-    StopSoftDemoteV4(h);  // no longer the host's: ignored
 }
 
 }  // namespace

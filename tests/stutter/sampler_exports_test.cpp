@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "support/machine_fixture.h"
+#include "support/watchdog.h"
 #include "zelkor.h"
 
 namespace {
@@ -148,6 +149,25 @@ TEST_F(SamplerExportsTest, ResetsAndWindowChangesWhileTheWorkerRuns) {
         std::this_thread::yield();
     }
     QTM_Stop();
+}
+
+// Out of memory in one tick: the worker loses that sample and goes on, and a stop waits
+// for it as for any worker.
+TEST_F(SamplerExportsTest, ATickThatThrowsLosesItsSampleAndTheWorkerGoesOn) {
+    std::atomic<bool> thrown{false};
+    machine.setHook(zk::sim::Op::NtQuerySystemInformation, [&] {
+        if (!thrown.exchange(true)) throw std::bad_alloc();
+    });
+    ASSERT_EQ(QTM_Start(), 1);
+    QtmMetrics m{};
+    const bool published = waitFor([&] {
+        QTM_GetMetrics(&m);
+        return m.meanMs > 0;
+    });
+    zk::test::mustReturn("QTM_Stop", [] { QTM_Stop(); });
+    EXPECT_TRUE(thrown.load());
+    EXPECT_TRUE(published);
+    EXPECT_EQ(count(kStopped), 1);
 }
 
 }  // namespace

@@ -2,6 +2,10 @@
 // background app at once and a busy process once its CPU share is measured, both to the
 // idle class, and leaves a protected launcher and the game alone, however busy.
 
+#include <algorithm>
+#include <atomic>
+
+#include "support/watchdog.h"
 #include "wine_support.h"
 
 namespace {
@@ -43,6 +47,36 @@ TEST(SoftDemoteUnderWine, DemotesAKnownAppAndABusyProcessButNotTheLauncherOrTheG
     expected.insert(expected.end(), {prefix + "Engine constructed (tier=low)", prefix + "Engine gestart",
                                      prefix + "Engine gestopt"});
     EXPECT_EQ(lines, expected) << "no line per process: demotions succeed, and I/O and memory priority are silent";
+}
+
+// A stop of one engine from another's line, whose thread holds the log lock that the
+// stopped engine's worker needs for its last line: that worker stops and frees it.
+decltype(&StopSoftDemoteV4) g_stop = nullptr;
+std::atomic<SoftDemoteHandle> g_stopOnConstructed{nullptr};
+void ZK_CALL stopTheOtherEngine(const char* line) {
+    zkw::keepLine(line);
+    if (std::string(line) == "[ZelkorSoftDemote] Engine constructed (tier=mid)")
+        g_stop(g_stopOnConstructed.exchange(nullptr));
+}
+
+TEST(SoftDemoteUnderWine, AStopFromAnotherEnginesLineReturnsAndBothWorkersEnd) {
+    ZKW_ONLY_UNDER_WINE("puts every competing process of the machine at idle priority");
+    auto setCallback = ZK_LOAD(SetSoftDemoteLogCallback);
+    auto start = ZK_LOAD(StartSoftDemoteV4);
+    g_stop = ZK_LOAD(StopSoftDemoteV4);
+    auto game = zkw::startHelper(L"game.exe", L"sleep");
+    ASSERT_TRUE(setCallback && start && g_stop && game);
+    zkw::clearLines();
+    setCallback(stopTheOtherEngine);
+    g_stopOnConstructed = start("low", game->pid, 0);
+    zk::test::mustReturn("StartSoftDemoteV4 stopping another engine", [&] { g_stop(start("mid", game->pid, 0)); });
+    const auto stopped = [] {
+        const auto l = zkw::keptLines();
+        return std::count(l.begin(), l.end(), "[ZelkorSoftDemote] Engine gestopt");
+    };
+    for (const ULONGLONG deadline = GetTickCount64() + 10000; GetTickCount64() < deadline && stopped() < 2;) Sleep(10);
+    setCallback(nullptr);
+    EXPECT_EQ(stopped(), 2);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <mutex>
 
+#include "common/callback_mark.h"
 #include "common/once_bool.h"
 #include "zelkor.h"
 
@@ -29,9 +30,12 @@ public:
     // Once per process; true when the debug privilege is enabled.
     bool debugPrivilege();
 
-    // The wide log channel (offender_throttle_log.cpp).
+    // The wide log channel (offender_throttle_log.cpp). From the callback itself the log
+    // lock is the calling thread's already: a new callback is stored at once.
     void setLogCallback(ThrottleLogCallbackW cb);
     void logWide(const char16_t* text);
+    // True on a thread inside the wide callback, which holds the log lock.
+    bool callingBack() const { return logMark_.onThisThread(); }
 
     // Test-only: forget the once-only values and the callback.
     void resetForTests();
@@ -47,6 +51,7 @@ private:
     // waits for one in progress.
     std::mutex logMutex_;
     ThrottleLogCallbackW logCallback_ = nullptr;
+    common::CallbackMark logMark_;
 };
 
 // The process-wide throttle module.

@@ -43,13 +43,20 @@ void ZK_CALL wideLogAdapter(const char* text) {
 }
 
 void OffenderThrottle::setLogCallback(ThrottleLogCallbackW cb) {
+    if (callingBack()) {
+        logCallback_ = cb;
+        return;
+    }
     std::lock_guard lk(logMutex_);
     logCallback_ = cb;
 }
 
 void OffenderThrottle::logWide(const char16_t* text) {
+    if (callingBack()) return;  // it would wait forever on the lock its own thread holds
     std::lock_guard lk(logMutex_);
-    if (logCallback_) logCallback_(reinterpret_cast<const zk_wchar*>(text));
+    if (!logCallback_) return;
+    const common::CallbackMark::Scope inCallback(logMark_);
+    logCallback_(reinterpret_cast<const zk_wchar*>(text));
 }
 
 }  // namespace zk::iotuner

@@ -14,16 +14,20 @@ constexpr std::size_t kPruneAbove = 256;
 }  // namespace
 
 bool GameRateLimit::allow(std::uint32_t gamePid) {
-    std::lock_guard lk(mutex_);
-    const auto now = static_cast<std::int64_t>(platform::clocks().steadyNs());
-    if (auto it = lastNs_.find(gamePid); it != lastNs_.end() && now - it->second < kIntervalNs) {
-        TunerLog(kWarning, "[IOTuner] Rate limit for game pid=" + std::to_string(gamePid));
-        return false;
+    {
+        std::lock_guard lk(mutex_);
+        const auto now = static_cast<std::int64_t>(platform::clocks().steadyNs());
+        auto it = lastNs_.find(gamePid);
+        if (it == lastNs_.end() || now - it->second >= kIntervalNs) {
+            if (lastNs_.size() > kPruneAbove)
+                std::erase_if(lastNs_, [&](const auto& e) { return now - e.second >= kIntervalNs; });
+            lastNs_[gamePid] = now;
+            return true;
+        }
     }
-    if (lastNs_.size() > kPruneAbove)
-        std::erase_if(lastNs_, [&](const auto& e) { return now - e.second >= kIntervalNs; });
-    lastNs_[gamePid] = now;
-    return true;
+    // Logged outside the lock: the host's callback runs under no lock but the log lock.
+    TunerLog(kWarning, "[IOTuner] Rate limit for game pid=" + std::to_string(gamePid));
+    return false;
 }
 
 void GameRateLimit::clear() {

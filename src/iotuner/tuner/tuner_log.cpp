@@ -12,14 +12,11 @@ namespace {
 
 using common::levelTag;
 
-// Set while this thread is inside the host's callback: a callback that logs through the
-// module again would otherwise wait forever on the log mutex it already holds.
-thread_local bool t_inCallback = false;
-
 }  // namespace
 
 void TunerLogger::log(int level, std::string_view text) {
-    if (level < minLevel_.load() || t_inCallback) return;
+    // A line from inside the callback would wait forever on the log lock it holds: dropped.
+    if (level < minLevel_.load() || callingBack()) return;
     std::lock_guard lk(mutex_);
     const platform::LocalTime t = platform::clocks().localTime();
     char stamp[48];
@@ -33,9 +30,8 @@ void TunerLogger::log(int level, std::string_view text) {
     platform::system().writeStdErr(line);
     line.pop_back();
     if (IOTunerLogCallback cb = callback_.load()) {
-        t_inCallback = true;
+        const common::CallbackMark::Scope inCallback(mark_);
         cb(line.c_str());
-        t_inCallback = false;
     }
 }
 

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <string_view>
 
+#include "common/callback_mark.h"
 #include "common/log_level.h"
 #include "zelkor.h"
 
@@ -22,8 +23,11 @@ public:
     void log(int level, std::string_view text);
     void setDebug(bool enabled) { minLevel_.store(enabled ? kDebug : kInfo); }
     void setCallback(IOTunerLogCallback cb) { callback_.store(cb); }
+    // True on a thread inside the host's callback, which holds the log lock.
+    bool callingBack() const { return mark_.onThisThread(); }
 
 private:
+    common::CallbackMark mark_;
     std::atomic<int> minLevel_{kInfo};
     std::atomic<IOTunerLogCallback> callback_{nullptr};
     // Held while writing and calling back, so that lines never interleave.
