@@ -96,8 +96,8 @@ ZK_STATIC_ASSERT(offsetof(QtmMetrics, thermal) == 56, "QtmMetrics layout");
 
 /* Receives one zero-terminated log line; called on the sampling worker's thread (the
  * "Logging enabled." line on the caller's), under no lock.
- *   may call  every export; QTM_Stop on the worker's thread asks it to end after its tick
- *   refused   nothing */
+ * May call: every export; QTM_Stop on the worker's thread asks it to end after its tick.
+ * Refused: nothing. */
 typedef void(ZK_CALL* QtmLogCallback)(const char* line);
 
 /* Starts the sampling worker; returns 1 (also when already running), 0 when the worker
@@ -152,8 +152,8 @@ ZK_STATIC_ASSERT(offsetof(PfRootCause, category) == 96, "PfRootCause layout");
 ZK_STATIC_ASSERT(offsetof(PfRootCause, score) == 100, "PfRootCause layout");
 
 /* Receives one zero-terminated "[Profiler] ..." line on the caller's thread, under no lock.
- *   may call  every export
- *   refused   nothing */
+ * May call: every export.
+ * Refused: nothing. */
 typedef void(ZK_CALL* PfLogCallback)(const char* line);
 
 /* Caches the logical processor count and logs "[Profiler] Init.". Optional. */
@@ -211,8 +211,8 @@ ZK_STATIC_ASSERT(offsetof(QtmRecoveryMetrics, surgicalL3) == 40, "QtmRecoveryMet
 
 /* Receives one zero-terminated recovery log line, level prefix included; called on the
  * thread that runs the recovery, under no lock.
- *   may call  every export
- *   refused   nothing */
+ * May call: every export.
+ * Refused: nothing. */
 typedef void(ZK_CALL* QtmStutterLogCallback)(const char* line);
 
 /* Stores the recovery settings (copied; no field is checked); null is ignored. */
@@ -241,15 +241,15 @@ ZK_API int32_t ZK_CALL QTM_GetStutterRootCause(uint32_t gamePid, double riskThre
 
 /* Receives one narrow log line of a throttle or restore (no prefix, no line end), on the
  * caller's thread, under no lock.
- *   may call  every export
- *   refused   nothing */
+ * May call: every export.
+ * Refused: nothing. */
 typedef void(ZK_CALL* ThrottleLogFn)(const char* text);
 /* Receives one wide log line (no prefix, no line end), on the caller's thread, under the
  * module's log lock.
- *   may call  ThrottleOffenderByPid, RestoreOffenderByPid, Zelkor_Throttle_Initialize,
- *             Zelkor_Throttle_SetLogCallbackW (stored at once), every other module's export
- *   refused   Zelkor_Throttle_OffenderW and Zelkor_Restore_OffenderW: 0, with *lastError
- *             1131 (ERROR_POSSIBLE_DEADLOCK) */
+ * May call: ThrottleOffenderByPid, RestoreOffenderByPid, Zelkor_Throttle_Initialize,
+ * Zelkor_Throttle_SetLogCallbackW (stored at once), every other module's export.
+ * Refused: Zelkor_Throttle_OffenderW and Zelkor_Restore_OffenderW: 0, with *lastError
+ * 1131 (ERROR_POSSIBLE_DEADLOCK). */
 typedef void(ZK_CALL* ThrottleLogCallbackW)(const zk_wchar* text);
 
 /* Throttles one process: priority class idle, I/O priority very low, and with
@@ -281,10 +281,10 @@ ZK_API void ZK_CALL Zelkor_Throttle_SetLogCallbackW(ThrottleLogCallbackW cb);
 
 /* Receives one zero-terminated log line of the I/O tuner (no line end), on the caller's
  * thread, under the tuner's log lock.
- *   may call  SetIOTunerDebug, SetIOTunerLogCallback, every other module's export
- *   refused   Zelkor_IOTuner_ApplyInverseIo and Zelkor_IOTuner_ApplyInverseIoEx: -1;
- *             Zelkor_IOTuner_LowerSinglePid and Zelkor_HardQuarantine_Offender: 0;
- *             Zelkor_IOTuner_Restore: nothing done */
+ * May call: SetIOTunerDebug, SetIOTunerLogCallback, every other module's export.
+ * Refused: Zelkor_IOTuner_ApplyInverseIo and Zelkor_IOTuner_ApplyInverseIoEx: -1;
+ * Zelkor_IOTuner_LowerSinglePid and Zelkor_HardQuarantine_Offender: 0;
+ * Zelkor_IOTuner_Restore: nothing done. */
 typedef void(ZK_CALL* IOTunerLogCallback)(const char* line);
 
 /* Non-zero logs debug lines too; zero logs information, warnings and errors only. */
@@ -359,9 +359,9 @@ ZK_API void ZK_CALL clear_rights_cache(void);
 
 /* Receives one zero-terminated log line of the processor boost (no line end), on the
  * caller's thread, under the boost lock and the log lock.
- *   may call  SetDriverlessLogCallback (stored at once), Zelkor_Driverless_GetMode, every
- *             other module's export
- *   refused   Zelkor_Driverless_Apply and Zelkor_Driverless_Cleanup: nothing done */
+ * May call: SetDriverlessLogCallback (stored at once), Zelkor_Driverless_GetMode, every
+ * other module's export.
+ * Refused: Zelkor_Driverless_Apply and Zelkor_Driverless_Cleanup: nothing done. */
 typedef void(ZK_CALL* DriverlessLogCallback)(const char* line);
 
 /* Sets the processor boost's log callback; null stops delivery to the host. */
@@ -424,9 +424,9 @@ ZK_API int32_t ZK_CALL Zelkor_Power_SetWifiMaxPerf(const ZkGuid* plan);
 
 /* level: 1 milestones, 2 detail; text: NUL-terminated UTF-16, valid during the call. Called
  * on the module's log thread, under no lock.
- *   may call  every export; a warmup waits for a running one, and gives up with 0 when a
- *             shutdown begins; ZelkorShutdown stops this thread once the callback returns
- *   refused   nothing */
+ * May call: every export; a warmup waits for a running one, and gives up with 0 when a
+ * shutdown begins; ZelkorShutdown stops this thread once the callback returns.
+ * Refused: nothing. */
 typedef void (ZK_CALL *ZelkorDiskLogCallback)(int32_t level, const zk_wchar* text);
 
 /* Warms the tree below folder and blocks until it is done or cancelled; returns the
@@ -457,12 +457,12 @@ ZK_API uint32_t ZK_CALL ZelkorGetSysMainStatus(void);
 
 /* Receives one "[ZELKOR.AFFINITY] [time] [LEVEL] message\n" line, on the caller's thread
  * (or a child monitor's), under the module's log lock.
- *   may call  SetAffinityLogCallback, Zelkor_Affinity_SetMinLogLevel, _ResetAll,
- *             _GetConfigC, _SetConfigC, _GetMetrics, _ResetMetrics, _GetSecurityEventsC,
- *             _ClearSecurityEvents, every other module's export
- *   refused   Zelkor_Affinity_Initialize, _ApplyBoostForPid, _ApplyInverseForPid,
- *             _ApplyInverseForOffenderPid, _DynamicStepForPid, _RefreshInverse: 0;
- *             _Cleanup and _DiagnoseStatus: nothing done */
+ * May call: SetAffinityLogCallback, Zelkor_Affinity_SetMinLogLevel, _ResetAll,
+ * _GetConfigC, _SetConfigC, _GetMetrics, _ResetMetrics, _GetSecurityEventsC,
+ * _ClearSecurityEvents, every other module's export.
+ * Refused: Zelkor_Affinity_Initialize, _ApplyBoostForPid, _ApplyInverseForPid,
+ * _ApplyInverseForOffenderPid, _DynamicStepForPid, _RefreshInverse: 0;
+ * _Cleanup and _DiagnoseStatus: nothing done. */
 typedef void(ZK_CALL* AffinityLogCallback)(const char* line);
 
 /* Stored as given; out-of-range values are clamped where used. 32 bytes. */
@@ -547,10 +547,10 @@ ZK_API void ZK_CALL Zelkor_Affinity_ClearSecurityEvents(void);
 /* Receives each soft demotion line ("[ZelkorSoftDemote] ..."), without a newline, on the
  * thread that logs (the host's during a start or stop, an engine's worker otherwise),
  * under the log lock. Null routes the lines to standard output.
- *   may call  StopSoftDemoteV4 of any engine (it asks the engine to stop, and the engine's
- *             worker frees it as it leaves), SetSoftDemoteLogCallback (stored at once),
- *             every other module's export
- *   refused   StartSoftDemoteV4 and StartSoftDemoteV4WithLayout: null */
+ * May call: StopSoftDemoteV4 of any engine (it asks the engine to stop, and the engine's
+ * worker frees it as it leaves), SetSoftDemoteLogCallback (stored at once),
+ * every other module's export.
+ * Refused: StartSoftDemoteV4 and StartSoftDemoteV4WithLayout: null. */
 typedef void(ZK_CALL* SoftDemoteLogCallback)(const char* line);
 /* One running engine; null means none. Valid from a successful start until it is passed
  * to StopSoftDemoteV4. */
@@ -579,8 +579,8 @@ ZK_API void ZK_CALL StopSoftDemoteV4(SoftDemoteHandle handle);
  * ------------------------------------------------------------------------------- */
 
 /* Receives one zero-terminated wide line on the caller's thread, outside any lock.
- *   may call  every export
- *   refused   nothing */
+ * May call: every export.
+ * Refused: nothing. */
 typedef void(ZK_CALL* RestoreLogCallbackW)(const zk_wchar* line);
 
 /* Stores the log callback (null silences it) and logs "[BoostUtil] Logging enabled.";

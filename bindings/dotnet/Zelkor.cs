@@ -59,7 +59,9 @@ namespace Zelkor
     }
 
     /// <summary>
-    /// Receives one zero-terminated log line; called on the sampling worker's thread.
+    /// Receives one zero-terminated log line; called on the sampling worker's thread (the "Logging enabled."
+    /// line on the caller's), under no lock. May call: every export; QTM_Stop on the worker's thread asks it
+    /// to end after its tick. Refused: nothing.
     /// <para>Keep the delegate alive (for example in a static field) for as long as the library may call it: the
     /// garbage collector does not see the library's copy.</para>
     /// </summary>
@@ -96,7 +98,8 @@ namespace Zelkor
     }
 
     /// <summary>
-    /// Receives one zero-terminated "[Profiler] ..." line on the caller's thread.
+    /// Receives one zero-terminated "[Profiler] ..." line on the caller's thread, under no lock. May call:
+    /// every export. Refused: nothing.
     /// <para>Keep the delegate alive (for example in a static field) for as long as the library may call it: the
     /// garbage collector does not see the library's copy.</para>
     /// </summary>
@@ -150,7 +153,7 @@ namespace Zelkor
 
     /// <summary>
     /// Receives one zero-terminated recovery log line, level prefix included; called on the thread that runs
-    /// the recovery.
+    /// the recovery, under no lock. May call: every export. Refused: nothing.
     /// <para>Keep the delegate alive (for example in a static field) for as long as the library may call it: the
     /// garbage collector does not see the library's copy.</para>
     /// </summary>
@@ -160,7 +163,8 @@ namespace Zelkor
     // ---- Offender throttle and restore
 
     /// <summary>
-    /// Receives one narrow log line of a throttle or restore (no prefix, no line end).
+    /// Receives one narrow log line of a throttle or restore (no prefix, no line end), on the caller's
+    /// thread, under no lock. May call: every export. Refused: nothing.
     /// <para>Keep the delegate alive (for example in a static field) for as long as the library may call it: the
     /// garbage collector does not see the library's copy.</para>
     /// </summary>
@@ -168,9 +172,11 @@ namespace Zelkor
     public delegate void ThrottleLogFn([MarshalAs(UnmanagedType.LPUTF8Str)] string text);
 
     /// <summary>
-    /// Receives one wide log line (no prefix, no line end). Called while the module's log lock is held: it
-    /// must call no throttle export (ThrottleOffenderByPid, RestoreOffenderByPid and every Zelkor_Throttle_
-    /// and Zelkor_Restore_ export), or it waits on itself.
+    /// Receives one wide log line (no prefix, no line end), on the caller's thread, under the module's log
+    /// lock. May call: ThrottleOffenderByPid, RestoreOffenderByPid, Zelkor_Throttle_Initialize,
+    /// Zelkor_Throttle_SetLogCallbackW (stored at once), every other module's export. Refused:
+    /// Zelkor_Throttle_OffenderW and Zelkor_Restore_OffenderW: 0, with *lastError 1131
+    /// (ERROR_POSSIBLE_DEADLOCK).
     /// <para>Keep the delegate alive (for example in a static field) for as long as the library may call it: the
     /// garbage collector does not see the library's copy.</para>
     /// </summary>
@@ -180,8 +186,11 @@ namespace Zelkor
     // ---- I/O tuner
 
     /// <summary>
-    /// Receives one zero-terminated log line of the I/O tuner (no line end); called while the tuner's log
-    /// lock is held, so it must not call back into the I/O tuner.
+    /// Receives one zero-terminated log line of the I/O tuner (no line end), on the caller's thread, under
+    /// the tuner's log lock. May call: SetIOTunerDebug, SetIOTunerLogCallback, every other module's export.
+    /// Refused: Zelkor_IOTuner_ApplyInverseIo and Zelkor_IOTuner_ApplyInverseIoEx: -1;
+    /// Zelkor_IOTuner_LowerSinglePid and Zelkor_HardQuarantine_Offender: 0; Zelkor_IOTuner_Restore: nothing
+    /// done.
     /// <para>Keep the delegate alive (for example in a static field) for as long as the library may call it: the
     /// garbage collector does not see the library's copy.</para>
     /// </summary>
@@ -211,9 +220,10 @@ namespace Zelkor
     // ---- Processor boost on the active power scheme
 
     /// <summary>
-    /// Receives one zero-terminated log line of the processor boost (no line end). Called while the boost's
-    /// locks are held: it must call no Zelkor_Driverless_ export and not SetDriverlessLogCallback, or it
-    /// waits on itself.
+    /// Receives one zero-terminated log line of the processor boost (no line end), on the caller's thread,
+    /// under the boost lock and the log lock. May call: SetDriverlessLogCallback (stored at once),
+    /// Zelkor_Driverless_GetMode, every other module's export. Refused: Zelkor_Driverless_Apply and
+    /// Zelkor_Driverless_Cleanup: nothing done.
     /// <para>Keep the delegate alive (for example in a static field) for as long as the library may call it: the
     /// garbage collector does not see the library's copy.</para>
     /// </summary>
@@ -242,7 +252,10 @@ namespace Zelkor
     //      them to the callback, never while the module holds a lock.
 
     /// <summary>
-    /// level: 1 milestones, 2 detail; text: NUL-terminated UTF-16, valid during the call.
+    /// level: 1 milestones, 2 detail; text: NUL-terminated UTF-16, valid during the call. Called on the
+    /// module's log thread, under no lock. May call: every export; a warmup waits for a running one, and
+    /// gives up with 0 when a shutdown begins; ZelkorShutdown stops this thread once the callback returns.
+    /// Refused: nothing.
     /// <para>Keep the delegate alive (for example in a static field) for as long as the library may call it: the
     /// garbage collector does not see the library's copy.</para>
     /// </summary>
@@ -254,8 +267,12 @@ namespace Zelkor
     //      events. Every affinity export catches everything; nothing is restored on unload.
 
     /// <summary>
-    /// Receives one "[ZELKOR.AFFINITY] [time] [LEVEL] message\n" line, under the module's log lock: the
-    /// callback must not call back into the affinity module.
+    /// Receives one "[ZELKOR.AFFINITY] [time] [LEVEL] message\n" line, on the caller's thread (or a child
+    /// monitor's), under the module's log lock. May call: SetAffinityLogCallback,
+    /// Zelkor_Affinity_SetMinLogLevel, _ResetAll, _GetConfigC, _SetConfigC, _GetMetrics, _ResetMetrics,
+    /// _GetSecurityEventsC, _ClearSecurityEvents, every other module's export. Refused:
+    /// Zelkor_Affinity_Initialize, _ApplyBoostForPid, _ApplyInverseForPid, _ApplyInverseForOffenderPid,
+    /// _DynamicStepForPid, _RefreshInverse: 0; _Cleanup and _DiagnoseStatus: nothing done.
     /// <para>Keep the delegate alive (for example in a static field) for as long as the library may call it: the
     /// garbage collector does not see the library's copy.</para>
     /// </summary>
@@ -313,9 +330,10 @@ namespace Zelkor
 
     /// <summary>
     /// Receives each soft demotion line ("[ZelkorSoftDemote] ..."), without a newline, on the thread that
-    /// logs: the host's during a start or stop, an engine's worker otherwise. It runs under the log lock, so
-    /// it must call no soft demotion export (it would wait on itself), except StopSoftDemoteV4 of the engine
-    /// whose worker it runs on. Null routes the lines to standard output.
+    /// logs (the host's during a start or stop, an engine's worker otherwise), under the log lock. Null
+    /// routes the lines to standard output. May call: StopSoftDemoteV4 of any engine (it asks the engine to
+    /// stop, and the engine's worker frees it as it leaves), SetSoftDemoteLogCallback (stored at once), every
+    /// other module's export. Refused: StartSoftDemoteV4 and StartSoftDemoteV4WithLayout: null.
     /// <para>Keep the delegate alive (for example in a static field) for as long as the library may call it: the
     /// garbage collector does not see the library's copy.</para>
     /// </summary>
@@ -339,7 +357,8 @@ namespace Zelkor
     //      attempts) and 5 s per service stopped.
 
     /// <summary>
-    /// Receives one zero-terminated wide line on the caller's thread, outside any lock.
+    /// Receives one zero-terminated wide line on the caller's thread, outside any lock. May call: every
+    /// export. Refused: nothing.
     /// <para>Keep the delegate alive (for example in a static field) for as long as the library may call it: the
     /// garbage collector does not see the library's copy.</para>
     /// </summary>
@@ -620,7 +639,8 @@ namespace Zelkor
         public static extern int Zelkor_Restore_OffenderW(uint pid, int enableDebugPrivilege, [MarshalAs(UnmanagedType.LPWStr)] string expectedImage, IntPtr lastError);
 
         /// <summary>
-        /// Sets the wide log callback (null stops logging); waits for a callback in progress.
+        /// Sets the wide log callback (null stops logging); waits for a callback in progress, except when
+        /// called from that callback.
         /// <para>Keep the delegate alive (for example in a static field) for as long as the library may call it:
         /// the garbage collector does not see the library's copy.</para>
         /// </summary>
@@ -859,7 +879,8 @@ namespace Zelkor
 
         /// <summary>
         /// Warms the tree below folder and blocks until it is done or cancelled; returns the number of files
-        /// warmed (0 for a null, empty or missing folder).
+        /// warmed (0 for a null, empty or missing folder). One warmup runs at a time: another waits for its
+        /// turn, and gives up with 0 when a shutdown begins.
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "ZelkorWarmupGameFolder", ExactSpelling = true)]
         [DefaultDllImportSearchPaths(SearchPaths)]
@@ -870,7 +891,10 @@ namespace Zelkor
         [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern int ZelkorCancelWarmup();
 
-        /// <summary>Cancels any warmup, waits for it, stops the log thread and the warmup threads.</summary>
+        /// <summary>
+        /// Cancels any warmup, waits for it, stops the log thread and the warmup threads; warmups waiting for
+        /// their turn give up with 0.
+        /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "ZelkorShutdown", ExactSpelling = true)]
         [DefaultDllImportSearchPaths(SearchPaths)]
         public static extern void ZelkorShutdown();
@@ -1056,8 +1080,8 @@ namespace Zelkor
 
         /// <summary>
         /// Stops and frees an engine; returns after its running pass and "Engine gestopt". Null, or a handle
-        /// stopped already, does nothing. Called from the engine's own worker (its log callback) it only
-        /// requests the stop: the worker frees the engine as it leaves.
+        /// stopped already, does nothing. Called from a soft demotion log callback (or on the engine's own
+        /// worker) it only requests the stop: the worker frees the engine as it leaves.
         /// </summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, EntryPoint = "StopSoftDemoteV4", ExactSpelling = true)]
         [DefaultDllImportSearchPaths(SearchPaths)]

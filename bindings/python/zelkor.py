@@ -200,7 +200,9 @@ class QtmMetrics(ctypes.Structure):
 
 
 class QtmLogCallback(ctypes._CFuncPtr):
-    """Receives one zero-terminated log line; called on the sampling worker's thread.
+    """Receives one zero-terminated log line; called on the sampling worker's thread (the "Logging
+    enabled." line on the caller's), under no lock. May call: every export; QTM_Stop on the worker's
+    thread asks it to end after its tick. Refused: nothing.
 
     The binding keeps every Python callable it wraps for a callback alive for the life of the
     process, since a library thread may still be calling it.
@@ -299,7 +301,8 @@ class PfRootCause(ctypes.Structure):
 
 
 class PfLogCallback(ctypes._CFuncPtr):
-    """Receives one zero-terminated "[Profiler] ..." line on the caller's thread.
+    """Receives one zero-terminated "[Profiler] ..." line on the caller's thread, under no lock. May
+    call: every export. Refused: nothing.
 
     The binding keeps every Python callable it wraps for a callback alive for the life of the
     process, since a library thread may still be calling it.
@@ -390,7 +393,7 @@ class QtmRecoveryMetrics(ctypes.Structure):
 
 class QtmStutterLogCallback(ctypes._CFuncPtr):
     """Receives one zero-terminated recovery log line, level prefix included; called on the thread that
-    runs the recovery.
+    runs the recovery, under no lock. May call: every export. Refused: nothing.
 
     The binding keeps every Python callable it wraps for a callback alive for the life of the
     process, since a library thread may still be calling it.
@@ -442,7 +445,8 @@ def QTM_GetStutterRootCause(gamePid: int, riskThreshold: float, p99ThresholdMs: 
 # ---- Offender throttle and restore
 
 class ThrottleLogFn(ctypes._CFuncPtr):
-    """Receives one narrow log line of a throttle or restore (no prefix, no line end).
+    """Receives one narrow log line of a throttle or restore (no prefix, no line end), on the caller's
+    thread, under no lock. May call: every export. Refused: nothing.
 
     The binding keeps every Python callable it wraps for a callback alive for the life of the
     process, since a library thread may still be calling it.
@@ -456,9 +460,11 @@ ThrottleLogFn._zk_decoders = (_text_arg, )
 
 
 class ThrottleLogCallbackW(ctypes._CFuncPtr):
-    """Receives one wide log line (no prefix, no line end). Called while the module's log lock is held:
-    it must call no throttle export (ThrottleOffenderByPid, RestoreOffenderByPid and every
-    Zelkor_Throttle_ and Zelkor_Restore_ export), or it waits on itself.
+    """Receives one wide log line (no prefix, no line end), on the caller's thread, under the module's
+    log lock. May call: ThrottleOffenderByPid, RestoreOffenderByPid, Zelkor_Throttle_Initialize,
+    Zelkor_Throttle_SetLogCallbackW (stored at once), every other module's export. Refused:
+    Zelkor_Throttle_OffenderW and Zelkor_Restore_OffenderW: 0, with *lastError 1131
+    (ERROR_POSSIBLE_DEADLOCK).
 
     The binding keeps every Python callable it wraps for a callback alive for the life of the
     process, since a library thread may still be calling it.
@@ -512,7 +518,8 @@ def Zelkor_Restore_OffenderW(pid: int, enableDebugPrivilege: int, expectedImage:
 
 
 def Zelkor_Throttle_SetLogCallbackW(cb: Optional[Union[ThrottleLogCallbackW, Callable[..., None]]]) -> None:
-    """Sets the wide log callback (null stops logging); waits for a callback in progress.
+    """Sets the wide log callback (null stops logging); waits for a callback in progress, except when
+    called from that callback.
 
     A callback may be a Python callable (text arrives as str) or None. The binding keeps every
     Python callable it wraps for a callback alive for the life of the process, since a library
@@ -524,8 +531,11 @@ def Zelkor_Throttle_SetLogCallbackW(cb: Optional[Union[ThrottleLogCallbackW, Cal
 # ---- I/O tuner
 
 class IOTunerLogCallback(ctypes._CFuncPtr):
-    """Receives one zero-terminated log line of the I/O tuner (no line end); called while the tuner's
-    log lock is held, so it must not call back into the I/O tuner.
+    """Receives one zero-terminated log line of the I/O tuner (no line end), on the caller's thread,
+    under the tuner's log lock. May call: SetIOTunerDebug, SetIOTunerLogCallback, every other
+    module's export. Refused: Zelkor_IOTuner_ApplyInverseIo and Zelkor_IOTuner_ApplyInverseIoEx: -1;
+    Zelkor_IOTuner_LowerSinglePid and Zelkor_HardQuarantine_Offender: 0; Zelkor_IOTuner_Restore:
+    nothing done.
 
     The binding keeps every Python callable it wraps for a callback alive for the life of the
     process, since a library thread may still be calling it.
@@ -659,9 +669,10 @@ def clear_rights_cache() -> None:
 # ---- Processor boost on the active power scheme
 
 class DriverlessLogCallback(ctypes._CFuncPtr):
-    """Receives one zero-terminated log line of the processor boost (no line end). Called while the
-    boost's locks are held: it must call no Zelkor_Driverless_ export and not
-    SetDriverlessLogCallback, or it waits on itself.
+    """Receives one zero-terminated log line of the processor boost (no line end), on the caller's
+    thread, under the boost lock and the log lock. May call: SetDriverlessLogCallback (stored at
+    once), Zelkor_Driverless_GetMode, every other module's export. Refused: Zelkor_Driverless_Apply
+    and Zelkor_Driverless_Cleanup: nothing done.
 
     The binding keeps every Python callable it wraps for a callback alive for the life of the
     process, since a library thread may still be calling it.
@@ -769,7 +780,10 @@ def Zelkor_Power_SetWifiMaxPerf(plan: Optional[ZkGuid]) -> int:
 #      callback, never while the module holds a lock.
 
 class ZelkorDiskLogCallback(ctypes._CFuncPtr):
-    """level: 1 milestones, 2 detail; text: NUL-terminated UTF-16, valid during the call.
+    """level: 1 milestones, 2 detail; text: NUL-terminated UTF-16, valid during the call. Called on the
+    module's log thread, under no lock. May call: every export; a warmup waits for a running one,
+    and gives up with 0 when a shutdown begins; ZelkorShutdown stops this thread once the callback
+    returns. Refused: nothing.
 
     The binding keeps every Python callable it wraps for a callback alive for the life of the
     process, since a library thread may still be calling it.
@@ -784,7 +798,8 @@ ZelkorDiskLogCallback._zk_decoders = (_same, _wide_arg, )
 
 def ZelkorWarmupGameFolder(folder: Optional[str]) -> int:
     """Warms the tree below folder and blocks until it is done or cancelled; returns the number of
-    files warmed (0 for a null, empty or missing folder).
+    files warmed (0 for a null, empty or missing folder). One warmup runs at a time: another waits
+    for its turn, and gives up with 0 when a shutdown begins.
     """
     return _fn("ZelkorWarmupGameFolder")(_wide(folder))
 
@@ -795,7 +810,9 @@ def ZelkorCancelWarmup() -> int:
 
 
 def ZelkorShutdown() -> None:
-    """Cancels any warmup, waits for it, stops the log thread and the warmup threads."""
+    """Cancels any warmup, waits for it, stops the log thread and the warmup threads; warmups waiting
+    for their turn give up with 0.
+    """
     _fn("ZelkorShutdown")()
 
 
@@ -833,8 +850,12 @@ def ZelkorGetSysMainStatus() -> int:
 #      affinity export catches everything; nothing is restored on unload.
 
 class AffinityLogCallback(ctypes._CFuncPtr):
-    """Receives one "[ZELKOR.AFFINITY] [time] [LEVEL] message\\n" line, under the module's log lock:
-    the callback must not call back into the affinity module.
+    """Receives one "[ZELKOR.AFFINITY] [time] [LEVEL] message\\n" line, on the caller's thread (or a
+    child monitor's), under the module's log lock. May call: SetAffinityLogCallback,
+    Zelkor_Affinity_SetMinLogLevel, _ResetAll, _GetConfigC, _SetConfigC, _GetMetrics, _ResetMetrics,
+    _GetSecurityEventsC, _ClearSecurityEvents, every other module's export. Refused:
+    Zelkor_Affinity_Initialize, _ApplyBoostForPid, _ApplyInverseForPid, _ApplyInverseForOffenderPid,
+    _DynamicStepForPid, _RefreshInverse: 0; _Cleanup and _DiagnoseStatus: nothing done.
 
     The binding keeps every Python callable it wraps for a callback alive for the life of the
     process, since a library thread may still be calling it.
@@ -994,10 +1015,11 @@ def Zelkor_Affinity_ClearSecurityEvents() -> None:
 
 class SoftDemoteLogCallback(ctypes._CFuncPtr):
     """Receives each soft demotion line ("[ZelkorSoftDemote] ..."), without a newline, on the thread
-    that logs: the host's during a start or stop, an engine's worker otherwise. It runs under the
-    log lock, so it must call no soft demotion export (it would wait on itself), except
-    StopSoftDemoteV4 of the engine whose worker it runs on. Null routes the lines to standard
-    output.
+    that logs (the host's during a start or stop, an engine's worker otherwise), under the log lock.
+    Null routes the lines to standard output. May call: StopSoftDemoteV4 of any engine (it asks the
+    engine to stop, and the engine's worker frees it as it leaves), SetSoftDemoteLogCallback (stored
+    at once), every other module's export. Refused: StartSoftDemoteV4 and
+    StartSoftDemoteV4WithLayout: null.
 
     The binding keeps every Python callable it wraps for a callback alive for the life of the
     process, since a library thread may still be calling it.
@@ -1043,8 +1065,8 @@ def StartSoftDemoteV4WithLayout(tier: Optional[Union[str, bytes]], gamePid: int,
 
 def StopSoftDemoteV4(handle: SoftDemoteHandle) -> None:
     """Stops and frees an engine; returns after its running pass and "Engine gestopt". Null, or a
-    handle stopped already, does nothing. Called from the engine's own worker (its log callback) it
-    only requests the stop: the worker frees the engine as it leaves.
+    handle stopped already, does nothing. Called from a soft demotion log callback (or on the
+    engine's own worker) it only requests the stop: the worker frees the engine as it leaves.
     """
     _fn("StopSoftDemoteV4")(handle)
 
@@ -1054,7 +1076,8 @@ def StopSoftDemoteV4(handle: SoftDemoteHandle) -> None:
 #      s per service stopped.
 
 class RestoreLogCallbackW(ctypes._CFuncPtr):
-    """Receives one zero-terminated wide line on the caller's thread, outside any lock.
+    """Receives one zero-terminated wide line on the caller's thread, outside any lock. May call: every
+    export. Refused: nothing.
 
     The binding keeps every Python callable it wraps for a callback alive for the life of the
     process, since a library thread may still be calling it.
