@@ -72,6 +72,7 @@ const LowerCase kLowerCases[] = {
     {"IoAlreadyLowStillGetsIdle", 1, kNormal, {}, 1, kIoAt1, kCpuOk, 1, kNormal},
     {"AlreadyIdleCountsThroughIo", 2, kIdle, {}, 1, kIoOk, kIdleAlready, 2, kIdle},
     {"IdleAndLowIsNotLowered", 1, kIdle, {}, 0, kIoAt1, kIdleAlready, 1, kIdle},
+    {"IoAt0IsNotRaised", 0, kNormal, {}, 1, " SKIPPED (desired>=original, original=0)", kCpuOk, 0, kNormal},
     {"Wow64KeepsItsIoPriority", 2, kNormal, [](auto&, auto& p) { p.wow64 = true; }, 1,
      " SKIPPED (WOW64 process, 64-bit tuner)", kCpuOk, {}, kNormal},
     {"Wow64TestFailingCountsAsNative", 2, kNormal,
