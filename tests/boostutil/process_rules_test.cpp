@@ -121,6 +121,7 @@ void ZK_CALL holdInsideTheSetUp(const zk_wchar* line) {
 }
 
 TEST_F(KillRules, ConcurrentFirstCallsSetUpOnce) {
+    g_setUpLines = 0, g_secondStarted = false;
     boostutil::boostUtil().resetForTests();
     boostutil::boostUtil().setCallback(&holdInsideTheSetUp);  // not set up yet
     machine.addProcess(4001, 1, "obs64.exe");

@@ -217,6 +217,7 @@ void ZK_CALL slowWideLog(const zk_wchar*) {
 // The wide callback is entered by one thread at a time: a host's line is never cut into
 // by another thread's.
 TEST_F(ThrottleTest, LinesFromTwoThreadsNeverInterleave) {
+    g_overlaps = 0, g_lines = 0;
     Zelkor_Throttle_SetLogCallbackW(slowWideLog);
     auto logMany = [] {
         for (int i = 0; i < 300; ++i) zk::iotuner::wideLogAdapter("a throttle line");
