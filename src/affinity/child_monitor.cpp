@@ -53,8 +53,15 @@ void ChildMonitorControl::stopAll() {
 
 bool ChildMonitorControl::waitWhileCurrent(std::uint32_t pid, std::uint64_t generation, std::int32_t ms) {
     std::unique_lock lk(mutex_);
+    ++pausing_;
     wake_.wait_for(lk, std::chrono::milliseconds(ms), [&] { return !currentLocked(pid, generation); });
+    --pausing_;
     return currentLocked(pid, generation);
+}
+
+std::size_t ChildMonitorControl::pausing() {
+    std::lock_guard lk(mutex_);
+    return pausing_;
 }
 
 std::int32_t childMonitorPollMs() {

@@ -6,6 +6,7 @@
 // stopAll() makes every generation stale (Cleanup, ResetAll).
 
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
 #include <mutex>
 #include <unordered_map>
@@ -24,6 +25,8 @@ public:
     void stopAll();
     // Waits up to ms while this monitor stays current; whether it still is.
     bool waitWhileCurrent(std::uint32_t pid, std::uint64_t generation, std::int32_t ms);
+    // How many monitors are in their pause now (each releases the lock only inside the wait).
+    std::size_t pausing();
 
 private:
     bool currentLocked(std::uint32_t pid, std::uint64_t generation) const;
@@ -33,6 +36,7 @@ private:
     // Guarded by mutex_: the last generation given, and each game's current monitor.
     std::uint64_t lastGeneration_ = 0;
     std::unordered_map<std::uint32_t, std::uint64_t> games_;
+    std::size_t pausing_ = 0;
 };
 
 // The monitor's pause between checks: the configured period, at least 10 ms.

@@ -27,6 +27,7 @@ protected:
     void SetUp() override {
         machine.setLogicalProcessorCount(8);
         machine.advanceMs(60000);  // a steady clock that has left 0, as a real one has
+        machine.addProcess(0, 0, "[System Process]");  // the table's idle row: never opened
         machine.addProcess(kExplorer, 4, "Explorer.EXE");
         machine.addProcess(kGame, kExplorer, "game.exe");
         machine.addProcess(kChild, kGame, "game_helper.exe");

@@ -41,6 +41,9 @@ TEST_F(AffinityFoundations, MinimumLevelIsClampedAndOtherLevelsAreInfo) {
     for (const Case& c : cases) {
         listen();
         Zelkor_Affinity_SetMinLogLevel(c.minLevel);
+        Zelkor_Affinity_DiagnoseStatus();  // at the information level
+        EXPECT_EQ(lines().size(), c.minLevel < 2 ? 1u : 0u) << c.minLevel;
+        listen();
         for (int level = 0; level < 4; ++level) affinity::AffinityLog(level, std::string(1, "diwe"[level]));
         affinity::AffinityLog(7, "other");
         EXPECT_EQ(lines(), c.seen) << c.minLevel;

@@ -85,6 +85,15 @@ TEST_F(SignatureGate, UnreadablePathsAreRejectedAndFailedChecksReported) {
         }
 }
 
+TEST_F(SignatureGate, AnExitedProcessIsRefusedBeforeItsSignatureIsLookedAt) {
+    machine.exitProcess(kGame);
+    EXPECT_EQ(Zelkor_Affinity_ApplyBoostForPid(kGame), 0);
+    EXPECT_EQ(Zelkor_Affinity_DynamicStepForPid(kGame, &sample, 1), 0);
+    EXPECT_EQ(lines(), (Lines{"[INFO] [Affinity] ApplyBoost: PID not found or exited",
+                              "[INFO] [InverseAffinity] Background pin set (4-8 cores) => {0,3}"}));
+    EXPECT_TRUE(events().empty());
+}
+
 TEST_F(SignatureGate, APathThatIsNotUtf8IsReadInTheAnsiCodePage) {
     machine.process(kGame)->imagePath = u"C:\\Jeux\\caf\u00e9.exe";
     ASSERT_EQ(Zelkor_Affinity_ApplyInverseForPid(kGame), 1);

@@ -12,10 +12,6 @@
 extern "C" {
 #endif
 
-/* ---------------------------------------------------------------------------------
- * Records
- * ------------------------------------------------------------------------------- */
-
 /* Names in a ZkFixMixed. */
 #define ZK_FIX_NAMES 3
 #define ZK_FIX_NAME_LEN (16)
@@ -67,16 +63,6 @@ typedef struct ZkFixOuter {
 #pragma pack(push, 1)
 typedef struct ZkFixTight { uint8_t a; uint32_t b; zk_wchar text[3]; } ZkFixTight;
 #pragma pack(pop)
-
-/* Wide text only. */
-typedef struct ZkFixWide {
-    zk_wchar path[8];
-    ZkFixResult len;
-} ZkFixWide;
-
-/* ---------------------------------------------------------------------------------
- * Exports
- * ------------------------------------------------------------------------------- */
 
 /* A running fixture engine; null on failure. */
 typedef struct ZkFixEngine* ZkFixHandle;

@@ -3,6 +3,7 @@
 
 #include <thread>
 
+#include "boostutil/boostutil_log.h"
 #include "boostutil/process_names.h"
 #include "boostutil/service_list.h"
 #include "boostutil_fixture.h"
@@ -105,17 +106,28 @@ TEST_F(KillRules, StreamingToolsInAnyCase) {
     EXPECT_EQ(Zelkor_IsStreamingActiveW(), 1);
 }
 
-TEST(BoostUtilSetUp, ConcurrentFirstCallsSetUpOnce) {
-    sim::SimMachine machine;
-    sim::ScopedMachine scope(machine);
-    common::resetAllModules();
+// A second first caller arrives while the first is inside the set-up (held there by the
+// set-up's own line): it waits, and the set-up runs once. The hold is a bounded number of
+// yields, so a second caller that raced the set-up is caught almost always, never falsely.
+std::atomic<int> g_setUpLines{0};
+std::atomic<bool> g_secondStarted{false};
+std::thread g_second;
+void ZK_CALL holdInsideTheSetUp(const zk_wchar* line) {
+    const zk_wchar* want = reinterpret_cast<const zk_wchar*>(u"[BoostUtil] Lazy init (no DllMain).");
+    if (std::char_traits<zk_wchar>::compare(line, want, 36) != 0 || ++g_setUpLines > 1) return;
+    g_second = std::thread([] { g_secondStarted = true, Zelkor_IsStreamingActiveW(); });
+    while (!g_secondStarted) std::this_thread::yield();
+    for (int i = 0; i < 5000 && g_setUpLines == 1; ++i) std::this_thread::yield();
+}
+
+TEST_F(KillRules, ConcurrentFirstCallsSetUpOnce) {
+    g_setUpLines = 0, g_secondStarted = false;
+    boostutil::boostUtil().resetForTests();
+    boostutil::boostUtil().setCallback(&holdInsideTheSetUp);  // not set up yet
     machine.addProcess(4001, 1, "obs64.exe");
-    std::vector<std::thread> callers;
-    std::atomic<int> streaming{0};
-    for (int i = 0; i < 4; ++i) callers.emplace_back([&] { streaming += Zelkor_IsStreamingActiveW(); });
-    for (auto& t : callers) t.join();
-    EXPECT_EQ(streaming.load(), 4);
-    common::resetAllModules();
+    EXPECT_EQ(Zelkor_IsStreamingActiveW(), 1);
+    g_second.join();
+    EXPECT_EQ(g_setUpLines, 1);
 }
 
 }  // namespace

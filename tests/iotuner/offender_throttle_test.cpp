@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <functional>
 #include <string>
 #include <thread>
@@ -203,6 +204,30 @@ TEST_F(ThrottleTest, WideChannelCarriesWholeLines) {
     Zelkor_Throttle_OffenderW(0, 0, 0, nullptr, nullptr);
     ASSERT_EQ(g_wide.size(), 1u);
     EXPECT_EQ(g_wide[0], u'\x00E9' + std::u16string(3999, u'q'));
+}
+
+std::atomic<int> g_inside{0}, g_overlaps{0}, g_lines{0};
+void ZK_CALL slowWideLog(const zk_wchar*) {
+    g_overlaps += g_inside.fetch_add(1) != 0;
+    for (int i = 0; i < 20; ++i) std::this_thread::yield();  // a host callback that takes its time
+    g_inside.fetch_sub(1);
+    g_lines.fetch_add(1);
+}
+
+// The wide callback is entered by one thread at a time: a host's line is never cut into
+// by another thread's.
+TEST_F(ThrottleTest, LinesFromTwoThreadsNeverInterleave) {
+    g_overlaps = 0, g_lines = 0;
+    Zelkor_Throttle_SetLogCallbackW(slowWideLog);
+    auto logMany = [] {
+        for (int i = 0; i < 300; ++i) zk::iotuner::wideLogAdapter("a throttle line");
+    };
+    std::thread other(logMany);
+    logMany();
+    other.join();
+    Zelkor_Throttle_SetLogCallbackW(nullptr);
+    EXPECT_EQ(g_lines.load(), 600);
+    EXPECT_EQ(g_overlaps.load(), 0);
 }
 
 }  // namespace

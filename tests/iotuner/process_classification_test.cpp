@@ -67,6 +67,8 @@ TEST(NormalizeProcessName, Table) {
         {"", ""},
         {"C:\\Games\\Foo Bar_EAC.exe", "foobar"},
         {"Game-EOS.EXE", "game"},
+        {"x_eos.exe", "x"},
+        {"x-EAC", "x"},
         {"a/b\\c/Tool.Exe", "tool"},
         {".exe", "exe"},  // ".exe" goes only from a longer name; the dot then goes with the other bytes
         {"x.exe", "x"},

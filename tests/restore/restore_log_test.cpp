@@ -1,6 +1,5 @@
 // The restore's log: the queue and its polling, the file, and the error texts.
 
-#include <cstring>
 #include <functional>
 #include <thread>
 
@@ -18,11 +17,7 @@ TEST_F(RestoreLogTest, PollTakesTheOldestLineCutToTheBuffer) {
     restoreLog().log("first line");
     restoreLog().log("second");
     restoreLog().log("third");
-    char buf[16];
-    std::memset(buf, '#', sizeof buf);
-    EXPECT_EQ(Zelkor_StatelessRestore_PollLogA(nullptr, 16), 0);
-    EXPECT_EQ(Zelkor_StatelessRestore_PollLogA(buf, 1), 0);
-    EXPECT_EQ(Zelkor_StatelessRestore_PollLogA(buf, -4), 0);
+    char buf[16];  // a null or roomless buffer: the sweep's row
     EXPECT_EQ(Zelkor_StatelessRestore_GetQueuedLogCount(), 3u);
     EXPECT_EQ(Zelkor_StatelessRestore_PollLogA(buf, 2), 1) << "room for one character";
     EXPECT_STREQ(buf, "[");

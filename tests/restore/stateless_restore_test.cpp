@@ -153,11 +153,13 @@ TEST_F(StatelessRestore, NormalisationEdges) {
 
 int tunerCalls = 0;
 void ZK_CALL tunerRestore() { ++tunerCalls; }
+void ZK_CALL wrongTunerRestore() { tunerCalls += 100; }
 
 TEST_F(StatelessRestore, IoTunerOnlyFromKnownFolders) {
     using Folder = sim::SimMachine::ModuleFolder;
     const std::map<std::string, void*> exports{{"Zelkor_IOTuner_Restore", reinterpret_cast<void*>(&tunerRestore)}};
     const std::string found = "SUCCESS: IO priorities restored (Zelkor_IOTuner_Restore)";
+    const std::map<std::string, void*> wrong{{"Zelkor_IOTuner_Restore", reinterpret_cast<void*>(&wrongTunerRestore)}};
     const std::string none = "INFO: IO module not found; skipping Zelkor_IOTuner_Restore()";
     struct Case {
         const char* what;
@@ -169,6 +171,18 @@ TEST_F(StatelessRestore, IoTunerOnlyFromKnownFolders) {
          none, 0},
         {"beside the host", [&](auto& m) { m.addModuleFile(Folder::Host, u"ZelkorIOTuner.dll", exports); }, found, 1},
         {"beside the library", [&](auto& m) { m.addModuleFile(Folder::Library, u"zelkor_iotuner.DLL", exports); },
+         found, 1},
+        {"a name beside the library before the next name beside the host",
+         [&](auto& m) {
+             m.addModuleFile(Folder::Library, u"io_tuner.dll", exports);
+             m.addModuleFile(Folder::Host, u"zelkor_io_tuner.dll", wrong);
+         },
+         found, 1},
+        {"a name beside the host before the same beside the library",
+         [&](auto& m) {
+             m.addModuleFile(Folder::Host, u"zelkor_io_tuner.dll", exports);
+             m.addModuleFile(Folder::Library, u"zelkor_io_tuner.dll", wrong);
+         },
          found, 1},
         {"loaded already", [&](auto& m) { m.addModuleFile(Folder::Current, u"Zelkor_IO_Tuner.dll", exports, true); },
          found, 1},

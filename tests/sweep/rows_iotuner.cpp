@@ -11,19 +11,13 @@ void addIoTunerRows(Rows& rows) {
     returns(rows, "SetIOTunerLogCallback(NULL)", "delivery stops", [] { ZK_SWEEP(SetIOTunerLogCallback)(nullptr); });
     // The caller's own pid is refused only as the engine: a host that passes its own pid with
     // enginePid 0 lowers itself, as it asked.
-    rows.push_back({"Zelkor_IOTuner_LowerSinglePid(0 / 4 / missing / own with enginePid own, ...)", "0",
-                    [](const Env& e) {
+    rows.push_back({"Zelkor_IOTuner_LowerSinglePid(0 / 4 / missing / own with enginePid own / owned as the game "
+                    "/ owned as the engine, ...)",
+                    "0", [](const Env& e) {
                         auto fn = ZK_SWEEP(Zelkor_IOTuner_LowerSinglePid);
                         return fn(0, 0, 0, 1, 1) == 0 && fn(4, e.missingPid, 0, -1, -1) == 0 &&
-                               fn(e.missingPid, 0, 0, 0, 0) == 0 && fn(e.ownPid, e.missingPid, e.ownPid, 1, 0) == 0;
-                    }});
-    rows.push_back({"Zelkor_IOTuner_LowerSinglePid(owned pid, gamePid = owned pid, ...)", "0 (the game)",
-                    [](const Env& e) {
-                        return ZK_SWEEP(Zelkor_IOTuner_LowerSinglePid)(e.ownedPid, e.ownedPid, 0, 1, 0) == 0;
-                    }});
-    rows.push_back({"Zelkor_IOTuner_LowerSinglePid(owned pid, gamePid 0, enginePid = owned pid, ...)",
-                    "0 (the engine)", [](const Env& e) {
-                        return ZK_SWEEP(Zelkor_IOTuner_LowerSinglePid)(e.ownedPid, 0, e.ownedPid, 1, 0) == 0;
+                               fn(e.missingPid, 0, 0, 0, 0) == 0 && fn(e.ownPid, e.missingPid, e.ownPid, 1, 0) == 0 &&
+                               fn(e.ownedPid, e.ownedPid, 0, 1, 0) == 0 && fn(e.ownedPid, 0, e.ownedPid, 1, 0) == 0;
                     }});
     rows.push_back({"Zelkor_HardQuarantine_Offender(0 / 4, ...)", "-1", [](const Env& e) {
                         auto fn = ZK_SWEEP(Zelkor_HardQuarantine_Offender);
@@ -39,20 +33,15 @@ void addIoTunerRows(Rows& rows) {
         ZK_SWEEP(Zelkor_IOTuner_Restore)();
     });
     // A pass over every process whatever the game pid: the simulated machine only.
-    rows.push_back({"Zelkor_IOTuner_ApplyInverseIoEx(missing pid, -1, -1), then Zelkor_IOTuner_Restore()",
+    rows.push_back({"Zelkor_IOTuner_ApplyInverseIoEx(missing pid, -1, -1) / ApplyInverseIo(0, 0), each then "
+                    "Zelkor_IOTuner_Restore()",
                     "the number lowered (at least 0), everything put back",
                     [](const Env& e) {
                         const int32_t n = ZK_SWEEP(Zelkor_IOTuner_ApplyInverseIoEx)(e.missingPid, -1, -1);
                         ZK_SWEEP(Zelkor_IOTuner_Restore)();
-                        return n >= 0;
-                    },
-                    true});
-    rows.push_back({"Zelkor_IOTuner_ApplyInverseIo(0, 0), then Zelkor_IOTuner_Restore()",
-                    "the number lowered (at least 0), everything put back",
-                    [](const Env&) {
-                        const int32_t n = ZK_SWEEP(Zelkor_IOTuner_ApplyInverseIo)(0, 0);
+                        const int32_t m = ZK_SWEEP(Zelkor_IOTuner_ApplyInverseIo)(0, 0);
                         ZK_SWEEP(Zelkor_IOTuner_Restore)();
-                        return n >= 0;
+                        return n >= 0 && m >= 0;
                     },
                     true});
 }

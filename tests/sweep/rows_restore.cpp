@@ -1,5 +1,5 @@
-// The stateless restore's log exports. The restore itself has no row: putting every user
-// process back to normal priority and full affinity is its job, whatever its arguments.
+// The stateless restore and its log exports. The restore puts every user process back to
+// normal priority and full affinity whatever its arguments: on the simulated machine only.
 #include <limits>
 
 #include "sweep_row.h"
@@ -7,6 +7,16 @@
 namespace zksweep {
 
 void addRestoreRows(Rows& rows) {
+    rows.push_back({"Zelkor_Stateless_System_Restore(INT32_MIN / -1 / 2, INT32_MAX / 0)", "1 each time",
+                    [](const Env&) {
+                        auto restore = ZK_SWEEP(Zelkor_Stateless_System_Restore);
+                        const bool ok = restore(std::numeric_limits<int32_t>::min(),
+                                                std::numeric_limits<int32_t>::max()) == 1 &&
+                                        restore(-1, 0) == 1 && restore(2, 0) == 1;
+                        ZK_SWEEP(Zelkor_StatelessRestore_ClearLogs)();
+                        return ok;
+                    },
+                    true});
     rows.push_back({"Zelkor_StatelessRestore_PollLogA(NULL, 512) / (buf, 1 / 0 / -1 / INT32_MIN)",
                     "0, the queue untouched", [](const Env&) {
                         ZK_SWEEP(Zelkor_StatelessRestore_SetLogCallbackA)(nullptr);  // one line queued

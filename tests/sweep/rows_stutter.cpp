@@ -1,5 +1,6 @@
 // The sampler, the profiler and the recovery chain.
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "sweep_row.h"
@@ -32,6 +33,20 @@ void addStutterRows(Rows& rows) {
     returns(rows, "PF_SetLogCallback(NULL)", "silenced", [] { ZK_SWEEP(PF_SetLogCallback)(nullptr); });
     rows.push_back({"PF_GetRootCause(pid, NaN, -1, NULL)", "-1", [](const Env& e) {
                         return ZK_SWEEP(PF_GetRootCause)(e.missingPid, kNaN, -1.0, nullptr) == -1;
+                    }});
+    rows.push_back({"PF_GetRootCause(0 / 4 / own pid, risk 1, p99 5, out)",
+                    "0 with the record cleared, or 1 naming a process other than the game and pid 0",
+                    [](const Env& e) {
+                        for (const uint32_t pid : {0u, 4u, e.ownPid}) {
+                            PfRootCause out;
+                            std::memset(&out, 0xFF, sizeof out);
+                            const int32_t r = ZK_SWEEP(PF_GetRootCause)(pid, 1.0, 5.0, &out);
+                            const PfRootCause zero{};
+                            if (r == 0 ? std::memcmp(&out, &zero, sizeof out) != 0
+                                       : r != 1 || out.pid == pid || out.pid == 0)
+                                return false;
+                        }
+                        return true;
                     }});
     returns(rows, "QTM_SetRecoveryConfig(NULL)", "ignored", [] { ZK_SWEEP(QTM_SetRecoveryConfig)(nullptr); });
     returns(rows, "QTM_GetRecoveryMetrics(NULL)", "ignored", [] { ZK_SWEEP(QTM_GetRecoveryMetrics)(nullptr); });

@@ -22,6 +22,9 @@ protected:
         machine.addProcess(700, 600, "game.exe");
         machine.addProcess(710, 600, "background.exe");
         machine.addProcess(env.ownedPid, env.ownPid, "owned.exe");
+        // Every process at normal priority on every processor: what the restore leaves.
+        for (std::uint32_t pid : {win::kSystemPid, 600u, 700u, 710u, env.ownPid, env.ownedPid})
+            machine.process(pid)->affinity = 0xFF;
     }
 
     using State = std::tuple<std::uint32_t, std::uint32_t, std::uint64_t, bool, bool>;
