@@ -42,13 +42,38 @@ TEST_F(PowerApiTest, RefusedArgumentsAndANullOutLogNothing) {
     EXPECT_TRUE(machine.changes().empty());
 }
 
-TEST_F(PowerApiTest, SettersWriteACAndDCAndActivateTheResolvedScheme) {
-    // A null plan is the active scheme, which the machine refuses as a null GUID.
-    EXPECT_EQ(Zelkor_Power_SetCpuThrottle(nullptr, 100, 100), 1);
-    EXPECT_EQ(value(win::GUID_PROCESSOR_SETTINGS_SUBGROUP, kMin), (sim::PowerValue{100, 100}));
-    EXPECT_EQ(value(win::GUID_PROCESSOR_SETTINGS_SUBGROUP, kMax), (sim::PowerValue{100, 100}));
-    EXPECT_EQ(Zelkor_Power_SetPcieAspmDisabled(nullptr), 1);
-    EXPECT_EQ(value(win::GUID_PCIEXPRESS_SETTINGS_SUBGROUP, win::GUID_PCIEXPRESS_ASPM_POLICY), (sim::PowerValue{0, 0}));
+// A null plan is the scheme active when the setter resolves it (the machine refuses a null
+// GUID): written on AC and DC and activated again, even when another program switches
+// schemes while the setter writes.
+TEST_F(PowerApiTest, ANullPlanIsTheResolvedSchemeWrittenAndLeftActive) {
+    struct Case {
+        std::function<std::int32_t()> call;
+        Guid subgroup, setting;
+        std::uint32_t value;
+        std::string line;
+    } const cases[] = {
+        {[] { return Zelkor_Power_SetCpuThrottle(nullptr, 100, 100); }, win::GUID_PROCESSOR_SETTINGS_SUBGROUP, kMax,
+         100, "Zelkor_Power_SetCpuThrottle: SUCCESS (plan tuned, min=100, max=100)."},
+        {[] { return Zelkor_Power_SetPcieAspmDisabled(nullptr); }, win::GUID_PCIEXPRESS_SETTINGS_SUBGROUP,
+         win::GUID_PCIEXPRESS_ASPM_POLICY, 0,
+         "Zelkor_Power_SetPcieAspmDisabled: SUCCESS (PCIe ASPM disabled on selected scheme)."},
+        {[] { return Zelkor_Power_SetWifiMaxPerf(nullptr); }, win::GUID_WIRELESS_ADAPTER_SETTINGS_SUBGROUP,
+         win::GUID_WIRELESS_POWER_SAVING_MODE, 0,
+         "Zelkor_Power_SetWifiMaxPerf: SUCCESS (WiFi max performance on selected scheme)."},
+    };
+    machine.setHook(Op::PowerWriteACValueIndex, [] { platform::power().powerSetActiveScheme(&kHighPerf); });
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        machine.setPowerValue(kBalanced, c.subgroup, c.setting, {7, 7});
+        platform::power().powerSetActiveScheme(&kBalanced);
+        EXPECT_EQ(c.call(), 1);
+        EXPECT_EQ(value(c.subgroup, c.setting), (sim::PowerValue{c.value, c.value}));
+        EXPECT_EQ(machine.activePowerScheme(), kBalanced);
+        EXPECT_EQ(powerLines(), Lines{"[ZELKOR.POWER] " + c.line});
+    }
+}
+
+TEST_F(PowerApiTest, SettersWriteTheGivenPlanAndActivateIt) {
     const ZkGuid highPerf = zk(kHighPerf);
     EXPECT_EQ(Zelkor_Power_SetWifiMaxPerf(&highPerf), 1);
     EXPECT_EQ(
@@ -57,12 +82,11 @@ TEST_F(PowerApiTest, SettersWriteACAndDCAndActivateTheResolvedScheme) {
     EXPECT_EQ(machine.activePowerScheme(), kHighPerf) << "the given plan becomes the active one";
     EXPECT_EQ(Zelkor_Power_SetCpuThrottle(&highPerf, 20, 80), 1);
     EXPECT_EQ(value(win::GUID_PROCESSOR_SETTINGS_SUBGROUP, kMax, kHighPerf), (sim::PowerValue{80, 80}));
+    EXPECT_EQ(value(win::GUID_PROCESSOR_SETTINGS_SUBGROUP, kMin, kHighPerf), (sim::PowerValue{20, 20}));
     ZkGuid active{};
     EXPECT_EQ(Zelkor_Power_GetActivePlan(&active), 1);
     EXPECT_EQ(std::memcmp(&active, &highPerf, sizeof active), 0);
     EXPECT_EQ(powerLines(), (Lines{
-        "[ZELKOR.POWER] Zelkor_Power_SetCpuThrottle: SUCCESS (plan tuned, min=100, max=100).",
-        "[ZELKOR.POWER] Zelkor_Power_SetPcieAspmDisabled: SUCCESS (PCIe ASPM disabled on selected scheme).",
         "[ZELKOR.POWER] Zelkor_Power_SetWifiMaxPerf: SUCCESS (WiFi max performance on selected scheme).",
         "[ZELKOR.POWER] Zelkor_Power_SetCpuThrottle: SUCCESS (plan tuned, min=20, max=80).",
         "[ZELKOR.POWER] Zelkor_Power_GetActivePlan: active scheme GUID retrieved.",
