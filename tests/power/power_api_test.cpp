@@ -108,43 +108,38 @@ TEST_F(PowerApiTest, EveryFailureLine) {
         Lines lines;
     };
     const auto throttle = [] { return Zelkor_Power_SetCpuThrottle(nullptr, 10, 90); };
-    const Case cases[] = {
+    std::vector<Case> cases = {
         {throttle, noActive, {resolve, "Zelkor_Power_SetCpuThrottle: FAILED (ResolvePlanGuid)."}},
         {throttle, [](sim::SimMachine& m) { m.failPowerWrite(kMin, 5); }, {"Zelkor_Power_SetCpuThrottle: FAILED (AC MIN)."}},
         {throttle, [](sim::SimMachine& m) { m.failPowerWrite(kMax, 5); }, {"Zelkor_Power_SetCpuThrottle: FAILED (AC MAX)."}},
         {throttle, noActivation, {"Zelkor_Power_SetCpuThrottle: FAILED (PowerSetActiveScheme)."}},
         {Zelkor_Power_SetHighPerformance, noActivation,
          {"Failed to activate High Performance scheme (error=5).", "Zelkor_Power_SetHighPerformance: FAILED."}},
-        {[] { return Zelkor_Power_SetPcieAspmDisabled(nullptr); }, noActive,
-         {resolve, "Zelkor_Power_SetPcieAspmDisabled: FAILED (ResolvePlanGuid)."}},
-        {[] { return Zelkor_Power_SetPcieAspmDisabled(nullptr); }, noAcWrite,
-         {"Zelkor_Power_SetPcieAspmDisabled: FAILED (AC)."}},
-        {[] { return Zelkor_Power_SetPcieAspmDisabled(nullptr); }, noActivation,
-         {"Zelkor_Power_SetPcieAspmDisabled: FAILED (PowerSetActiveScheme)."}},
-        {[] { return Zelkor_Power_SetWifiMaxPerf(nullptr); }, noActive,
-         {resolve, "Zelkor_Power_SetWifiMaxPerf: FAILED (ResolvePlanGuid)."}},
-        {[] { return Zelkor_Power_SetWifiMaxPerf(nullptr); }, noAcWrite, {"Zelkor_Power_SetWifiMaxPerf: FAILED (AC)."}},
-        {[] { return Zelkor_Power_SetWifiMaxPerf(nullptr); }, noActivation,
-         {"Zelkor_Power_SetWifiMaxPerf: FAILED (PowerSetActiveScheme)."}},
         {[] {
              ZkGuid out;
              return Zelkor_Power_GetActivePlan(&out);
          },
          noActive, {"Zelkor_Power_GetActivePlan FAILED (error=120)."}},
     };
+    // The two setters of one setting fail alike, each with its own name.
+    const std::pair<std::string, std::int32_t (*)(const ZkGuid*)> oneSetting[] = {
+        {"Zelkor_Power_SetPcieAspmDisabled", Zelkor_Power_SetPcieAspmDisabled},
+        {"Zelkor_Power_SetWifiMaxPerf", Zelkor_Power_SetWifiMaxPerf}};
+    for (const auto& [name, setter] : oneSetting) {
+        const auto call = [setter = setter] { return setter(nullptr); };
+        cases.push_back({call, noActive, {resolve, name + ": FAILED (ResolvePlanGuid)."}});
+        cases.push_back({call, noAcWrite, {name + ": FAILED (AC)."}});
+        cases.push_back({call, noActivation, {name + ": FAILED (PowerSetActiveScheme)."}});
+    }
     for (const Case& c : cases) {
         sim::SimMachine m;
         sim::ScopedMachine scope(m);
         c.setup(m);
         SCOPED_TRACE(c.lines.back());
         EXPECT_EQ(c.call(), 0);
-        Lines expected;
-        for (const auto& l : c.lines) expected.push_back("[ZELKOR.POWER] " + l);
-        EXPECT_EQ(m.stdErr(), [&] {
-            std::string all;
-            for (const auto& l : expected) all += l + "\n";
-            return all;
-        }());
+        std::string want;
+        for (const auto& l : c.lines) want += "[ZELKOR.POWER] " + l + "\n";
+        EXPECT_EQ(m.stdErr(), want);
     }
     // A missing DC write is not a failure.
     machine.hideRoutine(platform::Routine::PowerWriteDCValueIndex);
