@@ -63,6 +63,8 @@ ZK_API void ZK_CALL StopSoftDemoteV4(SoftDemoteHandle handle) {
             // The engine's own worker cannot join itself, and a soft demotion callback holds
             // the log lock that the worker needs for its last line: the worker is asked to
             // stop and frees the engine as it leaves.
+            // (The worker runs host code only in its log callback, so the first test is
+            // implied by the second today; it stays for a worker that ever calls out otherwise.)
             engine->handToWorker();
             return;
         }

@@ -1,11 +1,14 @@
 // The game-folder warmup over the simulated file tree.
 
+#include <algorithm>
 #include <atomic>
+#include <future>
 #include <functional>
 #include <thread>
 
 #include "disk/warmup.h"
 #include "disk_fixture.h"
+#include "support/watchdog.h"
 
 namespace zk::test {
 namespace {
@@ -43,6 +46,12 @@ TEST_F(WarmupTest, WarmsTheFirst64KiBOfEveryVisibleFileWithItsLines) {
     EXPECT_EQ(cached("b.pak"), 65536u);
     EXPECT_EQ(cached("sub\\c.pak"), 4096u);
     EXPECT_EQ(cached(".hidden") + cached(".git\\obj") + cached("link\\x"), 0u);
+    // Each view prefetched once, with its own length (the batches run on any worker).
+    std::vector<std::pair<std::u16string, std::uint64_t>> prefetched;
+    for (const auto& r : machine.prefetches()) prefetched.emplace_back(r.path, r.bytes);
+    std::sort(prefetched.begin(), prefetched.end());
+    EXPECT_EQ(prefetched, (decltype(prefetched){
+                              {u"C:\\game\\a.pak", 100}, {u"C:\\game\\b.pak", 65536}, {u"C:\\game\\sub\\c.pak", 4096}}));
     for (const char* privilege : {"SeBackupPrivilege", "SeRestorePrivilege", "SeChangeNotifyPrivilege"})
         EXPECT_TRUE(machine.privilegeEnabled(privilege)) << privilege;
     EXPECT_EQ(logged(), (Lines{
@@ -131,6 +140,57 @@ TEST_F(WarmupTest, AFileThatFailsIsLoggedAndNotCounted) {
         bad = sim::SimFsEntry{};
         machine.addFile(u"C:\\game\\bad", 0);
     }
+}
+
+// Game files held open by others (an updater writing, a launcher about to delete) are still
+// warmed; only an open that shares nothing keeps the warmup out.
+TEST_F(WarmupTest, ReadsFilesThatOthersHoldOpenUnlessTheyShareNothing) {
+    constexpr std::uint32_t kDelete = 0x00010000, kShareAll = 7;
+    const std::pair<std::uint32_t, std::uint32_t> shared[] = {
+        {win::GENERIC_READ, kShareAll}, {win::GENERIC_WRITE, kShareAll}, {kDelete, kShareAll}};
+    file("a", 10);
+    for (const auto& [access, share] : shared) {
+        const auto held = machine.files().createFile(u"C:\\game\\a", access, share, win::OPEN_EXISTING, 0);
+        ASSERT_TRUE(held);
+        EXPECT_EQ(warm(), 1u) << std::hex << access;
+    }
+    const auto exclusive = machine.files().createFile(u"C:\\game\\a", win::GENERIC_READ, 0, win::OPEN_EXISTING, 0);
+    EXPECT_EQ(warm(), 0u);
+    EXPECT_TRUE(has(logged(), "2 [Zelkor] Failed to open: C:\\game\\a"));
+}
+
+// A second warmup waits for the first to end: they share the pool, the visited set and the
+// count. The first is held in its read until the second waits for its turn (or has ended).
+TEST_F(WarmupTest, ConcurrentWarmupsTakeTurns) {
+    dir("one");
+    file("one\\a", 10);
+    dir("two");
+    file("two\\b", 10);
+    file("two\\c", 10);
+    std::promise<void> reading;
+    std::atomic<bool> first{true}, secondEnded{false};
+    machine.setHook(sim::Op::TouchPages, [&] {
+        if (!first.exchange(false)) return;
+        reading.set_value();
+        while (disk::warmup().waitingForTurn() == 0 && !secondEnded) std::this_thread::yield();
+    });
+    mustReturn("two warmups", [&] {
+        std::thread a([] { warm("C:\\game\\one"); });
+        reading.get_future().wait();
+        std::thread b([&] {
+            warm("C:\\game\\two");
+            secondEnded = true;
+        });
+        a.join();
+        b.join();
+    });
+    machine.setHook(sim::Op::TouchPages, nullptr);
+    Lines turns;
+    for (const std::string& l : logged())
+        if (l.find("Context cleared") != std::string::npos || l.find("completed") != std::string::npos)
+            turns.push_back(l);
+    EXPECT_EQ(turns, (Lines{"2 [Zelkor] Context cleared.", "1 [Zelkor] Warmup completed. Files: 1",
+                            "2 [Zelkor] Context cleared.", "1 [Zelkor] Warmup completed. Files: 2"}));
 }
 
 TEST_F(WarmupTest, WarmsWithoutThePrefetchRoutine) {

@@ -42,13 +42,38 @@ TEST_F(PowerApiTest, RefusedArgumentsAndANullOutLogNothing) {
     EXPECT_TRUE(machine.changes().empty());
 }
 
-TEST_F(PowerApiTest, SettersWriteACAndDCAndActivateTheResolvedScheme) {
-    // A null plan is the active scheme, which the machine refuses as a null GUID.
-    EXPECT_EQ(Zelkor_Power_SetCpuThrottle(nullptr, 100, 100), 1);
-    EXPECT_EQ(value(win::GUID_PROCESSOR_SETTINGS_SUBGROUP, kMin), (sim::PowerValue{100, 100}));
-    EXPECT_EQ(value(win::GUID_PROCESSOR_SETTINGS_SUBGROUP, kMax), (sim::PowerValue{100, 100}));
-    EXPECT_EQ(Zelkor_Power_SetPcieAspmDisabled(nullptr), 1);
-    EXPECT_EQ(value(win::GUID_PCIEXPRESS_SETTINGS_SUBGROUP, win::GUID_PCIEXPRESS_ASPM_POLICY), (sim::PowerValue{0, 0}));
+// A null plan is the scheme active when the setter resolves it (the machine refuses a null
+// GUID): written on AC and DC and activated again, even when another program switches
+// schemes while the setter writes.
+TEST_F(PowerApiTest, ANullPlanIsTheResolvedSchemeWrittenAndLeftActive) {
+    struct Case {
+        std::function<std::int32_t()> call;
+        Guid subgroup, setting;
+        std::uint32_t value;
+        std::string line;
+    } const cases[] = {
+        {[] { return Zelkor_Power_SetCpuThrottle(nullptr, 100, 100); }, win::GUID_PROCESSOR_SETTINGS_SUBGROUP, kMax,
+         100, "Zelkor_Power_SetCpuThrottle: SUCCESS (plan tuned, min=100, max=100)."},
+        {[] { return Zelkor_Power_SetPcieAspmDisabled(nullptr); }, win::GUID_PCIEXPRESS_SETTINGS_SUBGROUP,
+         win::GUID_PCIEXPRESS_ASPM_POLICY, 0,
+         "Zelkor_Power_SetPcieAspmDisabled: SUCCESS (PCIe ASPM disabled on selected scheme)."},
+        {[] { return Zelkor_Power_SetWifiMaxPerf(nullptr); }, win::GUID_WIRELESS_ADAPTER_SETTINGS_SUBGROUP,
+         win::GUID_WIRELESS_POWER_SAVING_MODE, 0,
+         "Zelkor_Power_SetWifiMaxPerf: SUCCESS (WiFi max performance on selected scheme)."},
+    };
+    machine.setHook(Op::PowerWriteACValueIndex, [] { platform::power().powerSetActiveScheme(&kHighPerf); });
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        machine.setPowerValue(kBalanced, c.subgroup, c.setting, {7, 7});
+        platform::power().powerSetActiveScheme(&kBalanced);
+        EXPECT_EQ(c.call(), 1);
+        EXPECT_EQ(value(c.subgroup, c.setting), (sim::PowerValue{c.value, c.value}));
+        EXPECT_EQ(machine.activePowerScheme(), kBalanced);
+        EXPECT_EQ(powerLines(), Lines{"[ZELKOR.POWER] " + c.line});
+    }
+}
+
+TEST_F(PowerApiTest, SettersWriteTheGivenPlanAndActivateIt) {
     const ZkGuid highPerf = zk(kHighPerf);
     EXPECT_EQ(Zelkor_Power_SetWifiMaxPerf(&highPerf), 1);
     EXPECT_EQ(
@@ -57,12 +82,11 @@ TEST_F(PowerApiTest, SettersWriteACAndDCAndActivateTheResolvedScheme) {
     EXPECT_EQ(machine.activePowerScheme(), kHighPerf) << "the given plan becomes the active one";
     EXPECT_EQ(Zelkor_Power_SetCpuThrottle(&highPerf, 20, 80), 1);
     EXPECT_EQ(value(win::GUID_PROCESSOR_SETTINGS_SUBGROUP, kMax, kHighPerf), (sim::PowerValue{80, 80}));
+    EXPECT_EQ(value(win::GUID_PROCESSOR_SETTINGS_SUBGROUP, kMin, kHighPerf), (sim::PowerValue{20, 20}));
     ZkGuid active{};
     EXPECT_EQ(Zelkor_Power_GetActivePlan(&active), 1);
     EXPECT_EQ(std::memcmp(&active, &highPerf, sizeof active), 0);
     EXPECT_EQ(powerLines(), (Lines{
-        "[ZELKOR.POWER] Zelkor_Power_SetCpuThrottle: SUCCESS (plan tuned, min=100, max=100).",
-        "[ZELKOR.POWER] Zelkor_Power_SetPcieAspmDisabled: SUCCESS (PCIe ASPM disabled on selected scheme).",
         "[ZELKOR.POWER] Zelkor_Power_SetWifiMaxPerf: SUCCESS (WiFi max performance on selected scheme).",
         "[ZELKOR.POWER] Zelkor_Power_SetCpuThrottle: SUCCESS (plan tuned, min=20, max=80).",
         "[ZELKOR.POWER] Zelkor_Power_GetActivePlan: active scheme GUID retrieved.",
@@ -84,43 +108,38 @@ TEST_F(PowerApiTest, EveryFailureLine) {
         Lines lines;
     };
     const auto throttle = [] { return Zelkor_Power_SetCpuThrottle(nullptr, 10, 90); };
-    const Case cases[] = {
+    std::vector<Case> cases = {
         {throttle, noActive, {resolve, "Zelkor_Power_SetCpuThrottle: FAILED (ResolvePlanGuid)."}},
         {throttle, [](sim::SimMachine& m) { m.failPowerWrite(kMin, 5); }, {"Zelkor_Power_SetCpuThrottle: FAILED (AC MIN)."}},
         {throttle, [](sim::SimMachine& m) { m.failPowerWrite(kMax, 5); }, {"Zelkor_Power_SetCpuThrottle: FAILED (AC MAX)."}},
         {throttle, noActivation, {"Zelkor_Power_SetCpuThrottle: FAILED (PowerSetActiveScheme)."}},
         {Zelkor_Power_SetHighPerformance, noActivation,
          {"Failed to activate High Performance scheme (error=5).", "Zelkor_Power_SetHighPerformance: FAILED."}},
-        {[] { return Zelkor_Power_SetPcieAspmDisabled(nullptr); }, noActive,
-         {resolve, "Zelkor_Power_SetPcieAspmDisabled: FAILED (ResolvePlanGuid)."}},
-        {[] { return Zelkor_Power_SetPcieAspmDisabled(nullptr); }, noAcWrite,
-         {"Zelkor_Power_SetPcieAspmDisabled: FAILED (AC)."}},
-        {[] { return Zelkor_Power_SetPcieAspmDisabled(nullptr); }, noActivation,
-         {"Zelkor_Power_SetPcieAspmDisabled: FAILED (PowerSetActiveScheme)."}},
-        {[] { return Zelkor_Power_SetWifiMaxPerf(nullptr); }, noActive,
-         {resolve, "Zelkor_Power_SetWifiMaxPerf: FAILED (ResolvePlanGuid)."}},
-        {[] { return Zelkor_Power_SetWifiMaxPerf(nullptr); }, noAcWrite, {"Zelkor_Power_SetWifiMaxPerf: FAILED (AC)."}},
-        {[] { return Zelkor_Power_SetWifiMaxPerf(nullptr); }, noActivation,
-         {"Zelkor_Power_SetWifiMaxPerf: FAILED (PowerSetActiveScheme)."}},
         {[] {
              ZkGuid out;
              return Zelkor_Power_GetActivePlan(&out);
          },
          noActive, {"Zelkor_Power_GetActivePlan FAILED (error=120)."}},
     };
+    // The two setters of one setting fail alike, each with its own name.
+    const std::pair<std::string, std::int32_t (*)(const ZkGuid*)> oneSetting[] = {
+        {"Zelkor_Power_SetPcieAspmDisabled", Zelkor_Power_SetPcieAspmDisabled},
+        {"Zelkor_Power_SetWifiMaxPerf", Zelkor_Power_SetWifiMaxPerf}};
+    for (const auto& [name, setter] : oneSetting) {
+        const auto call = [setter = setter] { return setter(nullptr); };
+        cases.push_back({call, noActive, {resolve, name + ": FAILED (ResolvePlanGuid)."}});
+        cases.push_back({call, noAcWrite, {name + ": FAILED (AC)."}});
+        cases.push_back({call, noActivation, {name + ": FAILED (PowerSetActiveScheme)."}});
+    }
     for (const Case& c : cases) {
         sim::SimMachine m;
         sim::ScopedMachine scope(m);
         c.setup(m);
         SCOPED_TRACE(c.lines.back());
         EXPECT_EQ(c.call(), 0);
-        Lines expected;
-        for (const auto& l : c.lines) expected.push_back("[ZELKOR.POWER] " + l);
-        EXPECT_EQ(m.stdErr(), [&] {
-            std::string all;
-            for (const auto& l : expected) all += l + "\n";
-            return all;
-        }());
+        std::string want;
+        for (const auto& l : c.lines) want += "[ZELKOR.POWER] " + l + "\n";
+        EXPECT_EQ(m.stdErr(), want);
     }
     // A missing DC write is not a failure.
     machine.hideRoutine(platform::Routine::PowerWriteDCValueIndex);

@@ -50,7 +50,7 @@ protected:
         return p;
     }
     // Each process burns its share (percent of the whole machine) while ms pass.
-    void burn(std::initializer_list<std::pair<std::uint32_t, double>> shares, std::uint64_t ms, std::uint32_t n) {
+    void burn(const std::vector<std::pair<std::uint32_t, double>>& shares, std::uint64_t ms, std::uint32_t n) {
         for (auto [pid, percent] : shares)
             machine.withProcess(pid, [&](sim::SimProcess& p) {
                 p.times.user += static_cast<std::uint64_t>(percent / 100 * n * ms * 10000 + 0.5);

@@ -42,6 +42,30 @@ TEST_F(SoftDemotePassTest, FirstPassDemotesByMemoryOrKnownAppOnlyAndNothingUnder
     }
 }
 
+// Under an anti-cheat, from the second pass on: above the high limit, or over the memory
+// limit and above 4 %; never by the mid limit alone, memory alone or a known name.
+TEST_F(SoftDemotePassTest, AnAntiCheatDemotesOnlyAboveTheHighLimitOrWithMemoryAndLoad) {
+    struct Case {
+        const char* name;
+        double mb, cpu;
+        bool demoted;
+    } const cases[] = {
+        {"mid.exe", 10, 11.9, false}, {"high.exe", 10, 12.1, true},   {"memload.exe", 2000, 4.1, true},
+        {"mem4.exe", 2000, 4.0, false}, {"load.exe", 10, 5.0, false}, {"YourPhone.exe", 10, 5.0, false},
+    };
+    add(600, "EasyAntiCheat.exe");
+    std::uint32_t pid = 601;
+    for (const Case& c : cases) add(pid++, c.name, c.mb);
+    auto e = engine("mid", 5);
+    e->runDemotionPass();
+    std::vector<std::pair<std::uint32_t, double>> shares;
+    for (const Case& c : cases) shares.emplace_back(601 + shares.size(), c.cpu);
+    burn(shares, 1000, 5);
+    e->runDemotionPass();
+    pid = 601;
+    for (const Case& c : cases) EXPECT_EQ(idle(pid++), c.demoted) << c.name;
+}
+
 TEST_F(SoftDemotePassTest, FourProcessorsDemoteOnTheReservedCoreAboveThreePercent) {
     add(701, "pinned.exe").affinity = 0x1;
     add(702, "pinned3.exe").affinity = 0x1;
