@@ -1,5 +1,9 @@
 // The by-name binding of the recovery actions and the launcher guard.
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 #include "recovery_fixture.h"
 #include "stutter/launcher_guard.h"
 
@@ -53,10 +57,12 @@ TEST_F(ActionBindingTest, ThrottlePassesTheTrimmedUtf16NameAndFixedFlags) {
     EXPECT_TRUE(lines().empty());
 }
 
-TEST_F(ActionBindingTest, ThrottleRefusesSystemGameAndNonPositivePidsWithoutCalling) {
+TEST_F(ActionBindingTest, ThrottleRefusesSystemGameAndNonPositivePidsWithoutBinding) {
+    machine.hideOwnExport("extreme_memory_clean");  // a binding would say so
     for (std::uint32_t pid : {0u, 4u, 100u, 0x80000000u})
         EXPECT_FALSE(actionBinding().throttleOffender(pid, false, "x.exe", 100)) << pid;
     EXPECT_TRUE(FakeActions::throttles.empty());
+    EXPECT_TRUE(lines().empty());
     FakeActions::throttleResult = 0;
     EXPECT_FALSE(actionBinding().throttleOffender(500, false, "x.exe", 100));
     EXPECT_EQ(FakeActions::throttles.size(), 1u);
@@ -105,6 +111,28 @@ TEST_F(ActionBindingTest, EachMissingExportIsNamedOnceInOrderAndOnlyItsActionIsL
                            "[DEBUG] IOTuner inverse niet beschikbaar (Zelkor.dll).",
                        }));
     EXPECT_EQ(FakeActions::order, Lines{"throttle"});
+}
+
+// A second first caller arrives while the first one binds: it waits and binds nothing. The
+// pause only gives it time to pass the bound flag; the outcome never depends on it.
+TEST_F(ActionBindingTest, ConcurrentFirstCallersBindOnce) {
+    machine.hideOwnExport("extreme_memory_clean");  // named once per binding
+    std::atomic<int> loads{0};
+    std::atomic<bool> secondCalling{false};
+    std::thread second;
+    machine.setHook(zk::sim::Op::LoadOwnModule, [&] {
+        if (loads.fetch_add(1) != 0) return;
+        second = std::thread([&] {
+            secondCalling = true;
+            actionBinding().ensureBinding();
+        });
+        while (!secondCalling) std::this_thread::yield();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    });
+    actionBinding().ensureBinding();
+    second.join();
+    EXPECT_EQ(loads, 1);
+    EXPECT_EQ(lines(), Lines{"[WARN] extreme_memory_clean niet gevonden in Zelkor.dll"});
 }
 
 }  // namespace

@@ -103,6 +103,7 @@ TEST_F(RecoveryEngineTest, LightJitterBelowTheSoftScore) {
     ctx.p99Ms = 2.1;
     EXPECT_EQ(recover(&hog), 0);
     EXPECT_EQ(lines(), Lines{"[DEBUG] [StutterQTM] Alleen lichte jitter (score=2 risk=0.5) → no recovery."});
+    QTM_SetRecoveryConfig(nullptr);  // ignored: the configuration at load would make it hard
     ctx.loadFactor = 1.3;  // one more point reaches the soft score
     EXPECT_EQ(recover(nullptr), 1);
 }
@@ -120,6 +121,7 @@ TEST_F(RecoveryEngineTest, ModeSelection) {
     config(1, 12);  // score 7 + 2 + 3 (thermal) = 12 reaches the hard score
     ctx.thermal = 1;
     EXPECT_EQ(recover(nullptr), 2);
+    EXPECT_EQ(countContaining(" | thermal=True | score=12"), 1);
 }
 
 TEST_F(RecoveryEngineTest, LauncherOffenderStopsEverything) {
@@ -229,22 +231,26 @@ TEST_F(RecoveryEngineTest, HardBoundElsewhereThrottlesWithoutTrimAndSkipsTheAffi
 
 TEST_F(RecoveryEngineTest, HardActionsByReason) {
     softStutter();
-    const struct { const char* reason; double ramPct, rssMB; Lines order; int trim; const char* line; } cases[] = {
-        // Not bound elsewhere (saturation 97 %, headroom 85.1 %): the CPU offender is moved too.
-        {"cpu", 90, 10, {"throttle", "memory", "affinity"}, 1, "[INFO] [StutterQTM] HARD CPU offender inverse → pid=600 (x.exe)"},
-        {"io", 0, 10, {"throttle", "io"}, 0, "[INFO] [StutterQTM] HARD IO inverse rond game → locked=7 (game_pid=100)"},
+    const char* ioLine = "[INFO] [StutterQTM] HARD IO inverse rond game → locked=7 (game_pid=100)";
+    // At 97 % saturation the load is bound elsewhere up to 85 % headroom.
+    const struct { const char* reason; double ramPct, headroomPct, rssMB; Lines order; int trim; const char* line; } cases[] = {
+        {"cpu", 90, 85.1, 10, {"throttle", "memory", "affinity"}, 1, "[INFO] [StutterQTM] HARD CPU offender inverse → pid=600 (x.exe)"},
+        {"io", 0, 85.1, 10, {"throttle", "io"}, 0, ioLine},
         // Memory is relevant, but there is no relief below 88 %.
-        {"ram", 0, 350.25, {"throttle"}, 1, "[INFO] [StutterQTM] HARD offender (ram) → pid=602 (x.exe) rss=350.25MB faults=12"},
-        {"faults", 96, 1, {"throttle", "memory"}, 1, "[INFO] [StutterQTM] HARD offender (faults) → pid=603 (x.exe) rss=1MB faults=12"},
+        {"ram", 0, 85.1, 350.25, {"throttle"}, 1, "[INFO] [StutterQTM] HARD offender (ram) → pid=602 (x.exe) rss=350.25MB faults=12"},
+        {"faults", 96, 85.1, 1, {"throttle", "memory"}, 1, "[INFO] [StutterQTM] HARD offender (faults) → pid=603 (x.exe) rss=1MB faults=12"},
+        // Bound elsewhere: an I/O offender is not trimmed, and its neighbours still lose I/O priority.
+        {"io", 90, 85, 10, {"throttle", "memory", "io"}, 0, ioLine},
     };
     ctx.saturationPct = 97;
-    ctx.headroomPct = 85.1;
     std::uint32_t pid = 600;
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.reason);
+        SCOPED_TRACE(testing::Message() << c.reason << " " << c.headroomPct);
         FakeActions::reset();
+        clearLines();
         hog = offender(pid++, "x.exe", c.reason, c.rssMB);
         ctx.ramPct = c.ramPct;
+        ctx.headroomPct = c.headroomPct;
         EXPECT_EQ(recover(&hog), 2);
         EXPECT_EQ(FakeActions::order, c.order);
         EXPECT_EQ(FakeActions::throttles[0].trim, c.trim);
@@ -282,6 +288,8 @@ TEST_F(RecoveryEngineTest, FourProcessorsSkipEveryAffinityStep) {
     EXPECT_EQ(count("[INFO] [StutterQTM] Soft affinity skip (4-core safety active)"), 1);
     EXPECT_EQ(count("[INFO] [StutterQTM] HARD affinity skip (4-core safety active)"), 1);
     EXPECT_EQ(count("[INFO] [StutterQTM][Surgical] L1 affinity SKIPPED (4-core safety)"), 1);
+    // Each skip asks the safety test, which says so every time: the soft step, the surgical one, the hard one.
+    EXPECT_EQ(count("[INFO] [StutterQTM] 4-core safety → affinity acties uitgeschakeld (cores=4)"), 3);
     EXPECT_EQ(FakeActions::order, (Lines{"throttle", "throttle"}));
 }
 

@@ -66,6 +66,19 @@ TEST_F(SurgicalTest, LevelTwoOnEightProcessorsPinsToTheLastCoreAndIdles) {
     EXPECT_DOUBLE_EQ(recoveryState().cooldownUntil(kHog) - t0, 120.0);
 }
 
+TEST_F(SurgicalTest, LevelOneOnFourProcessorsCommitsWithoutChangingAnything) {
+    machine.setLogicalProcessorCount(4);
+    EXPECT_EQ(runAtLevel(1), 2);
+    EXPECT_TRUE(machine.changes().empty());
+    EXPECT_EQ(lines(), (Lines{
+                           "[INFO] [StutterQTM] 4-core safety → affinity acties uitgeschakeld (cores=4)",
+                           "[INFO] [StutterQTM][Surgical] L1 affinity SKIPPED (4-core safety)",
+                           "[INFO] [StutterQTM][Surgical] Surgical HARD complete → level=1 pid=500 cooldown armed.",
+                       }));
+    EXPECT_EQ(metrics().surgicalL1, 1u);
+    EXPECT_EQ(metrics().surgicalFailures, 0u);
+}
+
 TEST_F(SurgicalTest, LevelThreeEmptiesTheWorkingSetAndATrimFailureRollsNothingBack) {
     target.rssMB = 350.75;
     const double t0 = now();
