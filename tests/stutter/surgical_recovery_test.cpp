@@ -50,33 +50,31 @@ TEST_F(SurgicalTest, RefusalsOpenNothingAndLeaveNoLock) {
     EXPECT_EQ(recoveryState().cooldownUntil(kHog), 0.0);
 }
 
-TEST_F(SurgicalTest, LevelTwoOnEightProcessorsPinsToTheLastCoreAndIdles) {
-    const double t0 = now();
-    EXPECT_EQ(runAtLevel(2), 2);
-    ASSERT_EQ(machine.opens().size(), 1u);
-    EXPECT_EQ(machine.opens()[0].access, 0x1300u);
-    EXPECT_EQ(machine.changes(), (Lines{"SetProcessAffinityMask 500 0x80", "SetPriorityClass 500 0x40"}));
-    EXPECT_EQ(lines(), (Lines{
-                           "[INFO] [StutterQTM][Surgical] L1: Affinity → last core pid=500 (hog.exe)",
-                           "[INFO] [StutterQTM][Surgical] L2: Priority → IDLE pid=500",
-                           "[INFO] [StutterQTM][Surgical] Surgical HARD complete → level=2 pid=500 cooldown armed.",
-                       }));
-    EXPECT_EQ(metrics().surgicalL2, 1u);
-    EXPECT_EQ(metrics().surgicalFailures, 0u);
-    EXPECT_DOUBLE_EQ(recoveryState().cooldownUntil(kHog) - t0, 120.0);
-}
-
-TEST_F(SurgicalTest, LevelOneOnFourProcessorsCommitsWithoutChangingAnything) {
-    machine.setLogicalProcessorCount(4);
-    EXPECT_EQ(runAtLevel(1), 2);
-    EXPECT_TRUE(machine.changes().empty());
-    EXPECT_EQ(lines(), (Lines{
-                           "[INFO] [StutterQTM] 4-core safety → affinity acties uitgeschakeld (cores=4)",
-                           "[INFO] [StutterQTM][Surgical] L1 affinity SKIPPED (4-core safety)",
-                           "[INFO] [StutterQTM][Surgical] Surgical HARD complete → level=1 pid=500 cooldown armed.",
-                       }));
-    EXPECT_EQ(metrics().surgicalL1, 1u);
-    EXPECT_EQ(metrics().surgicalFailures, 0u);
+TEST_F(SurgicalTest, LevelTwoOnEightProcessorsPinsAndIdlesLevelOneOnFourCommitsWithoutChanges) {
+    const struct { std::uint32_t processors; int level; double cooldown; Lines changes, lines; } cases[] = {
+        {8, 2, 120, {"SetProcessAffinityMask 500 0x80", "SetPriorityClass 500 0x40"},
+         {"[INFO] [StutterQTM][Surgical] L1: Affinity → last core pid=500 (hog.exe)",
+          "[INFO] [StutterQTM][Surgical] L2: Priority → IDLE pid=500"}},
+        {4, 1, 60, {},
+         {"[INFO] [StutterQTM] 4-core safety → affinity acties uitgeschakeld (cores=4)",
+          "[INFO] [StutterQTM][Surgical] L1 affinity SKIPPED (4-core safety)"}}};
+    for (auto c : cases) {
+        recoveryState().resetForTests();
+        machine.clearChanges();
+        clearLines();
+        machine.setLogicalProcessorCount(c.processors);
+        const double t0 = now();
+        EXPECT_EQ(runAtLevel(c.level), 2);
+        EXPECT_EQ(machine.opens().back().access, 0x1300u);
+        EXPECT_EQ(machine.changes(), c.changes);
+        c.lines.push_back("[INFO] [StutterQTM][Surgical] Surgical HARD complete → level=" + std::to_string(c.level) +
+                          " pid=500 cooldown armed.");
+        EXPECT_EQ(lines(), c.lines);
+        const auto m = metrics();
+        EXPECT_EQ(c.level == 2 ? m.surgicalL2 : m.surgicalL1, 1u);
+        EXPECT_EQ(m.surgicalFailures, 0u);
+        EXPECT_DOUBLE_EQ(recoveryState().cooldownUntil(kHog) - t0, c.cooldown);
+    }
 }
 
 TEST_F(SurgicalTest, LevelThreeEmptiesTheWorkingSetAndATrimFailureRollsNothingBack) {
