@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <thread>
+#include <tuple>
 
 #include "recovery_fixture.h"
 #include "stutter/launcher_guard.h"
@@ -42,17 +43,13 @@ TEST_F(ActionBindingTest, ThrottlePassesTheTrimmedUtf16NameAndFixedFlags) {
         {"na\xC3\xAFve \xE2\x86\x92.exe", false, u"na\u00EFve \u2192.exe"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
         FakeActions::throttles.clear();
         EXPECT_TRUE(actionBinding().throttleOffender(500, c.trim, c.name, 100));
         ASSERT_EQ(FakeActions::throttles.size(), 1u);
         const auto& t = FakeActions::throttles[0];
-        EXPECT_EQ(t.pid, 500u);
-        EXPECT_EQ(t.enableDebugPrivilege, 1);
-        EXPECT_EQ(t.trim, c.trim ? 1 : 0);
-        EXPECT_FALSE(t.imageNull);
-        EXPECT_EQ(t.image, c.image);
-        EXPECT_TRUE(t.lastErrorNull);
+        // pid, debug privilege, trim, image null, image, last-error pointer null
+        EXPECT_EQ(std::tie(t.pid, t.enableDebugPrivilege, t.trim, t.imageNull, t.image, t.lastErrorNull),
+                  std::make_tuple(500u, 1, c.trim ? 1 : 0, false, c.image, true)) << c.name;
     }
     EXPECT_TRUE(lines().empty());
 }
