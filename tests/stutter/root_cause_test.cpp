@@ -102,15 +102,11 @@ TEST_F(RootCauseTest, ProfilerFailureMeansNoRecovery) {
 
 TEST(RootCauseRecords, OffenderNameIsCutAndTheCategoryNamed) {
     PfRootCause r{};
-    r.pid = 77;
     std::memset(r.name, 'x', sizeof r.name);  // no terminator at all
     r.category = 2;
-    r.ramMB = 123.25;
-    const auto o = zk::stutter::offenderInfo(r);
-    EXPECT_EQ(o.pid, 77u);
+    const auto o = zk::stutter::offenderInfo(r);  // pid, size and faults: the chain tests' lines
     EXPECT_EQ(std::string(o.name), std::string(63, 'x'));
     EXPECT_STREQ(o.reason, "io");
-    EXPECT_EQ(o.rssMB, 123.25);
 }
 
 class RootCauseExportTest : public zk::test::RecoveryTest {};
