@@ -26,7 +26,7 @@ TEST_F(RecoveryStateTest, MetricsAreCopiedInCounterOrder) {
     EXPECT_EQ(std::memcmp(&m, &want, sizeof m), 0);
 }
 
-TEST_F(RecoveryStateTest, CooldownLengthsByLevelAndSize) {
+TEST_F(RecoveryStateTest, CooldownLengthsByLevelAndSizeAndTheirEnd) {
     const struct { std::int32_t level; std::uint64_t rssMB; double seconds; } cases[] = {
         {2, 350, 255}, {1, 350, 150}, {3, 100, 180}, {1, 250, 60} /* the +45 needs level 2 */, {3, 200, 225},
         {2, 199, 120}, {0, 0, 60}};
@@ -37,11 +37,7 @@ TEST_F(RecoveryStateTest, CooldownLengthsByLevelAndSize) {
         EXPECT_DOUBLE_EQ(recoveryState().cooldownUntil(pid++) - t0, c.seconds) << c.level << " " << c.rssMB;
     }
     EXPECT_EQ(recoveryState().cooldownUntil(99), 0.0);
-}
-
-TEST_F(RecoveryStateTest, CooldownExpiresOnTheClock) {
-    recoveryState().armCooldown(10, 2, 350);
-    EXPECT_TRUE(recoveryState().inCooldown(10, now()));
+    // Pid 10's 255 s.
     machine.advanceMs(254'999);
     EXPECT_TRUE(recoveryState().inCooldown(10, now()));
     machine.advanceMs(1);  // until == now: no longer later than now
