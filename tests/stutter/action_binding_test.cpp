@@ -1,5 +1,10 @@
 // The by-name binding of the recovery actions and the launcher guard.
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+#include <tuple>
+
 #include "recovery_fixture.h"
 #include "stutter/launcher_guard.h"
 
@@ -38,25 +43,23 @@ TEST_F(ActionBindingTest, ThrottlePassesTheTrimmedUtf16NameAndFixedFlags) {
         {"na\xC3\xAFve \xE2\x86\x92.exe", false, u"na\u00EFve \u2192.exe"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
         FakeActions::throttles.clear();
         EXPECT_TRUE(actionBinding().throttleOffender(500, c.trim, c.name, 100));
         ASSERT_EQ(FakeActions::throttles.size(), 1u);
         const auto& t = FakeActions::throttles[0];
-        EXPECT_EQ(t.pid, 500u);
-        EXPECT_EQ(t.enableDebugPrivilege, 1);
-        EXPECT_EQ(t.trim, c.trim ? 1 : 0);
-        EXPECT_FALSE(t.imageNull);
-        EXPECT_EQ(t.image, c.image);
-        EXPECT_TRUE(t.lastErrorNull);
+        // pid, debug privilege, trim, image null, image, last-error pointer null
+        EXPECT_EQ(std::tie(t.pid, t.enableDebugPrivilege, t.trim, t.imageNull, t.image, t.lastErrorNull),
+                  std::make_tuple(500u, 1, c.trim ? 1 : 0, false, c.image, true)) << c.name;
     }
     EXPECT_TRUE(lines().empty());
 }
 
-TEST_F(ActionBindingTest, ThrottleRefusesSystemGameAndNonPositivePidsWithoutCalling) {
+TEST_F(ActionBindingTest, ThrottleRefusesSystemGameAndNonPositivePidsWithoutBinding) {
+    machine.hideOwnExport("extreme_memory_clean");  // a binding would say so
     for (std::uint32_t pid : {0u, 4u, 100u, 0x80000000u})
         EXPECT_FALSE(actionBinding().throttleOffender(pid, false, "x.exe", 100)) << pid;
     EXPECT_TRUE(FakeActions::throttles.empty());
+    EXPECT_TRUE(lines().empty());
     FakeActions::throttleResult = 0;
     EXPECT_FALSE(actionBinding().throttleOffender(500, false, "x.exe", 100));
     EXPECT_EQ(FakeActions::throttles.size(), 1u);
@@ -105,6 +108,28 @@ TEST_F(ActionBindingTest, EachMissingExportIsNamedOnceInOrderAndOnlyItsActionIsL
                            "[DEBUG] IOTuner inverse niet beschikbaar (Zelkor.dll).",
                        }));
     EXPECT_EQ(FakeActions::order, Lines{"throttle"});
+}
+
+// A second first caller arrives while the first one binds: it waits and binds nothing. The
+// pause only gives it time to pass the bound flag; the outcome never depends on it.
+TEST_F(ActionBindingTest, ConcurrentFirstCallersBindOnce) {
+    machine.hideOwnExport("extreme_memory_clean");  // named once per binding
+    std::atomic<int> loads{0};
+    std::atomic<bool> secondCalling{false};
+    std::thread second;
+    machine.setHook(zk::sim::Op::LoadOwnModule, [&] {
+        if (loads.fetch_add(1) != 0) return;
+        second = std::thread([&] {
+            secondCalling = true;
+            actionBinding().ensureBinding();
+        });
+        while (!secondCalling) std::this_thread::yield();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    });
+    actionBinding().ensureBinding();
+    second.join();
+    EXPECT_EQ(loads, 1);
+    EXPECT_EQ(lines(), Lines{"[WARN] extreme_memory_clean niet gevonden in Zelkor.dll"});
 }
 
 }  // namespace

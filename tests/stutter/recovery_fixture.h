@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -56,15 +57,9 @@ protected:
     }
     static const Lines& lines() { return RecoveryLines::lines; }
     static void clearLines() { RecoveryLines::lines.clear(); }
-    static int count(const std::string& line) {
-        int n = 0;
-        for (const auto& l : lines()) n += l == line;
-        return n;
-    }
-    static int countContaining(const std::string& part) {
-        int n = 0;
-        for (const auto& l : lines()) n += l.find(part) != std::string::npos;
-        return n;
+    static auto count(const std::string& line) { return std::count(lines().begin(), lines().end(), line); }
+    static auto countContaining(const std::string& part) {
+        return std::count_if(lines().begin(), lines().end(), [&](const auto& l) { return l.find(part) != std::string::npos; });
     }
     double now() { return stutter::wallClockSeconds(); }
 };

@@ -26,7 +26,7 @@ TEST_F(RecoveryStateTest, MetricsAreCopiedInCounterOrder) {
     EXPECT_EQ(std::memcmp(&m, &want, sizeof m), 0);
 }
 
-TEST_F(RecoveryStateTest, CooldownLengthsByLevelAndSize) {
+TEST_F(RecoveryStateTest, CooldownLengthsByLevelAndSizeAndTheirEnd) {
     const struct { std::int32_t level; std::uint64_t rssMB; double seconds; } cases[] = {
         {2, 350, 255}, {1, 350, 150}, {3, 100, 180}, {1, 250, 60} /* the +45 needs level 2 */, {3, 200, 225},
         {2, 199, 120}, {0, 0, 60}};
@@ -37,11 +37,7 @@ TEST_F(RecoveryStateTest, CooldownLengthsByLevelAndSize) {
         EXPECT_DOUBLE_EQ(recoveryState().cooldownUntil(pid++) - t0, c.seconds) << c.level << " " << c.rssMB;
     }
     EXPECT_EQ(recoveryState().cooldownUntil(99), 0.0);
-}
-
-TEST_F(RecoveryStateTest, CooldownExpiresOnTheClock) {
-    recoveryState().armCooldown(10, 2, 350);
-    EXPECT_TRUE(recoveryState().inCooldown(10, now()));
+    // Pid 10's 255 s.
     machine.advanceMs(254'999);
     EXPECT_TRUE(recoveryState().inCooldown(10, now()));
     machine.advanceMs(1);  // until == now: no longer later than now
@@ -49,24 +45,21 @@ TEST_F(RecoveryStateTest, CooldownExpiresOnTheClock) {
     EXPECT_FALSE(recoveryState().inCooldown(11, now()));
 }
 
-// The one place that asserts the safety line; the recovery tests check what it skips.
-struct SafetyCase { std::uint32_t processors; bool passes; const char* line; };
-
-class FourCoreSafetyTest : public zk::test::RecoveryTest, public ::testing::WithParamInterface<SafetyCase> {};
-
-TEST_P(FourCoreSafetyTest, LogsOnEveryCallAtFourProcessorsOrFewer) {
-    machine.setLogicalProcessorCount(GetParam().processors);
-    EXPECT_EQ(recoveryState().fourCoreSafety(), GetParam().passes);
-    machine.setLogicalProcessorCount(2);  // the count is read once
-    EXPECT_EQ(recoveryState().fourCoreSafety(), GetParam().passes);
-    EXPECT_EQ(lines(), GetParam().line ? Lines(2, GetParam().line) : Lines{});
+TEST_F(RecoveryStateTest, FourCoreSafetyLogsOnEveryCallAtFourProcessorsOrFewer) {
+    const struct { std::uint32_t processors; bool passes; const char* line; } cases[] = {
+        {5, true, nullptr},
+        {4, false, "[INFO] [StutterQTM] 4-core safety → affinity acties uitgeschakeld (cores=4)"},
+        {0, false, "[INFO] [StutterQTM] 4-core safety → affinity acties uitgeschakeld (cores=1)"}};
+    for (const auto& c : cases) {
+        recoveryState().resetForTests();
+        clearLines();
+        machine.setLogicalProcessorCount(c.processors);
+        EXPECT_EQ(recoveryState().fourCoreSafety(), c.passes);
+        machine.setLogicalProcessorCount(2);  // the count is read once
+        EXPECT_EQ(recoveryState().fourCoreSafety(), c.passes);
+        EXPECT_EQ(lines(), c.line ? Lines(2, c.line) : Lines{}) << c.processors;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Processors, FourCoreSafetyTest,
-    ::testing::Values(SafetyCase{5, true, nullptr},
-                      SafetyCase{4, false, "[INFO] [StutterQTM] 4-core safety → affinity acties uitgeschakeld (cores=4)"},
-                      SafetyCase{0, false, "[INFO] [StutterQTM] 4-core safety → affinity acties uitgeschakeld (cores=1)"}));
 
 TEST_F(RecoveryStateTest, LogLevelsArePrefixedAndFiltered) {
     auto& log = zk::stutter::recoveryLog();

@@ -1,5 +1,7 @@
 // The surgical L1/L2/L3 transaction over the simulated machine.
 
+#include <vector>
+
 #include "recovery_fixture.h"
 #include "stutter/surgical_recovery.h"
 
@@ -50,20 +52,31 @@ TEST_F(SurgicalTest, RefusalsOpenNothingAndLeaveNoLock) {
     EXPECT_EQ(recoveryState().cooldownUntil(kHog), 0.0);
 }
 
-TEST_F(SurgicalTest, LevelTwoOnEightProcessorsPinsToTheLastCoreAndIdles) {
-    const double t0 = now();
-    EXPECT_EQ(runAtLevel(2), 2);
-    ASSERT_EQ(machine.opens().size(), 1u);
-    EXPECT_EQ(machine.opens()[0].access, 0x1300u);
-    EXPECT_EQ(machine.changes(), (Lines{"SetProcessAffinityMask 500 0x80", "SetPriorityClass 500 0x40"}));
-    EXPECT_EQ(lines(), (Lines{
-                           "[INFO] [StutterQTM][Surgical] L1: Affinity → last core pid=500 (hog.exe)",
-                           "[INFO] [StutterQTM][Surgical] L2: Priority → IDLE pid=500",
-                           "[INFO] [StutterQTM][Surgical] Surgical HARD complete → level=2 pid=500 cooldown armed.",
-                       }));
-    EXPECT_EQ(metrics().surgicalL2, 1u);
-    EXPECT_EQ(metrics().surgicalFailures, 0u);
-    EXPECT_DOUBLE_EQ(recoveryState().cooldownUntil(kHog) - t0, 120.0);
+TEST_F(SurgicalTest, LevelTwoOnEightProcessorsPinsAndIdlesLevelOneOnFourCommitsWithoutChanges) {
+    const struct { std::uint32_t processors; int level; double cooldown; Lines changes, lines; } cases[] = {
+        {8, 2, 120, {"SetProcessAffinityMask 500 0x80", "SetPriorityClass 500 0x40"},
+         {"[INFO] [StutterQTM][Surgical] L1: Affinity → last core pid=500 (hog.exe)",
+          "[INFO] [StutterQTM][Surgical] L2: Priority → IDLE pid=500"}},
+        {4, 1, 60, {},
+         {"[INFO] [StutterQTM] 4-core safety → affinity acties uitgeschakeld (cores=4)",
+          "[INFO] [StutterQTM][Surgical] L1 affinity SKIPPED (4-core safety)"}}};
+    for (auto c : cases) {
+        recoveryState().resetForTests();
+        machine.clearChanges();
+        clearLines();
+        machine.setLogicalProcessorCount(c.processors);
+        const double t0 = now();
+        EXPECT_EQ(runAtLevel(c.level), 2);
+        EXPECT_EQ(machine.opens().back().access, 0x1300u);
+        EXPECT_EQ(machine.changes(), c.changes);
+        c.lines.push_back("[INFO] [StutterQTM][Surgical] Surgical HARD complete → level=" + std::to_string(c.level) +
+                          " pid=500 cooldown armed.");
+        EXPECT_EQ(lines(), c.lines);
+        const auto m = metrics();
+        EXPECT_EQ(c.level == 2 ? m.surgicalL2 : m.surgicalL1, 1u);
+        EXPECT_EQ(m.surgicalFailures, 0u);
+        EXPECT_DOUBLE_EQ(recoveryState().cooldownUntil(kHog) - t0, c.cooldown);
+    }
 }
 
 TEST_F(SurgicalTest, LevelThreeEmptiesTheWorkingSetAndATrimFailureRollsNothingBack) {
@@ -112,38 +125,32 @@ TEST_F(SurgicalTest, ProcessorGroupsGiveTheLastCoreOfTheProcessGroup) {
     EXPECT_EQ(machine.changes(), std::vector<std::string>{"SetProcessAffinityMask 500 0x8000000000000000"});
 }
 
-TEST_F(SurgicalTest, IdlePriorityFailureRollsTheAffinityBack) {
-    machine.process(kHog)->affinity = 0x0F;
-    machine.failOp(Op::SetPriorityClass, win::ERROR_ACCESS_DENIED, 1);
-    target.rssMB = 200.0;
-    const double t0 = now();
-    EXPECT_EQ(runAtLevel(2), 2);
-    EXPECT_EQ(machine.changes(), (Lines{"SetProcessAffinityMask 500 0x80", "SetProcessAffinityMask 500 0xf"}));
-    EXPECT_EQ(machine.process(kHog)->affinity, 0x0Fu);
-    EXPECT_EQ(lines(), (Lines{
-                           "[INFO] [StutterQTM][Surgical] L1: Affinity → last core pid=500 (hog.exe)",
-                           "[DEBUG] [StutterQTM][Surgical] L2: SetPriorityClass failed.",
-                           "[WARN] [StutterQTM][Surgical] Transaction partial failure → rollback initiated.",
-                           "[INFO] [StutterQTM][Surgical] Surgical HARD complete → level=2 pid=500 cooldown armed.",
-                       }));
-    EXPECT_EQ(metrics().surgicalFailures, 1u);
-    EXPECT_EQ(metrics().surgicalL2, 1u);
-    EXPECT_DOUBLE_EQ(recoveryState().cooldownUntil(kHog) - t0, 165.0);
-}
-
-TEST_F(SurgicalTest, AffinityFailureRollsBackOnlyAPriorityThatWasRead) {
-    machine.process(kHog)->priorityClass = win::BELOW_NORMAL_PRIORITY_CLASS;
-    machine.failOp(Op::SetProcessAffinityMask, win::ERROR_ACCESS_DENIED, 1);
-    EXPECT_EQ(runAtLevel(2), 2);
-    EXPECT_EQ(machine.changes(), (Lines{"SetPriorityClass 500 0x40", "SetPriorityClass 500 0x4000"}));
-    EXPECT_EQ(count("[DEBUG] [StutterQTM][Surgical] L1: SetProcessAffinityMask failed."), 1);
-    EXPECT_EQ(metrics().surgicalFailures, 1u);
-
-    nextOffender(501);
-    machine.failOp(Op::GetPriorityClass, win::ERROR_ACCESS_DENIED, 1);
-    machine.failOp(Op::SetProcessAffinityMask, win::ERROR_ACCESS_DENIED, 1);
-    EXPECT_EQ(runAtLevel(2), 2);
-    EXPECT_EQ(machine.changes(), Lines{"SetPriorityClass 501 0x40"});
+TEST_F(SurgicalTest, AFailedStepRollsBackWhatChangedIfItWasRead) {
+    const char* affinityFailed = "[DEBUG] [StutterQTM][Surgical] L1: SetProcessAffinityMask failed.";
+    const struct { std::vector<Op> fail; Lines changes; const char* line; } cases[] = {
+        {{Op::SetPriorityClass}, {"SetProcessAffinityMask 600 0x80", "SetProcessAffinityMask 600 0xf"},
+         "[DEBUG] [StutterQTM][Surgical] L2: SetPriorityClass failed."},
+        {{Op::SetProcessAffinityMask}, {"SetPriorityClass 601 0x40", "SetPriorityClass 601 0x4000"}, affinityFailed},
+        {{Op::GetPriorityClass, Op::SetProcessAffinityMask}, {"SetPriorityClass 602 0x40"}, affinityFailed}};
+    std::uint32_t pid = 600;
+    for (const auto& c : cases) {
+        nextOffender(pid, 200.0);
+        clearLines();
+        machine.process(pid)->affinity = 0x0F;
+        machine.process(pid)->priorityClass = win::BELOW_NORMAL_PRIORITY_CLASS;
+        for (Op op : c.fail) machine.failOp(op, win::ERROR_ACCESS_DENIED, 1);
+        const double t0 = now();
+        EXPECT_EQ(runAtLevel(2), 2);
+        EXPECT_EQ(machine.changes(), c.changes);
+        EXPECT_EQ(count(c.line), 1);
+        EXPECT_EQ(Lines(lines().end() - 2, lines().end()),
+                  (Lines{"[WARN] [StutterQTM][Surgical] Transaction partial failure → rollback initiated.",
+                         "[INFO] [StutterQTM][Surgical] Surgical HARD complete → level=2 pid=" + std::to_string(pid) +
+                             " cooldown armed."}));
+        EXPECT_EQ(metrics().surgicalFailures, pid - 599);
+        EXPECT_EQ(metrics().surgicalL2, pid - 599);
+        EXPECT_DOUBLE_EQ(recoveryState().cooldownUntil(pid++) - t0, 165.0);
+    }
 }
 
 TEST_F(SurgicalTest, OpenFailureCountsAndKeepsTheFiveSecondLock) {

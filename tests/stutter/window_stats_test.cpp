@@ -26,20 +26,16 @@ TEST(AnalyseSorted, SpikesFromTheHigherOfFactorTimesMeanAndFloor) {
 }
 
 TEST(StutterRisk, EachTermAndItsClamp) {
-    EXPECT_DOUBLE_EQ(stutterRisk(1.0, 0.2, 0, 0, false), 0.0);
-    EXPECT_DOUBLE_EQ(stutterRisk(2.5, 0.2, 0, 0, false), 0.30 * 0.5);
-    EXPECT_DOUBLE_EQ(stutterRisk(4.0, 0.2, 0, 0, false), 0.30);
-    EXPECT_DOUBLE_EQ(stutterRisk(40.0, 0.2, 0, 0, false), 0.30);  // clamped at 4 ms
-    EXPECT_DOUBLE_EQ(stutterRisk(0.5, 0.2, 0, 0, false), 0.0);    // below 1 ms clamps to 0
-    EXPECT_DOUBLE_EQ(stutterRisk(1.0, 1.5, 0, 0, false), 0.35);
-    EXPECT_DOUBLE_EQ(stutterRisk(1.0, 9.0, 0, 0, false), 0.35);
-    EXPECT_DOUBLE_EQ(stutterRisk(1.0, 0.2, 150, 0, false), 0.125);
-    EXPECT_DOUBLE_EQ(stutterRisk(1.0, 0.2, 300000, 0, false), 0.25);
-    EXPECT_DOUBLE_EQ(stutterRisk(1.0, 0.2, 0, 25, false), 0.05);
-    EXPECT_DOUBLE_EQ(stutterRisk(1.0, 0.2, 0, 1000, false), 0.05);
-    EXPECT_DOUBLE_EQ(stutterRisk(1.0, 0.2, 0, 0, true), 0.05);
-    EXPECT_DOUBLE_EQ(stutterRisk(100.0, 100.0, 100000, 100, true), 1.0);
-    EXPECT_DOUBLE_EQ(stutterRisk(4.0, kNaN, 0, 0, false), 0.30);  // NaN never leaves the range
+    const struct { double p99Ms, jitterMs; std::uint32_t hardPF, spikes; bool thermal; double risk; } cases[] = {
+        {1.0, 0.2, 0, 0, false, 0.0},     {2.5, 0.2, 0, 0, false, 0.15},   {4.0, 0.2, 0, 0, false, 0.30},
+        {40.0, 0.2, 0, 0, false, 0.30},   {0.5, 0.2, 0, 0, false, 0.0},    {1.0, 1.5, 0, 0, false, 0.35},
+        {1.0, 9.0, 0, 0, false, 0.35},    {1.0, 0.2, 150, 0, false, 0.125}, {1.0, 0.2, 300000, 0, false, 0.25},
+        {1.0, 0.2, 0, 25, false, 0.05},   {1.0, 0.2, 0, 1000, false, 0.05}, {1.0, 0.2, 0, 0, true, 0.05},
+        {100, 100, 100000, 100, true, 1.0}, {4.0, kNaN, 0, 0, false, 0.30},  // NaN never leaves the range
+    };
+    for (const auto& c : cases)
+        EXPECT_DOUBLE_EQ(stutterRisk(c.p99Ms, c.jitterMs, c.hardPF, c.spikes, c.thermal), c.risk)
+            << c.p99Ms << " " << c.jitterMs << " " << c.hardPF << " " << c.spikes << " " << c.thermal;
     EXPECT_DOUBLE_EQ(clamp01(kNaN), 0.0);
 }
 

@@ -70,6 +70,7 @@ enum class Op : std::uint8_t {
     ChangeServiceConfig2,
     // modules
     StartModuleThread,
+    LoadOwnModule,
     // Files and views (the disk warmup).
     GetFileAttributes,
     FindFirstFile,

@@ -12,6 +12,7 @@ void* SimModules::findOwnExport(const char* name) {
 }
 
 bool SimModules::loadOwnModule() {
+    if (core_.failsWin32(Op::LoadOwnModule)) return false;
     std::lock_guard lk(core_.m);
     return !ownModuleMissing;
 }
