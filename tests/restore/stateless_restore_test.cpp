@@ -147,6 +147,9 @@ TEST_F(StatelessRestore, NormalisationEdges) {
     EXPECT_TRUE(has(restore(), "SUCCESS: User processes normalized (count=3)")) << "the debug privilege overrides it";
     machine.process(100)->protectionLevel = sim::kProtectedLevel;  // it refuses setting, debug privilege or not
     EXPECT_TRUE(has(restore(), "SUCCESS: User processes normalized (count=2)"));
+    machine.setProcessorGroups({0});  // no active processors counted (the count query failed): no mask to set
+    const Lines none = restore();
+    EXPECT_TRUE(std::none_of(none.begin(), none.end(), [](auto& l) { return l.find("SetProcessAffinityMask") != l.npos; }));
 }
 
 int tunerCalls = 0;

@@ -49,7 +49,7 @@ TEST_F(SoftDemotePartsTest, LayoutsByProcessorCountAndFromTheHost) {
         {6, {}, 0, 0, false, {1, 2, 3, 4}, 5, false},
         {64, {}, 0, 0, false, upTo62, 63, false},
         {8, {9, 8, -1}, 3, 2, true, {}, 2, false},  // all out of range: empty, no fallback
-        {8, {3, 1, 7, 6}, 3, -4, true, {3, 1, 7}, 0, false},
+        {8, {3, 0, 7, 6}, 3, -4, true, {3, 0, 7}, 0, false},
         {4, {2}, 0, 5, true, {1, 2, 3}, 0, false},  // a count of 0 is no layout
     };
     for (const Case& c : cases) {
