@@ -18,6 +18,7 @@ bool SignatureVerdictCache::verdict(const std::u16string& path) {
         if ((now - it->second.atNs) / 1000000000 < ttl) return it->second.verdict;
         entries_.erase(it);
     }
+    // The verifier does not use its timeout yet; the default is kept for one that will.
     const std::int32_t configuredTimeout = affinity().state.signatureTimeoutMs();
     const bool v = VerifyImageSignature(path, configuredTimeout <= 0 ? 5000 : configuredTimeout);
     entries_.emplace(path, Entry{v, now});

@@ -102,7 +102,7 @@ TEST_F(SoftDemotePartsTest, SustainedLoadEdges) {
         {alternate(79.9, 87.9, 3), 10.0, false},
         {{81, 100, 60, 100, 60, 85}, 65.0, true},  // a rise of exactly 4
         {{81.1, 100, 60, 100, 60, 85}, 65.0, false},
-        {{74, 86, 74, 86, 86}, 65.0, false},   // fewer than 6
+        {{70, 90, 70, 90, 90}, 65.0, false},   // fewer than 6
         {window, 65.0, true},                  // the first six have left the window
     };
     for (const Case& c : cases) {
