@@ -80,6 +80,7 @@ TEST_F(AffinityFoundations, DescendantsUpToTwentyGenerations) {
         {1001, 1000, true},  {1002, 1000, true},  {1020, 1000, true}, {1021, 1000, false},
         {1025, 1000, false}, {7, 1, false},      {0, 1000, false},
         {1001, 0, false},    {4, 0, false},       {5555, 1000, false}, {9, 1000, true}, {9, 1, true},
+        {1, 1000, true},
     };
     for (const Case& c : cases)
         EXPECT_EQ(affinity::IsDescendantBounded(c.pid, c.ancestor, parents), c.descendant) << c.pid << "<-" << c.ancestor;
