@@ -151,6 +151,9 @@ TEST_F(StatelessRestore, NormalisationEdges) {
     machine.setProcessorGroups({0});  // no active processors counted (the count query failed): no mask to set
     const Lines none = restore();
     EXPECT_TRUE(std::none_of(none.begin(), none.end(), [](auto& l) { return l.find("SetProcessAffinityMask") != l.npos; }));
+    machine.setProcessorGroups({8});
+    machine.failOp(sim::Op::SetProcessAffinityMask, 5, 1);
+    EXPECT_TRUE(has(restore(), "WARNING: SetProcessAffinityMask failed (GetLastError=0x00000005)"));
 }
 
 int tunerCalls = 0;
