@@ -87,6 +87,7 @@ int loadClassOf(const double* samples, std::size_t count) {
     for (std::size_t i = 0; i < count; ++i) {
         const double s = samples[i];
         sum += s;
+        // An equal sample leaves the same maximum.
         if (s > max) max = s;
         above70 += s > 70 ? 1 : 0;
         below25 += s < 25 ? 1 : 0;

@@ -18,6 +18,7 @@ bool SignatureVerdictCache::verdict(const std::u16string& path) {
         if ((now - it->second.atNs) / 1000000000 < ttl) return it->second.verdict;
         entries_.erase(it);
     }
+    // The verifier does not use its timeout yet; the default is kept for one that will.
     const std::int32_t configuredTimeout = affinity().state.signatureTimeoutMs();
     const bool v = VerifyImageSignature(path, configuredTimeout <= 0 ? 5000 : configuredTimeout);
     entries_.emplace(path, Entry{v, now});
@@ -42,6 +43,7 @@ std::u16string imagePathToWide(const std::string& path) {
     std::u16string wide = common::utf8ToUtf16Strict(path);
     if (!wide.empty() || path.empty()) return wide;
     const int needed = platform::system().ansiToWide(path.c_str(), -1, nullptr, 0);
+    // The sizing call fails only by returning 0, and the second call would then fail alike.
     if (needed <= 0) return {};
     wide.resize(static_cast<std::size_t>(needed));
     const int written = platform::system().ansiToWide(path.c_str(), -1, wide.data(), needed);

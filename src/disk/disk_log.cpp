@@ -19,6 +19,7 @@ void DiskLogQueue::push(int level, std::u16string text) {
         std::lock_guard lk(m_);
         queue_.push_back(Entry{level, std::move(text)});
     }
+    // Wakes the worker at once; its 100 ms poll would find the line too, only later.
     cv_.notify_one();
 }
 

@@ -18,6 +18,7 @@ ZK_API int32_t ZK_CALL PF_GetRootCause(uint32_t gamePid, double risk, double p99
         return profiler().getRootCause(gamePid, risk, p99Ms, out);
     } catch (...) {
         // Out of memory while growing the history: report no offender.
+        // The walk clears the record before anything can throw; this does not rely on it.
         if (out) std::memset(out, 0, sizeof *out);
         return 0;
     }

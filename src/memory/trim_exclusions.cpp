@@ -47,6 +47,7 @@ bool isExcludedName(std::u16string_view lowerName) {
 bool isExcludedProcess(std::uint32_t pid) {
     auto& os = platform::processes();
     const platform::ProcessHandle process = os.openProcess(win::PROCESS_QUERY_LIMITED_INFORMATION, false, pid);
+    // The image query below fails on a null handle too; this says so first.
     if (!process) return false;
     std::u16string path;
     // The whole path, however deep: a name past 260 characters is still that process's name.

@@ -53,6 +53,7 @@ std::uint32_t Driverless::computePerfBoostMode(std::string_view tier, bool inGam
     const std::string t = boostTier(tier);
     const std::uint32_t base = (t == "high" || t == "mid") ? 3 : 2;
     std::uint32_t value = inGame ? base + 1 : base;
+    // The base is 2 or 3, so only the upper bound can act; the clamp states the range 1..4.
     value = value < 1 ? 1 : (value > 4 ? 4 : value);
     std::uint32_t cores = countPhysicalCores();
     if (cores == 0) {

@@ -8,6 +8,7 @@ namespace {
 
 // Only ASCII letters change, as tolower does in the "C" locale: UTF-8 bytes above 0x7F stay.
 void convert(std::u16string_view name, std::string& out) {
+    // Snapshot names hold at most 259 units (777 bytes): the cap and the buffer leave room to spare.
     char buffer[260 * 3 + 1];
     std::size_t n = name.size() < 260 ? common::Utf16ToUtf8(name, buffer, sizeof buffer) : common::kUtf8DoesNotFit;
     if (n == common::kUtf8DoesNotFit) n = 0;

@@ -61,8 +61,9 @@ TEST_F(AffinityFoundations, PinSetsByCoreCount) {
         {1, {0}, {"[INFO] [InverseAffinity] Background pin set => {0}"}},
         {2, {0, 1}, {"[INFO] [InverseAffinity] Background pin set (fallback) => {0,last}"}},
         {3, {0, 2}, {"[INFO] [InverseAffinity] Background pin set (fallback) => {0,last}"}},
-        {6, {0, 3}, {"[INFO] [InverseAffinity] Background pin set (4-8 cores) => {0,3}"}},
-        {16, {0, 3}, {"[INFO] [InverseAffinity] Background pin set (fallback) => {0,3}"}},
+        {4, {0, 3}, {"[INFO] [InverseAffinity] Background pin set (4-8 cores) => {0,3}"}},
+        {8, {0, 3}, {"[INFO] [InverseAffinity] Background pin set (4-8 cores) => {0,3}"}},
+        {9, {0, 3}, {"[INFO] [InverseAffinity] Background pin set (fallback) => {0,3}"}},
     };
     for (const Case& c : cases) {
         listen();
@@ -72,7 +73,7 @@ TEST_F(AffinityFoundations, PinSetsByCoreCount) {
 }
 
 TEST_F(AffinityFoundations, DescendantsUpToTwentyGenerations) {
-    affinity::ParentMap parents{{7, 7}, {4, 0}};  // the System process's parent is pid 0
+    affinity::ParentMap parents{{7, 7}, {4, 0}, {9, 1}, {1, 1000}};  // the System process's parent is pid 0
     for (std::uint32_t pid = 1000; pid < 1030; ++pid) parents[pid + 1] = pid;  // 1030 descends from 1000
     struct Case {
         std::uint32_t pid, ancestor;
@@ -81,7 +82,8 @@ TEST_F(AffinityFoundations, DescendantsUpToTwentyGenerations) {
     const Case cases[] = {
         {1001, 1000, true},  {1002, 1000, true},  {1020, 1000, true}, {1021, 1000, false},
         {1025, 1000, false}, {7, 1, false},      {0, 1000, false},
-        {1001, 0, false},    {4, 0, false},       {5555, 1000, false},
+        {1001, 0, false},    {4, 0, false},       {5555, 1000, false}, {9, 1000, true}, {9, 1, true},
+        {1, 1000, true},
     };
     for (const Case& c : cases)
         EXPECT_EQ(affinity::IsDescendantBounded(c.pid, c.ancestor, parents), c.descendant) << c.pid << "<-" << c.ancestor;

@@ -94,6 +94,9 @@ TEST_F(PowerApiTest, SettersWriteTheGivenPlanAndActivateIt) {
     const auto debug = machine.debugOutput();
     EXPECT_EQ(Lines(debug.end() - 3, debug.end()),
               (Lines{"[ZELKOR.POWER] ", "Zelkor_Power_GetActivePlan: active scheme GUID retrieved.", "\n"}));
+    EXPECT_EQ(Zelkor_Power_SetHighPerformance(), 1);
+    EXPECT_EQ(powerLines(), (Lines{"[ZELKOR.POWER] High Performance power scheme activated.",
+                                   "[ZELKOR.POWER] Zelkor_Power_SetHighPerformance: SUCCESS."}));
 }
 
 TEST_F(PowerApiTest, EveryFailureLine) {

@@ -41,13 +41,14 @@ TEST_F(StatelessRestore, LinesInOrderAndWhatChanged) {
     user(104, "prot.exe").protectionLevel = 0x31;
     user(105, "odd.exe").userSid = "S-1-5-21-1-2-3-4-5-6-7-8-9-10-11-12";  // a user record over 68 bytes
     user(3, "early.exe");
+    user(5, "first.exe");  // the first id past the system's own
     user(106, "");
     machine.addService("bits", win::SERVICE_STOPPED, win::SERVICE_DEMAND_START);
     machine.addService("W32Time", win::SERVICE_STOPPED, win::SERVICE_DISABLED);
     machine.addService("Spooler", win::SERVICE_STOPPED, win::SERVICE_DISABLED);
 
     EXPECT_EQ(restore(), (Lines{"=== STATELESS RESTORE START ===",
-                                "SUCCESS: User processes normalized (count=2)",  // with this program
+                                "SUCCESS: User processes normalized (count=3)",  // with this program
                                 "SUCCESS: Timer resolution release attempted (stateless)",
                                 "SUCCESS: Power plan restored to Balanced",
                                 "SUCCESS: Core service defaults applied (changed=2)",
@@ -149,6 +150,12 @@ TEST_F(StatelessRestore, NormalisationEdges) {
     EXPECT_TRUE(has(restore(), "SUCCESS: User processes normalized (count=3)")) << "the debug privilege overrides it";
     machine.process(100)->protectionLevel = sim::kProtectedLevel;  // it refuses setting, debug privilege or not
     EXPECT_TRUE(has(restore(), "SUCCESS: User processes normalized (count=2)"));
+    machine.setProcessorGroups({0});  // no active processors counted (the count query failed): no mask to set
+    const Lines none = restore();
+    EXPECT_TRUE(std::none_of(none.begin(), none.end(), [](auto& l) { return l.find("SetProcessAffinityMask") != l.npos; }));
+    machine.setProcessorGroups({8});
+    machine.failOp(sim::Op::SetProcessAffinityMask, 5, 1);
+    EXPECT_TRUE(has(restore(), "WARNING: SetProcessAffinityMask failed (GetLastError=0x00000005)"));
 }
 
 int tunerCalls = 0;

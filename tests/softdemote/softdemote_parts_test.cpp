@@ -49,7 +49,7 @@ TEST_F(SoftDemotePartsTest, LayoutsByProcessorCountAndFromTheHost) {
         {6, {}, 0, 0, false, {1, 2, 3, 4}, 5, false},
         {64, {}, 0, 0, false, upTo62, 63, false},
         {8, {9, 8, -1}, 3, 2, true, {}, 2, false},  // all out of range: empty, no fallback
-        {8, {3, 1, 7, 6}, 3, -4, true, {3, 1, 7}, 0, false},
+        {8, {3, 0, 7, 6}, 3, -4, true, {3, 0, 7}, 0, false},
         {4, {2}, 0, 5, true, {1, 2, 3}, 0, false},  // a count of 0 is no layout
     };
     for (const Case& c : cases) {
@@ -102,7 +102,7 @@ TEST_F(SoftDemotePartsTest, SustainedLoadEdges) {
         {alternate(79.9, 87.9, 3), 10.0, false},
         {{81, 100, 60, 100, 60, 85}, 65.0, true},  // a rise of exactly 4
         {{81.1, 100, 60, 100, 60, 85}, 65.0, false},
-        {{74, 86, 74, 86, 86}, 65.0, false},   // fewer than 6
+        {{70, 90, 70, 90, 90}, 65.0, false},   // fewer than 6
         {window, 65.0, true},                  // the first six have left the window
     };
     for (const Case& c : cases) {

@@ -75,6 +75,8 @@ TEST_F(RecoveryStateTest, LogLevelsArePrefixedAndFiltered) {
         log.warn("w");
         EXPECT_EQ(lines(), c.lines);
     }
+    zk::common::resetAllModules();
+    EXPECT_EQ(log.minLevel(), 1) << "a fresh library logs from info up";
 }
 
 TEST_F(RecoveryStateTest, WithoutCallbackLinesGoToTheDebuggerWithASeparateNewline) {
