@@ -1,8 +1,9 @@
 // The affinity module in the real DLL. Wine reports the host's two processors, so every
 // layout export takes its four-core refusal here; what only the real system shows is the
-// exact refusal lines, the fail-open signature gate on a real image path, the privilege
-// lines, and that after Cleanup the host's last FreeLibrary unloads the library at once.
+// exact refusal lines, the fail-open signature gate on a real image path and the privilege
+// lines (unloading after Cleanup: unload_wine_test.cpp).
 
+#include <algorithm>
 #include <regex>
 
 #include "wine_support.h"
@@ -80,48 +81,17 @@ TEST_F(AffinityUnderWine, RefusalsOnTwoProcessorsAfterARealSignatureCheck) {
     EXPECT_TRUE(loggedExactly("[DEBUG] [Security] Signature verification stub active (fail-open) for: " + path));
 }
 
-TEST_F(AffinityUnderWine, DiagnosticDumpAndPrivileges) {
-    auto diag = ZK_LOAD(Zelkor_Affinity_DiagnoseStatus);
+// Wine's AdjustTokenPrivileges succeeds for every privilege, with last error 0.
+TEST_F(AffinityUnderWine, PrivilegesAreEnabled) {
     auto init = ZK_LOAD(Zelkor_Affinity_Initialize);
-    ASSERT_TRUE(diag && init);
-    diag();
-    EXPECT_TRUE(loggedExactly("[INFO] === AFFINITY DIAGNOSTIC ===\nusing_inverse=false\ninverse_target_pid=0\n"
-                              "inverse_cores=\n============================"));
-    zkw::clearLines();
+    ASSERT_TRUE(init);
     EXPECT_EQ(init(), 1);
-    // Wine's AdjustTokenPrivileges succeeds for every privilege, with last error 0.
-    const std::vector<std::string> expected = {
-        "[INFO] [Privileges] Initialiseren privileges...", "[INFO] [Privileges] Privilege enabled",
-        "[INFO] [Privileges] Privilege enabled", "[INFO] [Privileges] Privilege enabled",
-        "[INFO] [Privileges] Privilege enabled", "[INFO] [Affinity] Initialize complete (inverse-only, stateless-ready)"};
     const auto lines = zkw::keptLines();
-    ASSERT_EQ(lines.size(), expected.size());
-    if (zkw::isWine()) {
-        for (size_t i = 0; i < lines.size(); ++i) EXPECT_NE(lines[i].find(expected[i] + "\n"), std::string::npos) << i;
-    }
-}
-
-// A host that loads its own copy, boosts with the child monitor on, cleans up and frees
-// it: nothing of the library keeps it loaded.
-TEST_F(AffinityUnderWine, AfterCleanupTheLastFreeLibraryUnloads) {
-    const std::wstring copy = zkhelper::binDir() + L"\\ZelkorUnloadCopy.dll";
-    ASSERT_TRUE(CopyFileW((zkhelper::binDir() + L"\\Zelkor.dll").c_str(), copy.c_str(), FALSE));
-    HMODULE dll = LoadLibraryW(copy.c_str());
-    ASSERT_TRUE(dll);
-    auto proc = [&](const char* name) { return reinterpret_cast<void (*)(void)>(GetProcAddress(dll, name)); };
-    auto setConfig = reinterpret_cast<decltype(&Zelkor_Affinity_SetConfigC)>(proc("Zelkor_Affinity_SetConfigC"));
-    auto boost = reinterpret_cast<decltype(&Zelkor_Affinity_ApplyBoostForPid)>(proc("Zelkor_Affinity_ApplyBoostForPid"));
-    auto doCleanup = reinterpret_cast<decltype(&Zelkor_Affinity_Cleanup)>(proc("Zelkor_Affinity_Cleanup"));
-    ASSERT_TRUE(setConfig && boost && doCleanup);
-    const AffinityConfig monitored{30, 1, 10, 1, 300, 5000, 1, 100};
-    setConfig(&monitored);
-    auto game = zkw::startHelper(L"game.exe", L"sleep");
-    ASSERT_TRUE(game);
-    boost(static_cast<int32_t>(game->pid));  // refused on two processors: no monitor here
-    doCleanup();
-    EXPECT_TRUE(FreeLibrary(dll));
-    EXPECT_EQ(GetModuleHandleW(L"ZelkorUnloadCopy.dll"), nullptr) << "unloaded by the last FreeLibrary";
-    DeleteFileW(copy.c_str());
+    ASSERT_EQ(lines.size(), 6u);
+    if (zkw::isWine())
+        EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                                [](const std::string& l) { return l.ends_with("[Privileges] Privilege enabled\n"); }),
+                  4);
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 
@@ -13,66 +15,35 @@
 
 namespace {
 
+namespace fs = std::filesystem;
+
 void ZK_CALL keepDiskLine(int32_t, const zk_wchar* text) { zkw::keepWideLine(text); }
 
 // A fresh folder below the temporary folder, removed with everything in it at the end.
 class Tree {
 public:
-    Tree() {
-        wchar_t tmp[MAX_PATH];
-        GetTempPathW(MAX_PATH, tmp);
-        root_ = std::wstring(tmp) + L"zk_warm_" + std::to_wstring(GetCurrentProcessId());
-        CreateDirectoryW(root_.c_str(), nullptr);
+    Tree() : root_(zkw::tempPath(L"zk_warm_" + std::to_wstring(GetCurrentProcessId()))) { fs::create_directory(root_); }
+    ~Tree() {
+        std::error_code ec;
+        fs::remove_all(root_, ec);
     }
-    ~Tree() { remove(root_); }
     const std::wstring& root() const { return root_; }
-    void dir(const std::wstring& rel) { CreateDirectoryW((root_ + L"\\" + rel).c_str(), nullptr); }
+    void dir(const std::wstring& rel) { fs::create_directory(root_ + L"\\" + rel); }
     bool file(const std::wstring& rel, DWORD size) {
-        HANDLE h = CreateFileW((root_ + L"\\" + rel).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        if (h == INVALID_HANDLE_VALUE) return false;
-        std::string bytes(size, 'z');
-        DWORD written = 0;
-        const BOOL ok = size == 0 || WriteFile(h, bytes.data(), size, &written, nullptr);
-        CloseHandle(h);
-        return ok && written == size;
+        const fs::path p = root_ + L"\\" + rel;
+        std::ofstream(p, std::ios::binary) << std::string(size, 'z');
+        std::error_code ec;
+        return fs::file_size(p, ec) == size;
     }
     // Every file below the root, relative.
-    std::vector<std::wstring> files(const std::wstring& rel = L"") const {
+    std::vector<std::wstring> files() const {
         std::vector<std::wstring> out;
-        WIN32_FIND_DATAW d;
-        HANDLE h = FindFirstFileW((root_ + rel + L"\\*").c_str(), &d);
-        if (h == INVALID_HANDLE_VALUE) return out;
-        do {
-            const std::wstring name = d.cFileName;
-            if (name == L"." || name == L"..") continue;
-            if (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                for (auto& f : files(rel + L"\\" + name)) out.push_back(f);
-            } else {
-                out.push_back(rel + L"\\" + name);
-            }
-        } while (FindNextFileW(h, &d));
-        FindClose(h);
+        for (const auto& e : fs::recursive_directory_iterator(root_))
+            if (e.is_regular_file()) out.push_back(L"\\" + fs::relative(e.path(), root_).wstring());
         return out;
     }
 
 private:
-    static void remove(const std::wstring& path) {
-        WIN32_FIND_DATAW d;
-        HANDLE h = FindFirstFileW((path + L"\\*").c_str(), &d);
-        if (h != INVALID_HANDLE_VALUE) {
-            do {
-                const std::wstring name = d.cFileName;
-                if (name == L"." || name == L"..") continue;
-                const std::wstring p = path + L"\\" + name;
-                if (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                    remove(p);
-                else
-                    DeleteFileW(p.c_str());
-            } while (FindNextFileW(h, &d));
-            FindClose(h);
-        }
-        RemoveDirectoryW(path.c_str());
-    }
     std::wstring root_;
 };
 

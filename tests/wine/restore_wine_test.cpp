@@ -4,16 +4,13 @@
 // with no tuner module loaded.
 
 #include <fstream>
-#include <sstream>
 
 #include "wine_support.h"
 
 namespace {
 
 std::wstring tempFolder(const wchar_t* name) {
-    wchar_t tmp[MAX_PATH];
-    GetTempPathW(MAX_PATH, tmp);
-    std::wstring dir = std::wstring(tmp) + L"zelkor-restore-" + name + L"-" + std::to_wstring(GetCurrentProcessId());
+    const std::wstring dir = zkw::tempPath(L"zelkor-restore-" + std::wstring(name) + L"-" + std::to_wstring(GetCurrentProcessId()));
     CreateDirectoryW(dir.c_str(), nullptr);
     return dir;
 }
@@ -78,10 +75,7 @@ TEST(RestoreUnderWine, LinesInOrderAndTheLogFile) {
     EXPECT_EQ(lines[6], kNotFound);
     EXPECT_EQ(lines[7], "=== STATELESS RESTORE COMPLETE ===");
 
-    std::ifstream file("C:\\ProgramData\\Zelkor\\stateless_restore.log", std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    const std::string all = text.str();
+    const std::string all = zkw::slurp(L"C:\\ProgramData\\Zelkor\\stateless_restore.log");
     ASSERT_GE(all.size(), 38u);
     EXPECT_EQ(all.substr(all.size() - 38), "] === STATELESS RESTORE COMPLETE ===\r\n");
 }
@@ -99,11 +93,7 @@ TEST(RestoreUnderWine, NeverWritesToAFileWithASecondName) {
     std::ofstream(victim.c_str()) << "keep";
     ASSERT_TRUE(CreateHardLinkW(log.c_str(), victim.c_str(), nullptr));
     EXPECT_EQ(restore(0, 0), 1);
-    std::ifstream file(victim.c_str(), std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    EXPECT_EQ(text.str(), "keep");
-    file.close();
+    EXPECT_EQ(zkw::slurp(victim), "keep");
     DeleteFileW(log.c_str());
     MoveFileExW(aside.c_str(), log.c_str(), MOVEFILE_REPLACE_EXISTING);
 }

@@ -55,9 +55,7 @@ std::map<std::string, std::string> machine() {
 
 TEST(SelftestUnderWine, DefaultRunLeavesTheMachineAsItFoundIt) {
     ZKW_ONLY_UNDER_WINE("stops and starts the Spooler service and boosts the power scheme for a moment");
-    wchar_t dir[MAX_PATH];
-    GetTempPathW(MAX_PATH, dir);
-    const std::wstring json = std::wstring(dir) + L"zk_selftest.json";
+    const std::wstring json = zkw::tempPath(L"zk_selftest.json");
     const auto before = machine();
     EXPECT_EQ(zkw::zelkorctl(L"selftest --json \"" + json + L"\""), 0);
     const auto after = machine();

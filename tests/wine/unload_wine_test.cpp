@@ -96,11 +96,19 @@ TEST_F(UnloadWineTest, WorkersKeepTheLibraryUntilTheyAreStopped) {
                 baseline_, running, threadCount());
 }
 
+// Also a host that boosts with the affinity child monitor on (refused on Wine's two
+// processors) and cleans up.
 TEST_F(UnloadWineTest, AHostThatStopsEverythingFirstUnloadsAtOnce) {
+    auto game = zkw::startHelper(L"game.exe", L"sleep");
     HMODULE m = load();
-    ASSERT_NE(m, nullptr);
+    ASSERT_TRUE(m && game);
+    const AffinityConfig monitored{30, 1, 10, 1, 300, 5000, 1, 100};
+    fn<decltype(&Zelkor_Affinity_SetConfigC)>(m, "Zelkor_Affinity_SetConfigC")(&monitored);
+    fn<decltype(&Zelkor_Affinity_ApplyBoostForPid)>(m, "Zelkor_Affinity_ApplyBoostForPid")(
+        static_cast<int32_t>(game->pid));
     ASSERT_EQ(fn<decltype(&QTM_Start)>(m, "QTM_Start")(), 1);
     fn<decltype(&QTM_Stop)>(m, "QTM_Stop")();
+    fn<decltype(&Zelkor_Affinity_Cleanup)>(m, "Zelkor_Affinity_Cleanup")();
     EXPECT_TRUE(within2s([&] { return threadCount() == baseline_; }));
     FreeLibrary(m);
     EXPECT_FALSE(loaded());

@@ -1,6 +1,9 @@
 #include "wine_support.h"
 
+#include <filesystem>
+#include <fstream>
 #include <mutex>
+#include <sstream>
 
 namespace zkw {
 
@@ -27,6 +30,19 @@ int zelkorctl(const std::wstring& args) {
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
     return static_cast<int>(code);
+}
+
+std::wstring tempPath(const std::wstring& name) {
+    wchar_t dir[MAX_PATH];
+    GetTempPathW(MAX_PATH, dir);
+    return std::wstring(dir) + name;
+}
+
+std::string slurp(const std::wstring& path) {
+    std::ifstream f(std::filesystem::path(path), std::ios::binary);
+    std::ostringstream s;
+    s << f.rdbuf();
+    return s.str();
 }
 
 void ZK_CALL keepLine(const char* line) {

@@ -27,6 +27,10 @@ bool isWine();
 // 259 when it runs for more than a minute (it is then ended).
 int zelkorctl(const std::wstring& args);
 
+// name below the temporary folder; a file's whole contents ("" when it cannot be read).
+std::wstring tempPath(const std::wstring& name);
+std::string slurp(const std::wstring& path);
+
 // Helper processes: copies of zk_helper.exe under chosen names (see helper_launch.h).
 using Child = zkhelper::Child;
 // A helper that is this test program's child.

@@ -2,29 +2,16 @@
 // refused (exit code 2), a missing folder failed (1), a count bounded.
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "wine_support.h"
 
 namespace {
 
+using zkw::slurp;
+using zkw::tempPath;
 using zkw::zelkorctl;
-
-std::string slurp(const std::wstring& path) {
-    std::ifstream f(std::filesystem::path(path), std::ios::binary);
-    std::ostringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
-
-std::wstring tempPath(const wchar_t* name) {
-    wchar_t dir[MAX_PATH];
-    GetTempPathW(MAX_PATH, dir);
-    return std::wstring(dir) + name;
-}
 
 TEST(ZelkorctlWineTest, ArgumentMistakesAreRefused) {
     const std::pair<const wchar_t*, int> cases[] = {
