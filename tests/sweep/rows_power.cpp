@@ -42,11 +42,9 @@ void addPowerRows(Rows& rows) {
                     true});
     rows.push_back({"Zelkor_Power_SetPcieAspmDisabled(NULL), Zelkor_Power_SetWifiMaxPerf(NULL)", "1 or 0",
                     [](const Env&) {
-                        const int32_t a = ZK_SWEEP(Zelkor_Power_SetPcieAspmDisabled)(nullptr);
-                        const int32_t b = ZK_SWEEP(Zelkor_Power_SetWifiMaxPerf)(nullptr);
-                        return (a == 0 || a == 1) && (b == 0 || b == 1);
-                    },
-                    true});
+                        return zeroOrOne({ZK_SWEEP(Zelkor_Power_SetPcieAspmDisabled)(nullptr),
+                                          ZK_SWEEP(Zelkor_Power_SetWifiMaxPerf)(nullptr)});
+                    }, true});
 }
 
 }  // namespace zksweep

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,13 @@ inline void returns(Rows& rows, const char* call, const char* result, void (*cal
                         calls();
                         return true;
                     }});
+}
+
+// True when every result is 0 or 1.
+inline bool zeroOrOne(std::initializer_list<std::int64_t> results) {
+    for (const std::int64_t r : results)
+        if (r != 0 && r != 1) return false;
+    return true;
 }
 
 // Zero-terminated texts the rows pass; they live for the program's life.
