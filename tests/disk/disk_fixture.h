@@ -2,11 +2,11 @@
 // A simulated machine for the disk module: a game folder to build trees in, and the disk
 // log's lines as "level text", every queued line delivered before they are read.
 
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "disk/disk_log.h"
+#include "support/kept_lines.h"
 #include "support/machine_fixture.h"
 #include "zelkor.h"
 
@@ -19,7 +19,7 @@ protected:
     static constexpr const char* kRoot = "C:\\game";
 
     void SetUp() override {
-        keep().clear();
+        Kept::clear();
         ZelkorRegisterDiskLogCallback(&collect);
         ZelkorSetDiskLogLevel(2);
         machine.addDirectory(sim::u16(kRoot));
@@ -28,9 +28,8 @@ protected:
     // The lines delivered so far: the worker stops only once the queue is empty.
     static Lines logged() {
         disk::diskLog().stopWorker();
-        std::lock_guard lk(mutex());
-        Lines out = keep();
-        keep().clear();
+        Lines out = Kept::all();
+        Kept::clear();
         return out;
     }
     static bool has(const Lines& lines, const std::string& line) {
@@ -53,19 +52,11 @@ protected:
     static void ZK_CALL collect(int32_t level, const zk_wchar* text) {
         std::string s = std::to_string(level) + " ";
         for (const zk_wchar* p = text; *p; ++p) s.push_back(static_cast<char>(*p));  // the tests' text is ASCII
-        std::lock_guard lk(mutex());
-        keep().push_back(std::move(s));
+        Kept::add(std::move(s));
     }
 
 private:
-    static std::mutex& mutex() {
-        static std::mutex m;
-        return m;
-    }
-    static Lines& keep() {
-        static Lines lines;
-        return lines;
-    }
+    using Kept = KeptLines<DiskTest>;
 };
 
 }  // namespace zk::test

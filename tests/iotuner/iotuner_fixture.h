@@ -5,13 +5,14 @@
 
 #include <gtest/gtest.h>
 
-#include <mutex>
+#include <algorithm>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "iotuner/tuner/io_tuner.h"
 #include "iotuner/tuner/process_names.h"
+#include "support/kept_lines.h"
 #include "support/machine_fixture.h"
 #include "zelkor.h"
 
@@ -20,10 +21,7 @@ namespace zk::test {
 class IoTunerTest : public MachineTest {
 protected:
     void SetUp() override {
-        {
-            std::lock_guard lk(logMutex());
-            lines().clear();
-        }
+        Kept::clear();
         SetIOTunerDebug(0);
         SetIOTunerLogCallback(&collect);
     }
@@ -49,10 +47,7 @@ protected:
     }
     void markProtected(std::uint32_t pid) { protectedPids_.insert(pid); }
 
-    static std::vector<std::string> logged() {
-        std::lock_guard lk(logMutex());
-        return lines();
-    }
+    static std::vector<std::string> logged() { return Kept::all(); }
     // The captured lines without the "[ZELKOR.IOTUNER.INVERSE] [date time] " stamp.
     static std::vector<std::string> messages() {
         std::vector<std::string> out;
@@ -63,32 +58,18 @@ protected:
         return out;
     }
     static bool hasMessage(const std::string& m) {
-        for (const auto& l : messages())
-            if (l == m) return true;
-        return false;
+        const auto l = messages();
+        return std::find(l.begin(), l.end(), m) != l.end();
     }
-    static void clearLog() {
-        std::lock_guard lk(logMutex());
-        lines().clear();
-    }
+    static void clearLog() { Kept::clear(); }
 
 private:
     static constexpr std::uint32_t kChangeRights =
         ~(win::PROCESS_QUERY_INFORMATION | win::PROCESS_QUERY_LIMITED_INFORMATION | win::PROCESS_VM_READ |
           win::SYNCHRONIZE);
 
-    static std::mutex& logMutex() {
-        static std::mutex m;
-        return m;
-    }
-    static std::vector<std::string>& lines() {
-        static std::vector<std::string> v;
-        return v;
-    }
-    static void ZK_CALL collect(const char* line) {
-        std::lock_guard lk(logMutex());
-        lines().emplace_back(line);
-    }
+    using Kept = KeptLines<IoTunerTest>;
+    static void ZK_CALL collect(const char* line) { Kept::add(line); }
 
     std::set<std::uint32_t> protectedPids_;
 };

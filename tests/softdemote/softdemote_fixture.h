@@ -4,11 +4,11 @@
 // lines kept without their prefix.
 
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "softdemote/soft_demote_engine.h"
+#include "support/kept_lines.h"
 #include "support/machine_fixture.h"
 #include "zelkor.h"
 
@@ -27,16 +27,10 @@ protected:
     }
 
     static void listen() {
-        {
-            std::lock_guard lk(mutex());
-            kept().clear();
-        }
+        Kept::clear();
         SetSoftDemoteLogCallback(&keep);
     }
-    static Lines lines() {
-        std::lock_guard lk(mutex());
-        return kept();
-    }
+    static Lines lines() { return Kept::all(); }
 
     // The machine's processor count, read once by the first engine.
     std::unique_ptr<SoftDemoteEngine> engine(const char* tier = "mid", std::uint32_t n = 8,
@@ -60,19 +54,11 @@ protected:
     bool idle(std::uint32_t pid) { return machine.process(pid)->priorityClass == win::IDLE_PRIORITY_CLASS; }
 
 private:
-    static std::mutex& mutex() {
-        static std::mutex m;
-        return m;
-    }
-    static Lines& kept() {
-        static Lines l;
-        return l;
-    }
+    using Kept = KeptLines<SoftDemoteTest>;
     static void ZK_CALL keep(const char* line) {
-        std::lock_guard lk(mutex());
         const std::string l(line);
         const std::string prefix = "[ZelkorSoftDemote] ";
-        kept().push_back(l.rfind(prefix, 0) == 0 ? l.substr(prefix.size()) : "(no prefix) " + l);
+        Kept::add(l.rfind(prefix, 0) == 0 ? l.substr(prefix.size()) : "(no prefix) " + l);
     }
 };
 
