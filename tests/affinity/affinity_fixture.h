@@ -6,12 +6,12 @@
 
 #include <algorithm>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "affinity/core_topology.h"
 #include "affinity/process_utils.h"
+#include "support/kept_lines.h"
 #include "support/machine_fixture.h"
 #include "zelkor.h"
 
@@ -51,23 +51,16 @@ protected:
     }
 
     static void listen() {
-        std::lock_guard lk(linesMutex_);
-        kept_.clear();
-        raw_.clear();
+        Kept::clear();
+        Raw::clear();
         SetAffinityLogCallback(&keep);
     }
-    static Lines lines() {
-        std::lock_guard lk(linesMutex_);
-        return kept_;
-    }
+    static Lines lines() { return Kept::all(); }
     static std::size_t logged(const std::string& levelAndMessage) {
         const Lines l = lines();
         return static_cast<std::size_t>(std::count(l.begin(), l.end(), levelAndMessage));
     }
-    static Lines raw() {
-        std::lock_guard lk(linesMutex_);
-        return raw_;
-    }
+    static Lines raw() { return Raw::all(); }
 
     std::uint64_t affinityOf(std::uint32_t pid) { return machine.process(pid)->affinity; }
 
@@ -98,16 +91,16 @@ protected:
     }
 
 private:
-    static inline std::mutex linesMutex_;
-    static inline Lines kept_, raw_;  // as the module gave them, and without prefix and stamp
+    struct RawTag;
+    using Raw = KeptLines<RawTag>;    // as the module gave them
+    using Kept = KeptLines<AffinityTest>;  // without prefix, stamp and newline
     static void ZK_CALL keep(const char* line) {
         // "[ZELKOR.AFFINITY] [2026-12-06 12:01:00] [INFO] message\n"
         std::string l(line);
-        std::lock_guard lk(linesMutex_);
-        raw_.push_back(l);
+        Raw::add(l);
         if (!l.empty() && l.back() == '\n') l.pop_back();
         const auto stamp = l.find("] ", l.find("] ") + 2);
-        kept_.push_back(stamp == std::string::npos ? l : l.substr(stamp + 2));
+        Kept::add(stamp == std::string::npos ? l : l.substr(stamp + 2));
     }
 };
 

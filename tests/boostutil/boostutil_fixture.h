@@ -1,6 +1,7 @@
 #pragma once
 // A simulated machine with the service module's wide lines kept as UTF-8.
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -21,9 +22,7 @@ protected:
         return kept;
     }
     static bool logged(const std::string& line) {
-        for (const auto& l : lines())
-            if (l == line) return true;
-        return false;
+        return std::find(lines().begin(), lines().end(), line) != lines().end();
     }
 
 private:

@@ -2,6 +2,7 @@
 // A simulated machine for the disk module: a game folder to build trees in, and the disk
 // log's lines as "level text", every queued line delivered before they are read.
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -33,9 +34,7 @@ protected:
         return out;
     }
     static bool has(const Lines& lines, const std::string& line) {
-        for (const auto& l : lines)
-            if (l == line) return true;
-        return false;
+        return std::find(lines.begin(), lines.end(), line) != lines.end();
     }
 
     sim::SimFsEntry& file(const std::string& relative, std::uint64_t size) {

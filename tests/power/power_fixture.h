@@ -2,6 +2,7 @@
 // A simulated machine for the power module: the boost's log lines kept without their
 // prefix and time stamp, and the AC and DC values of the schemes' settings.
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -37,9 +38,7 @@ protected:
         return kept;
     }
     static bool logged(const std::string& levelAndMessage) {
-        for (const auto& l : lines())
-            if (l == levelAndMessage) return true;
-        return false;
+        return std::find(lines().begin(), lines().end(), levelAndMessage) != lines().end();
     }
 
     // A processor setting's AC value in a scheme (0 when absent).

@@ -46,7 +46,8 @@ void addLifecycleRows(Rows& rows) {
     // Privileges of the calling process, the standby list, the power scheme and a system
     // service: the simulated machine only.
     rows.push_back({"Zelkor_Affinity_Initialize() twice", "1 or 0 each time", [](const Env&) {
-                        return zeroOrOne({ZK_SWEEP(Zelkor_Affinity_Initialize)(), ZK_SWEEP(Zelkor_Affinity_Initialize)()});
+                        auto init = ZK_SWEEP(Zelkor_Affinity_Initialize);
+                        return zeroOrOne({init(), init()});
                     }, true});
     rows.push_back({"self_test()", "1 or 0", [](const Env&) { return zeroOrOne({ZK_SWEEP(self_test)()}); }, true});
     rows.push_back({"Zelkor_Power_SetHighPerformance()", "1 or 0",

@@ -10,7 +10,8 @@
 namespace {
 
 std::wstring tempFolder(const wchar_t* name) {
-    const std::wstring dir = zkw::tempPath(L"zelkor-restore-" + std::wstring(name) + L"-" + std::to_wstring(GetCurrentProcessId()));
+    const std::wstring pid = std::to_wstring(GetCurrentProcessId());
+    const std::wstring dir = zkw::tempPath(L"zelkor-restore-" + std::wstring(name) + L"-" + pid);
     CreateDirectoryW(dir.c_str(), nullptr);
     return dir;
 }
