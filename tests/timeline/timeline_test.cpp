@@ -65,8 +65,6 @@ TEST(TimelineCsvTest, NumbersUseThePointWhateverTheLocale) {
               "0.3,0.9,1.25,1,8,0,0,3,120,0,cpu,42,\"my,hog.exe\",hard,hard");
     EXPECT_EQ(zktl::rowLine(row(0.4, 0.9, 8, Event{"", 42, "hog.exe", "", "quarantine"}), true),
               "0.4,0.9,1.25,1,8,0,0,3,120,0,,42,hog.exe,,quarantine");
-    const std::pair<std::uint32_t, const char*> actions[] = {{0, ""}, {1, "soft"}, {2, "hard"}, {7, ""}};
-    for (const auto& [mode, action] : actions) EXPECT_EQ(zktl::recoveryAction(mode), action) << mode;
 }
 
 TEST(TimelineCsvTest, RowsFollowTheHundredMillisecondGridOnTheClock) {

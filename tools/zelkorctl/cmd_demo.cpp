@@ -102,9 +102,6 @@ int runDemo(const zkctl::Args& given) {
     auto setRecoveryLog = ZK_LOAD(QTM_Stutter_SetLogCallback);
     auto setRecoveryLevel = ZK_LOAD(QTM_Stutter_SetMinLogLevel);
     auto setThrottleLog = ZK_LOAD(Zelkor_Throttle_SetLogCallbackW);
-    auto setTunerLog = ZK_LOAD(SetIOTunerLogCallback);
-    auto getConfig = ZK_LOAD(QTM_GetConfig);
-    auto setConfig = ZK_LOAD(QTM_SetConfig);
     auto getMetrics = ZK_LOAD(QTM_GetMetrics);
     auto start = ZK_LOAD(QTM_Start);
     auto stop = ZK_LOAD(QTM_Stop);
@@ -112,9 +109,8 @@ int runDemo(const zkctl::Args& given) {
     auto quarantine = ZK_LOAD(Zelkor_HardQuarantine_Offender);
     auto tunerRestore = ZK_LOAD(Zelkor_IOTuner_Restore);
     auto restore = ZK_LOAD(Zelkor_Restore_OffenderW);
-    if (!setQtmLog || !setPfLog || !setRecoveryLog || !setRecoveryLevel || !setThrottleLog || !setTunerLog ||
-        !getConfig || !setConfig || !getMetrics || !start || !stop || !rootCause || !quarantine || !tunerRestore ||
-        !restore)
+    if (!setQtmLog || !setPfLog || !setRecoveryLog || !setRecoveryLevel || !setThrottleLog || !getMetrics ||
+        !start || !stop || !rootCause || !quarantine || !tunerRestore || !restore)
         return 1;
 
     SYSTEM_INFO si{};
@@ -145,13 +141,9 @@ int runDemo(const zkctl::Args& given) {
     setRecoveryLog(zkctl::printNarrowLine);
     setRecoveryLevel(0);
     setThrottleLog(zkctl::printWideLine);
-    setTunerLog(zkctl::printNarrowLine);
 
-    // A 3 ms pause makes every scheduling delay show in the p99.
-    QtmConfig cfg{};
-    getConfig(&cfg);
-    cfg.sampleIntervalUs = 3000;
-    setConfig(&cfg);
+    // The sampler's defaults, as a host would start it: a 1 ms pause, which a quiet
+    // machine keeps to a p99 of about 1.5 ms, so that a hog's delays stand out.
     if (start() != 1) {
         std::fprintf(stderr, "demo: the sampling worker could not start\n");
         return 1;
@@ -241,7 +233,6 @@ int runDemo(const zkctl::Args& given) {
         status = 1;
     }
     setThrottleLog(nullptr);
-    setTunerLog(nullptr);
     hog.reset();
     game.reset();
     std::printf("helper processes ended\n");
