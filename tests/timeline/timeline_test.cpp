@@ -170,23 +170,26 @@ TEST(TimelineEffectTest, MeansOverTheThreeSecondsBeforeAndFromHalfASecondAfter) 
     EXPECT_EQ(zktl::ratio(1, 0), 0);
 }
 
-TEST(TimelineEffectTest, EscalationWaitsForTheAfterWindowAndAWholeStretchAtTheTrigger) {
+TEST(TimelineEffectTest, TheRiskCountsAsStayingOnlyAfterTheAfterWindowAndForAWholeStretch) {
+    using zktl::Stayed;
     struct Case {
-        int lowRow;  // the one row (tenths of a second) with risk 0.2; the others 0.5
+        double risk;  // every row's risk but one
+        int oddRow;   // that one row (in tenths of a second), its risk 0.2 or 0.5 the other way
         double nowS, trigger;
-        bool due;
+        Stayed stayed;
     };
     // An action at 1 s; its after window ends at 4.5 s.
     const Case cases[] = {
-        {0, 4.4, 0.3, false}, {0, 4.5, 0.3, true},  {30, 4.5, 0.3, false}, {31, 6.0, 0.3, false},
-        {30, 6.0, 0.3, true}, {0, 4.5, 0.5, true},  {0, 4.5, 0.51, false},
+        {0.5, 0, 4.4, 0.3, Stayed::neither}, {0.5, 0, 4.5, 0.3, Stayed::high},    {0.5, 30, 4.5, 0.3, Stayed::neither},
+        {0.5, 31, 6.0, 0.3, Stayed::neither}, {0.5, 30, 6.0, 0.3, Stayed::high},  {0.2, 0, 4.5, 0.3, Stayed::low},
+        {0.2, 40, 4.5, 0.3, Stayed::neither}, {0.5, 0, 4.5, 0.5, Stayed::high},   {0.5, 0, 4.5, 0.51, Stayed::low},
     };
     for (const Case& c : cases) {
         std::vector<Row> rows;
-        for (int i = 1; i <= 100; ++i) rows.push_back(row(i / 10.0, i == c.lowRow ? 0.2 : 0.5, 5));
-        EXPECT_EQ(zktl::riskStayedHigh(rows, 1.0, c.nowS, c.trigger), c.due) << c.lowRow << " " << c.nowS;
+        for (int i = 1; i <= 100; ++i) rows.push_back(row(i / 10.0, i != c.oddRow ? c.risk : c.risk > 0.3 ? 0.2 : 0.5, 5));
+        EXPECT_EQ(zktl::riskStayed(rows, 1.0, c.nowS, c.trigger), c.stayed) << c.risk << " " << c.oddRow << " " << c.nowS;
     }
-    EXPECT_FALSE(zktl::riskStayedHigh({}, 1.0, 9.0, 0.3)) << "no rows, no stretch";
+    EXPECT_EQ(zktl::riskStayed({}, 1.0, 9.0, 0.3), Stayed::neither) << "no rows, no stretch";
 }
 
 // The texts of the action markers: the label and the effect line of each.

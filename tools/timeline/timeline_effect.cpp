@@ -34,16 +34,13 @@ Effect effectAt(const std::vector<Row>& rows, double atS) {
 
 double ratio(double after, double before) { return before > 0 ? after / before : 0; }
 
-bool riskStayedHigh(const std::vector<Row>& rows, double actionS, double nowS, double trigger) {
-    if (nowS + kEdge < afterWindow(actionS).toS) return false;
+Stayed riskStayed(const std::vector<Row>& rows, double actionS, double nowS, double trigger) {
+    if (nowS + kEdge < afterWindow(actionS).toS) return Stayed::neither;
     const Window last{nowS - kEffectWindowS, nowS};
-    bool any = false;
-    for (const Row& r : rows) {
-        if (!inside(r.elapsedS, last)) continue;
-        if (r.sample.risk < trigger) return false;
-        any = true;
-    }
-    return any;
+    std::size_t high = 0, low = 0;
+    for (const Row& r : rows)
+        if (inside(r.elapsedS, last)) ++(r.sample.risk >= trigger ? high : low);
+    return high && !low ? Stayed::high : low && !high ? Stayed::low : Stayed::neither;
 }
 
 }  // namespace zktl

@@ -36,9 +36,11 @@ Effect effectAt(const std::vector<Row>& rows, double atS);
 // after / before; 0 when before is 0.
 double ratio(double after, double before);
 
-// Whether a host should escalate at nowS: the action at actionS has had its after window
-// (nowS ≥ its end), and the risk stayed at or above trigger in every row of the last
-// 3 s (there is at least one).
-bool riskStayedHigh(const std::vector<Row>& rows, double actionS, double nowS, double trigger);
+// How the risk went after an action, as a host judges whether to escalate: once the
+// action has had its after window (nowS at or past its end), `high` when every row of the
+// last 3 s is at or above trigger, `low` when every one is below it; `neither` otherwise,
+// and while there are no rows.
+enum class Stayed { neither, high, low };
+Stayed riskStayed(const std::vector<Row>& rows, double actionS, double nowS, double trigger);
 
 }  // namespace zktl

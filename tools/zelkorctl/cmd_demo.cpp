@@ -23,9 +23,9 @@ namespace {
 
 // The host's stutter trigger, passed to the root-cause question and used for escalation.
 constexpr double kRiskTrigger = 0.30, kP99TriggerMs = 2.0;
-// How long after the recovery the risk has to fall below the trigger, and how long the
-// demo records after its last action.
-constexpr std::uint64_t kWatchMs = 8000, kAfterActionMs = 8000;
+// How long after the recovery the demo waits for the risk to settle (3 s at or above the
+// trigger, or 3 s below it), and how long it records after its last action.
+constexpr std::uint64_t kWatchMs = 30000, kAfterActionMs = 8000;
 
 const char* causeWord(int32_t category) {
     switch (category) {
@@ -188,22 +188,30 @@ int runDemo(const zkctl::Args& given) {
         } else if (phase != Phase::naming && slot % 10 == 0) {
             std::printf("t=%4.1fs risk %.3f p99 %.2f ms\n", t, m.risk, m.p99Ms);
         }
-        if (phase == Phase::watching && zktl::riskStayedHigh(rows, lastActionMs / 1000.0, t, kRiskTrigger)) {
+        const zktl::Stayed stayed = phase == Phase::watching
+                                        ? zktl::riskStayed(rows, lastActionMs / 1000.0, t, kRiskTrigger)
+                                        : zktl::Stayed::neither;
+        if (stayed == zktl::Stayed::high) {
             std::printf("t=%4.1fs the risk stayed at or above %.2f for 3 s: Zelkor_HardQuarantine_Offender(%u, %lu)\n", t,
                         kRiskTrigger, verdict.pid, game->pid);
             std::fflush(stdout);
             const int32_t q = quarantine(static_cast<int32_t>(verdict.pid), static_cast<int32_t>(game->pid));
-            std::printf("Zelkor_HardQuarantine_Offender: %d\n", q);
+            std::printf("Zelkor_HardQuarantine_Offender: %d%s\n", q, q == 1 ? "" : " (refused)");
             printHog("after the quarantine", hog->process);
-            event = zkctl::quarantineEvent(verdict);
-            actions.push_back({"quarantine", t});
-            quarantined = true;
+            quarantined = q == 1;
+            if (quarantined) {
+                event = zkctl::quarantineEvent(verdict);
+                actions.push_back({"quarantine", t});
+            }
             phase = Phase::recording;
             lastActionMs = ms;
-        } else if (phase == Phase::watching && ms >= lastActionMs + kWatchMs) {
-            std::printf("the risk fell below %.2f within %llu s of the recovery: the quarantine was not needed%s\n",
-                        kRiskTrigger, static_cast<unsigned long long>(kWatchMs / 1000),
+        } else if (stayed == zktl::Stayed::low) {
+            std::printf("t=%4.1fs the risk stayed below %.2f for 3 s: the quarantine was not needed%s\n", t,
+                        kRiskTrigger,
                         processors > 4 ? " (above four processors the hard recovery confines the hog to one itself)" : "");
+            more = false;
+        } else if (phase == Phase::watching && ms >= lastActionMs + kWatchMs) {
+            std::printf("t=%4.1fs the risk neither stayed up nor fell for 3 s: no quarantine\n", t);
             more = false;
         }
         if (phase == Phase::recording) more = ms < lastActionMs + kAfterActionMs;
