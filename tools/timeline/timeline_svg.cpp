@@ -104,7 +104,8 @@ std::string plotSvg(const Timeline& timeline) {
         maxP99 = std::max(maxP99, r.sample.p99Ms);
     }
     const Axis time = niceAxis(std::max(maxT, 1.0), 12);
-    const Axis p99 = niceAxis(std::max(maxP99, 1.0), 5);
+    // Head room above the p99 series for the action labels.
+    const Axis p99 = niceAxis(std::max(maxP99, 1.0) * 1.4, 5);
     const Axis risk{1.0, 0.25};
     auto x = [&](double t) { return kLeft + time.scale(t, kPlotW); };
     auto yRisk = [&](double v) { return kTop + kPlotH - risk.scale(v, kPlotH); };
@@ -172,8 +173,9 @@ std::string plotSvg(const Timeline& timeline) {
         const double at = x(r.elapsedS), y = kTop + 16 + 36 * (nth++ % 4);
         // Labels right of the line, or left of it in the plot's last third.
         const bool left = at > kLeft + kPlotW * 2 / 3;
+        // A white halo keeps the text readable across the lines it crosses.
         const std::string place = "x=\"" + num(left ? at - 4 : at + 4) + "\" text-anchor=\"" + (left ? "end" : "start") +
-                                  "\" fill=\"" + colour + "\"";
+                                  "\" fill=\"" + colour + "\" stroke=\"white\" stroke-width=\"3\" paint-order=\"stroke\"";
         const Effect effect = effectAt(timeline.rows, r.elapsedS);
         s += "<g class=\"action\"><line x1=\"" + num(at) + "\" y1=\"" + num(kTop) + "\" x2=\"" + num(at) + "\" y2=\"" +
              num(bottom) + "\" stroke=\"" + colour + "\" stroke-dasharray=\"6 4\"/>";
