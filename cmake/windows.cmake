@@ -29,10 +29,13 @@ add_executable(zk_helper ${ZELKOR_HELPER_SOURCES})
 target_link_options(zk_helper PRIVATE -static -municode)
 
 file(GLOB ZELKOR_WINE_TEST_SOURCES CONFIGURE_DEPENDS tests/wine/*.cpp tests/sweep/*rows*.cpp)
+# The demo's test reads the timeline the demo records.
+list(APPEND ZELKOR_WINE_TEST_SOURCES tools/timeline/timeline_csv.cpp tools/timeline/timeline_reader.cpp
+  tools/timeline/timeline_effect.cpp)
 # The guarded page read is proven on its own: no export can make a page fail to load.
 add_executable(zelkor_wine_tests ${ZELKOR_WINE_TEST_SOURCES} ${ZELKOR_TOOLS_COMMON} src/platform/win32/guarded_read.cpp)
 target_include_directories(zelkor_wine_tests PRIVATE ${CMAKE_SOURCE_DIR}/include ${CMAKE_SOURCE_DIR}/tests/wine
-  ${CMAKE_SOURCE_DIR}/tests ${CMAKE_SOURCE_DIR}/tools/common ${CMAKE_SOURCE_DIR}/src)
+  ${CMAKE_SOURCE_DIR}/tests ${CMAKE_SOURCE_DIR}/tools/common ${CMAKE_SOURCE_DIR}/tools/timeline ${CMAKE_SOURCE_DIR}/src)
 target_compile_definitions(zelkor_wine_tests PRIVATE UNICODE _UNICODE _WIN32_WINNT=0x0A00)
 target_link_libraries(zelkor_wine_tests PRIVATE GTest::gtest_main)
 target_link_options(zelkor_wine_tests PRIVATE -static)

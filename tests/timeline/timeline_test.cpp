@@ -1,5 +1,5 @@
-// zelkorctl's timeline: the CSV rows, their pace on the clock, reading them back, and the
-// plot drawn from them.
+// zelkorctl's timeline: the CSV rows, their pace on the clock, reading them back, the
+// effect of an action measured on them, and the plot drawn from them.
 
 #include <gtest/gtest.h>
 
@@ -12,6 +12,7 @@
 #include "platform/sim/sim_machine.h"
 #include "timeline/xml_reader.h"
 #include "timeline_csv.h"
+#include "timeline_effect.h"
 #include "timeline_pace.h"
 #include "timeline_reader.h"
 #include "timeline_svg.h"
@@ -58,10 +59,12 @@ TEST(TimelineCsvTest, NumbersUseThePointWhateverTheLocale) {
     EXPECT_EQ(zktl::rowLine(fine, false), "12.346,0.1235,1.25,1,16.667,0,0,3,120,0") << "rounded, no minus zero";
     EXPECT_EQ(zktl::headerLine(false),
               "elapsed_s,risk,mean_ms,p1_ms,p99_ms,jitter_ms,jitter_ema_ms,spikes,page_faults,thermal");
-    EXPECT_EQ(zktl::headerLine(true), zktl::headerLine(false) + ",verdict,offender_pid,offender_name,recovery");
-    EXPECT_EQ(zktl::rowLine(row(0.2, 0, 1), true), "0.2,0,1.25,1,1,0,0,3,120,0,,,,");
-    EXPECT_EQ(zktl::rowLine(row(0.3, 0.9, 8, Event{"cpu", 42, "my,hog.exe", "hard"}), true),
-              "0.3,0.9,1.25,1,8,0,0,3,120,0,cpu,42,\"my,hog.exe\",hard");
+    EXPECT_EQ(zktl::headerLine(true), zktl::headerLine(false) + ",verdict,offender_pid,offender_name,recovery,action");
+    EXPECT_EQ(zktl::rowLine(row(0.2, 0, 1), true), "0.2,0,1.25,1,1,0,0,3,120,0,,,,,");
+    EXPECT_EQ(zktl::rowLine(row(0.3, 0.9, 8, Event{"cpu", 42, "my,hog.exe", "hard", "hard"}), true),
+              "0.3,0.9,1.25,1,8,0,0,3,120,0,cpu,42,\"my,hog.exe\",hard,hard");
+    EXPECT_EQ(zktl::rowLine(row(0.4, 0.9, 8, Event{"", 42, "hog.exe", "", "quarantine"}), true),
+              "0.4,0.9,1.25,1,8,0,0,3,120,0,,42,hog.exe,,quarantine");
 }
 
 TEST(TimelineCsvTest, RowsFollowTheHundredMillisecondGridOnTheClock) {
@@ -93,18 +96,28 @@ TEST(TimelineCsvTest, RowsFollowTheHundredMillisecondGridOnTheClock) {
 
 TEST(TimelineReaderTest, ReadsBackWhatTheWriterWrote) {
     std::string text = zktl::headerLine(true) + "\r\n";
-    const Row rows[] = {row(0.1, 0.25, 2.5), row(0.2, 0.75, 9.5, Event{"io", 7, "a \"b\",c.exe", "soft"})};
+    const Row rows[] = {row(0.1, 0.25, 2.5), row(0.2, 0.75, 9.5, Event{"io", 7, "a \"b\",c.exe", "soft", "soft"}),
+                        row(0.3, 0.5, 4, Event{"", 4294967295u, "hog.exe", "", "quarantine"})};
     for (const Row& r : rows) text += zktl::rowLine(r, true) + "\r\n";
     zktl::Timeline t;
     std::string error;
     ASSERT_TRUE(zktl::readTimeline(text, t, error)) << error;
-    ASSERT_EQ(t.rows.size(), 2u);
+    ASSERT_EQ(t.rows.size(), 3u);
     EXPECT_TRUE(t.hasEvents);
     EXPECT_DOUBLE_EQ(t.rows[1].sample.p99Ms, 9.5);
     EXPECT_FALSE(t.rows[0].event);
-    ASSERT_TRUE(t.rows[1].event);
+    ASSERT_TRUE(t.rows[1].event && t.rows[2].event);
     EXPECT_EQ(t.rows[1].event->offenderName, "a \"b\",c.exe");
-    EXPECT_EQ(t.rows[1].event->offenderPid, 7u);
+    EXPECT_EQ(t.rows[1].event->action, "soft");
+    EXPECT_EQ(t.rows[2].event->offenderPid, 4294967295u);
+    EXPECT_EQ(t.rows[2].event->action, "quarantine");
+
+    // A file from before the action column: its recoveries are its actions.
+    const std::string old = zktl::headerLine(false) + ",verdict,offender_pid,offender_name,recovery\n" +
+                            "0.1,0.5,1,1,2,0,0,3,1,0,cpu,5,a.exe,hard\n0.2,0.5,1,1,2,0,0,3,1,0,cpu,5,a.exe,none\n";
+    ASSERT_TRUE(zktl::readTimeline(old, t, error)) << error;
+    EXPECT_EQ(t.rows[0].event->action, "hard");
+    EXPECT_EQ(t.rows[1].event->action, "");
 }
 
 TEST(TimelineReaderTest, MalformedFilesAreRefusedWithTheLineAndColumn) {
@@ -118,6 +131,14 @@ TEST(TimelineReaderTest, MalformedFilesAreRefusedWithTheLineAndColumn) {
         {header + "0.1,high,1,1,2,0,0,3,1,0\n", "line 2: risk is not a number: 'high'"},
         {header + "0.1,0.5,1,1,2,0,0,3,1,0\n0.2,0.5,1,1,,0,0,3,1,0\n", "line 3: p99_ms is not a number: ''"},
         {header + "0.1,0.5,1,1,2,0,0,3,1,\"0\n", "line 2: a quoted field is not closed"},
+        // Whole numbers in their type's range, no sign or fraction.
+        {header + "0.1,0.5,1,1,2,0,0,-1,1,0\n", "line 2: spikes is not a whole number from 0 to 4294967295: '-1'"},
+        {header + "0.1,0.5,1,1,2,0,0,3,4294967296,0\n",
+         "line 2: page_faults is not a whole number from 0 to 4294967295: '4294967296'"},
+        {header + "0.1,0.5,1,1,2,0,0,2.5,1,0\n", "line 2: spikes is not a whole number from 0 to 4294967295: '2.5'"},
+        {header + "0.1,0.5,1,1,2,0,0,3,1,2\n", "line 2: thermal is not a whole number from 0 to 1: '2'"},
+        {zktl::headerLine(true) + "\n0.1,0.5,1,1,2,0,0,3,1,0,cpu,-7,a.exe,hard,hard\n",
+         "line 2: offender_pid is not a whole number from 0 to 4294967295: '-7'"},
     };
     for (const auto& [text, message] : cases) {
         zktl::Timeline t;
@@ -127,12 +148,73 @@ TEST(TimelineReaderTest, MalformedFilesAreRefusedWithTheLineAndColumn) {
     }
 }
 
-TEST(TimelinePlotTest, DrawsBothSeriesAndOneMarkerPerRecovery) {
+// 10 s of rows: p99 10 ms and risk 0.6 up to 5 s, a settling half second at 6 ms, then
+// 2 ms and 0.3.
+std::vector<Row> stepAtFive() {
+    std::vector<Row> rows;
+    for (int i = 1; i <= 100; ++i) rows.push_back(row(i / 10.0, i <= 50 ? 0.6 : 0.3, i <= 50 ? 10 : i <= 55 ? 6 : 2));
+    return rows;
+}
+
+TEST(TimelineEffectTest, MeansOverTheThreeSecondsBeforeAndFromHalfASecondAfter) {
+    const std::vector<Row> rows = stepAtFive();
+    const zktl::Effect e = zktl::effectAt(rows, 5.0);
+    EXPECT_EQ(e.before.rows, 30u);
+    EXPECT_EQ(e.after.rows, 30u);
+    EXPECT_DOUBLE_EQ(e.before.p99Ms, 10);
+    EXPECT_DOUBLE_EQ(e.after.p99Ms, 2) << "the settling half second is left out";
+    EXPECT_DOUBLE_EQ(e.after.risk, 0.3);
+    EXPECT_DOUBLE_EQ(zktl::ratio(e.after.p99Ms, e.before.p99Ms), 0.2);
+    EXPECT_EQ(zktl::effectAt(rows, 1.0).before.rows, 10u) << "the start of the file cuts the window short";
+    EXPECT_EQ(zktl::effectAt(rows, 9.0).after.rows, 5u) << "so does its end";
+    EXPECT_EQ(zktl::ratio(1, 0), 0);
+}
+
+TEST(TimelineEffectTest, TheRiskCountsAsStayingOnlyAfterTheAfterWindowAndForAWholeStretch) {
+    using zktl::Stayed;
+    struct Case {
+        double risk;  // every row's risk but one
+        int oddRow;   // that one row (in tenths of a second), its risk 0.2 or 0.5 the other way
+        double nowS, trigger;
+        Stayed stayed;
+    };
+    // An action at 1 s; its after window ends at 4.5 s.
+    const Case cases[] = {
+        {0.5, 0, 4.4, 0.3, Stayed::neither}, {0.5, 0, 4.5, 0.3, Stayed::high},    {0.5, 30, 4.5, 0.3, Stayed::neither},
+        {0.5, 31, 6.0, 0.3, Stayed::neither}, {0.5, 30, 6.0, 0.3, Stayed::high},  {0.2, 0, 4.5, 0.3, Stayed::low},
+        {0.2, 40, 4.5, 0.3, Stayed::neither}, {0.5, 0, 4.5, 0.5, Stayed::high},   {0.5, 0, 4.5, 0.51, Stayed::low},
+    };
+    for (const Case& c : cases) {
+        std::vector<Row> rows;
+        for (int i = 1; i <= 100; ++i) rows.push_back(row(i / 10.0, i != c.oddRow ? c.risk : c.risk > 0.3 ? 0.2 : 0.5, 5));
+        EXPECT_EQ(zktl::riskStayed(rows, 1.0, c.nowS, c.trigger), c.stayed) << c.risk << " " << c.oddRow << " " << c.nowS;
+    }
+    EXPECT_EQ(zktl::riskStayed({}, 1.0, 9.0, 0.3), Stayed::neither) << "no rows, no stretch";
+}
+
+// The texts of the action markers: the label and the effect line of each.
+std::vector<std::string> markerTexts(const std::string& svg) {
+    test::XmlNode root;
+    std::string error;
+    EXPECT_TRUE(test::XmlReader(svg).read(root, error)) << error;
+    std::vector<const test::XmlNode*> groups;
+    root.collect("g", groups);
+    std::vector<std::string> out;
+    for (const test::XmlNode* g : groups)
+        if (g->attrs.count("class") && g->attrs.at("class") == "action")
+            for (const test::XmlNode& c : g->children)
+                if (c.name == "text") out.push_back(c.text);
+    return out;
+}
+
+TEST(TimelinePlotTest, DrawsBothSeriesAndALabelledMarkerAndShadedWindowsPerAction) {
     zktl::Timeline t;
     t.hasEvents = true;
-    t.rows = {row(0.1, 0.1, 1.5), row(0.2, 0.2, 2.5), row(0.3, 0.9, 14.0, Event{"cpu", 42, "hog&co.exe", "hard"}),
-              row(0.4, 0.8, 12.0, Event{"cpu", 42, "hog&co.exe", "none"}), row(0.5, 0.3, 3.0),
-              row(0.6, 0.2, 2.0, Event{"ram", 9, "<big>.exe", "soft"})};
+    t.rows = stepAtFive();
+    t.rows[29].event = Event{"cpu", 42, "hog&co.exe", "hard", "hard"};
+    t.rows[39].event = Event{"cpu", 42, "hog&co.exe", "none", ""};
+    t.rows[49].event = Event{"", 42, "hog&co.exe", "", "quarantine"};
+    t.rows[89].event = Event{"ram", 9, "<big>.exe", "soft", "soft"};
     const std::string svg = zktl::plotSvg(t);
     test::XmlNode root;
     std::string error;
@@ -142,25 +224,50 @@ TEST(TimelinePlotTest, DrawsBothSeriesAndOneMarkerPerRecovery) {
     EXPECT_EQ(svg.find("<script"), std::string::npos);
     EXPECT_EQ(svg.find("href"), std::string::npos) << "nothing external";
 
-    std::vector<const test::XmlNode*> lines, groups, texts;
+    std::vector<const test::XmlNode*> lines, rects, texts;
     root.collect("polyline", lines);
-    root.collect("g", groups);
+    root.collect("rect", rects);
     root.collect("text", texts);
     std::map<std::string, std::size_t> points;
     for (const test::XmlNode* l : lines) {
         const std::string& p = l->attrs.at("points");
-        points[l->attrs.at("class")] = static_cast<std::size_t>(std::count(p.begin(), p.end(), ',')) ;
+        points[l->attrs.at("class")] = static_cast<std::size_t>(std::count(p.begin(), p.end(), ','));
     }
-    EXPECT_EQ(points, (std::map<std::string, std::size_t>{{"series risk", 6}, {"series p99", 6}}));
-    std::vector<std::string> markers;
-    for (const test::XmlNode* g : groups)
-        if (g->attrs.count("class") && g->attrs.at("class") == "recovery") markers.push_back(g->children.at(1).text);
-    EXPECT_EQ(markers, (std::vector<std::string>{"hard recovery: hog&co.exe (pid 42)",
-                                                 "soft recovery: <big>.exe (pid 9)"}));
+    EXPECT_EQ(points, (std::map<std::string, std::size_t>{{"series risk", 100}, {"series p99", 100}}));
+    EXPECT_EQ(markerTexts(svg), (std::vector<std::string>{
+                                    "hard recovery: hog&co.exe (pid 42)", "p99 10 \u2192 6.67 ms (\u00d70.67), risk 0.6 \u2192 0.45",
+                                    "quarantine: hog&co.exe (pid 42)", "p99 10 \u2192 2 ms (\u00d70.2), risk 0.6 \u2192 0.3",
+                                    "soft recovery: <big>.exe (pid 9)", "p99 2 \u2192 2 ms (\u00d71), risk 0.3 \u2192 0.3"}));
+    // The time axis runs 0 to 10 s over 1030 px from x = 80: the quarantine's after window
+    // is 5.5 s to 8.5 s.
+    std::vector<std::pair<std::string, std::string>> windows;
+    for (const test::XmlNode* r : rects)
+        if (r->attrs.count("class") && r->attrs.at("class").rfind("window", 0) == 0)
+            windows.emplace_back(r->attrs.at("class"), r->attrs.at("x") + "+" + r->attrs.at("width"));
+    ASSERT_EQ(windows.size(), 6u) << "two per action";
+    EXPECT_EQ(windows[3], (std::pair<std::string, std::string>{"window after", "646.5+309.0"}));
     std::vector<std::string> labels;
     for (const test::XmlNode* x : texts)
         if (x->attrs.count("class") && x->attrs.at("class") == "label") labels.push_back(x->text);
     EXPECT_EQ(labels, (std::vector<std::string>{"time (s)", "stutter risk (0 to 1)", "p99 wake-up interval (ms)"}));
+}
+
+TEST(TimelinePlotTest, NamesInAnyEncodingLeaveTheSvgWellFormed) {
+    const std::string bad = "\xEF\xBF\xBD";  // U+FFFD
+    const std::pair<std::string, std::string> names[] = {
+        {"Spiel\xC3\xA9.exe", "Spiel\xC3\xA9.exe"},              // UTF-8, kept
+        {"caf\xE9.exe", "caf" + bad + ".exe"},                   // a byte of another code page
+        {"bell\x07.exe", "bell" + bad + ".exe"},                 // a control character
+        {"\xED\xA0\x80x.exe", bad + bad + bad + "x.exe"},        // an encoded surrogate
+        {"cut\xE2\x86", "cut" + bad + bad},                      // a sequence cut short
+    };
+    for (const auto& [name, shown] : names) {
+        zktl::Timeline t;
+        t.rows = {row(1, 0.5, 5, Event{"cpu", 1, name, "hard", "hard"})};
+        const std::vector<std::string> texts = markerTexts(zktl::plotSvg(t));
+        ASSERT_FALSE(texts.empty()) << shown;
+        EXPECT_EQ(texts[0], "hard recovery: " + shown + " (pid 1)");
+    }
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 #pragma once
-// A strict reader of the XML the plot writes (elements, double-quoted attributes, text,
-// the five predefined entities, a prolog): enough to prove the SVG well formed and to
-// look inside it.
+// A strict reader of the XML the plot writes (UTF-8, elements, double-quoted attributes,
+// text, the five predefined entities, a prolog): enough to prove the SVG well formed and
+// to look inside it.
 
 #include <cctype>
 #include <map>
@@ -32,6 +32,7 @@ public:
 
     // False with error set when the text is not one well-formed element.
     bool read(XmlNode& root, std::string& error) {
+        if (!characters(error)) return false;
         skipSpace();
         if (s_.substr(p_, 5) == "<?xml") {
             const auto end = s_.find("?>", p_);
@@ -45,6 +46,27 @@ public:
     }
 
 private:
+    // Every character is UTF-8 and one XML allows: no control characters but tab, LF and
+    // CR, no surrogates, no U+FFFE or U+FFFF, no overlong forms.
+    bool characters(std::string& error) {
+        static const char32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+        for (p_ = 0; p_ < s_.size();) {
+            const auto b = static_cast<unsigned char>(s_[p_]);
+            const std::size_t n = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 0;
+            if (n == 0 || p_ + n > s_.size()) return fail(error, "not UTF-8");
+            char32_t cp = n == 1 ? b : b & (0x7F >> n);
+            for (std::size_t k = 1; k < n; ++k) {
+                if ((static_cast<unsigned char>(s_[p_ + k]) & 0xC0) != 0x80) return fail(error, "not UTF-8");
+                cp = (cp << 6) | (static_cast<unsigned char>(s_[p_ + k]) & 0x3F);
+            }
+            if ((cp < 0x20 && cp != '\t' && cp != '\n' && cp != '\r') || cp < least[n] || cp > 0x10FFFF ||
+                (cp >= 0xD800 && cp <= 0xDFFF) || cp == 0xFFFE || cp == 0xFFFF)
+                return fail(error, "a character XML does not allow");
+            p_ += n;
+        }
+        p_ = 0;
+        return true;
+    }
     bool fail(std::string& error, const std::string& what) {
         error = what + " at offset " + std::to_string(p_);
         return false;

@@ -42,6 +42,10 @@ std::string_view recoveryWord(std::uint32_t recovery) {
     return recovery == 2 ? "hard" : recovery == 1 ? "soft" : "none";
 }
 
+std::string_view recoveryAction(std::uint32_t recovery) {
+    return recovery == 1 || recovery == 2 ? recoveryWord(recovery) : std::string_view();
+}
+
 std::string headerLine(bool withEvents) {
     std::string out;
     for (std::string_view c : kSampleColumns) {
@@ -66,8 +70,9 @@ std::string rowLine(const Row& row, bool withEvents) {
             (out += ',') += std::to_string(e.offenderPid);
             (out += ',') += csvField(e.offenderName);
             (out += ',') += csvField(e.recovery);
+            (out += ',') += csvField(e.action);
         } else {
-            out += ",,,,";
+            out += ",,,,,";
         }
     }
     return out;

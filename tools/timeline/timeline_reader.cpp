@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <optional>
 
 namespace zktl {
@@ -49,6 +50,31 @@ bool number(const std::string& text, double& out) {
     return !text.empty() && r.ec == std::errc() && r.ptr == end && std::isfinite(out);
 }
 
+// A whole number from 0 to most, digits only (no sign, no point, no exponent).
+bool wholeNumber(const std::string& text, std::uint32_t most, std::uint32_t& out) {
+    const char* end = text.data() + text.size();
+    const auto r = std::from_chars(text.data(), end, out);
+    return !text.empty() && text[0] != '-' && r.ec == std::errc() && r.ptr == end && out <= most;
+}
+
+// The integer columns and their ranges; the others are decimal numbers.
+std::uint32_t mostOf(std::string_view column) {
+    if (column == "thermal") return 1;
+    if (column == "spikes" || column == "page_faults" || column == "offender_pid") return std::numeric_limits<std::uint32_t>::max();
+    return 0;
+}
+
+bool field(const std::string& text, std::string_view column, std::size_t line, double& out, std::string& error) {
+    std::uint32_t whole = 0;
+    const std::uint32_t most = mostOf(column);
+    const bool ok = most ? wholeNumber(text, most, whole) : number(text, out);
+    if (most) out = whole;
+    if (ok) return true;
+    error = "line " + std::to_string(line) + ": " + std::string(column) + " is not a " +
+            (most ? "whole number from 0 to " + std::to_string(most) : std::string("number")) + ": '" + text + "'";
+    return false;
+}
+
 }  // namespace
 
 bool readTimeline(std::string_view text, Timeline& out, std::string& error) {
@@ -75,7 +101,7 @@ bool readTimeline(std::string_view text, Timeline& out, std::string& error) {
         sampleCol[i] = *c;
     }
     const auto verdict = column("verdict"), pid = column("offender_pid"), name = column("offender_name"),
-               recovery = column("recovery");
+               recovery = column("recovery"), action = column("action");
     out.hasEvents = verdict && pid && name && recovery;
 
     for (std::size_t line = 2; pos < text.size(); ++line) {
@@ -90,24 +116,19 @@ bool readTimeline(std::string_view text, Timeline& out, std::string& error) {
             return false;
         }
         double v[std::size(kSampleColumns)];
-        for (std::size_t i = 0; i < std::size(kSampleColumns); ++i) {
-            if (!number(fields[sampleCol[i]], v[i])) {
-                error = "line " + std::to_string(line) + ": " + std::string(kSampleColumns[i]) + " is not a number: '" +
-                        fields[sampleCol[i]] + "'";
-                return false;
-            }
-        }
+        for (std::size_t i = 0; i < std::size(kSampleColumns); ++i)
+            if (!field(fields[sampleCol[i]], kSampleColumns[i], line, v[i], error)) return false;
         Row row;
         row.elapsedS = v[0];
         row.sample = Sample{v[1], v[2], v[3], v[4], v[5], v[6], static_cast<std::uint32_t>(v[7]),
                             static_cast<std::uint32_t>(v[8]), v[9] != 0};
-        if (out.hasEvents && !fields[*verdict].empty()) {
+        // Files written before the action column had only the recoveries as actions.
+        std::string done;
+        if (out.hasEvents) done = action ? fields[*action] : fields[*recovery] == "none" ? "" : fields[*recovery];
+        if (out.hasEvents && (!fields[*verdict].empty() || !done.empty())) {
             double p = 0;
-            if (!number(fields[*pid], p)) {
-                error = "line " + std::to_string(line) + ": offender_pid is not a number: '" + fields[*pid] + "'";
-                return false;
-            }
-            row.event = Event{fields[*verdict], static_cast<std::uint32_t>(p), fields[*name], fields[*recovery]};
+            if (!field(fields[*pid], "offender_pid", line, p, error)) return false;
+            row.event = Event{fields[*verdict], static_cast<std::uint32_t>(p), fields[*name], fields[*recovery], done};
         }
         out.rows.push_back(std::move(row));
     }

@@ -1,6 +1,8 @@
 #pragma once
-// Reads a timeline CSV back: the header names the columns; elapsed_s, risk and p99_ms are
-// needed, the event columns are optional.
+// Reads a timeline CSV back: the header names the columns; the sample columns are needed,
+// the event columns are optional (a file without `action` takes its recoveries as the
+// actions). The counters and the offender's pid are whole numbers in their type's range,
+// thermal is 0 or 1; anything else is refused.
 
 #include <string>
 #include <string_view>

@@ -25,6 +25,7 @@ public:
     TimelineFile& operator=(const TimelineFile&) = delete;
 
     bool ok() const { return file_ != nullptr; }
+    void write(const zktl::Row& row);
     void write(double elapsedS, const QtmMetrics& m, const std::optional<zktl::Event>& event = std::nullopt);
 
 private:
@@ -35,8 +36,14 @@ private:
 // The system's tick count and Sleep.
 zktl::PaceClock systemPaceClock();
 
-// The event for a root-cause answer that named an offender.
+// A row of what the sampler published.
+zktl::Row timelineRow(double elapsedS, const QtmMetrics& m, const std::optional<zktl::Event>& event = std::nullopt);
+
+// The event for a root-cause answer that named an offender; its action is the recovery
+// mode when the recovery engine acted.
 zktl::Event offenderEvent(const PfRootCause& offender, uint32_t recovery);
+// The event for the host's quarantine of an offender the profiler named.
+zktl::Event quarantineEvent(const PfRootCause& offender);
 
 // True when pid names a running process (a whole number given by the user).
 bool processIsRunning(unsigned long pid);
