@@ -53,9 +53,9 @@ WINE_CANNOT = [
 
 def reason_of(path, function):
     rel = path[len(SRC):]
-    for i, (_, specs) in enumerate(WINE_CANNOT):
-        for spec in specs:
-            where, _, names = spec.partition(":")
+    for i, (_, entries) in enumerate(WINE_CANNOT):
+        for entry in entries:
+            where, _, names = entry.partition(":")
             if rel.startswith(where) and (not names or any(n in function for n in names.split(","))):
                 return i
     return len(WINE_CANNOT)
@@ -114,10 +114,10 @@ def main(gcov, objdir, build):
         if not covered:
             missed[reason_of(path, function)] += 1
     print("Unrun lines by reason (the first reason that names them):")
-    for (reason, specs), n in zip(WINE_CANNOT, missed):
+    for (reason, entries), n in zip(WINE_CANNOT, missed):
         print(textwrap.fill(reason.format(cpus=os.cpu_count()), 110, initial_indent=f"{n:>6}  ",
                             subsequent_indent=" " * 8))
-        print(textwrap.fill("; ".join(specs), 110, initial_indent=" " * 8, subsequent_indent=" " * 8))
+        print(textwrap.fill("; ".join(entries), 110, initial_indent=" " * 8, subsequent_indent=" " * 8))
     print(f"{missed[-1]:>6}  none of these: paths the Wine suite could reach but does not test")
 
 
