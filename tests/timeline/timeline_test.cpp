@@ -149,25 +149,11 @@ TEST(TimelineReaderTest, MalformedFilesAreRefusedWithTheLineAndColumn) {
 }
 
 // 10 s of rows: p99 10 ms and risk 0.6 up to 5 s, a settling half second at 6 ms, then
-// 2 ms and 0.3.
+// 2 ms and 0.3. The plot's effect lines show the means over the windows around each action.
 std::vector<Row> stepAtFive() {
     std::vector<Row> rows;
     for (int i = 1; i <= 100; ++i) rows.push_back(row(i / 10.0, i <= 50 ? 0.6 : 0.3, i <= 50 ? 10 : i <= 55 ? 6 : 2));
     return rows;
-}
-
-TEST(TimelineEffectTest, MeansOverTheThreeSecondsBeforeAndFromHalfASecondAfter) {
-    const std::vector<Row> rows = stepAtFive();
-    const zktl::Effect e = zktl::effectAt(rows, 5.0);
-    EXPECT_EQ(e.before.rows, 30u);
-    EXPECT_EQ(e.after.rows, 30u);
-    EXPECT_DOUBLE_EQ(e.before.p99Ms, 10);
-    EXPECT_DOUBLE_EQ(e.after.p99Ms, 2) << "the settling half second is left out";
-    EXPECT_DOUBLE_EQ(e.after.risk, 0.3);
-    EXPECT_DOUBLE_EQ(zktl::ratio(e.after.p99Ms, e.before.p99Ms), 0.2);
-    EXPECT_EQ(zktl::effectAt(rows, 1.0).before.rows, 10u) << "the start of the file cuts the window short";
-    EXPECT_EQ(zktl::effectAt(rows, 9.0).after.rows, 5u) << "so does its end";
-    EXPECT_EQ(zktl::ratio(1, 0), 0);
 }
 
 TEST(TimelineEffectTest, TheRiskCountsAsStayingOnlyAfterTheAfterWindowAndForAWholeStretch) {
@@ -224,16 +210,17 @@ TEST(TimelinePlotTest, DrawsBothSeriesAndALabelledMarkerAndShadedWindowsPerActio
     EXPECT_EQ(svg.find("<script"), std::string::npos);
     EXPECT_EQ(svg.find("href"), std::string::npos) << "nothing external";
 
-    std::vector<const test::XmlNode*> lines, rects, texts;
+    std::vector<const test::XmlNode*> lines, rects;
     root.collect("polyline", lines);
     root.collect("rect", rects);
-    root.collect("text", texts);
     std::map<std::string, std::size_t> points;
     for (const test::XmlNode* l : lines) {
         const std::string& p = l->attrs.at("points");
         points[l->attrs.at("class")] = static_cast<std::size_t>(std::count(p.begin(), p.end(), ','));
     }
     EXPECT_EQ(points, (std::map<std::string, std::size_t>{{"series risk", 100}, {"series p99", 100}}));
+    // The hard recovery's after window takes in the settling rows, the quarantine's leaves
+    // them out, the soft recovery's is cut short by the end of the file.
     EXPECT_EQ(markerTexts(svg), (std::vector<std::string>{
                                     "hard recovery: hog&co.exe (pid 42)", "p99 10 \u2192 6.67 ms (\u00d70.67), risk 0.6 \u2192 0.45",
                                     "quarantine: hog&co.exe (pid 42)", "p99 10 \u2192 2 ms (\u00d70.2), risk 0.6 \u2192 0.3",
@@ -246,10 +233,6 @@ TEST(TimelinePlotTest, DrawsBothSeriesAndALabelledMarkerAndShadedWindowsPerActio
             windows.emplace_back(r->attrs.at("class"), r->attrs.at("x") + "+" + r->attrs.at("width"));
     ASSERT_EQ(windows.size(), 6u) << "two per action";
     EXPECT_EQ(windows[3], (std::pair<std::string, std::string>{"window after", "646.5+309.0"}));
-    std::vector<std::string> labels;
-    for (const test::XmlNode* x : texts)
-        if (x->attrs.count("class") && x->attrs.at("class") == "label") labels.push_back(x->text);
-    EXPECT_EQ(labels, (std::vector<std::string>{"time (s)", "stutter risk (0 to 1)", "p99 wake-up interval (ms)"}));
 }
 
 TEST(TimelinePlotTest, NamesInAnyEncodingLeaveTheSvgWellFormed) {
