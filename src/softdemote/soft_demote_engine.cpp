@@ -160,6 +160,7 @@ void SoftDemoteEngine::handleProcess(std::uint32_t pid, const PassResult& pass, 
             const auto it = ioSamples_.find(pid);
             if (it != ioSamples_.end()) {
                 const platform::IoCounters& was = it->second;
+                // Equal counters give 0 on either side of the comparison; only a counter that went back is clamped.
                 const std::uint64_t read = io.readTransfer >= was.readTransfer ? io.readTransfer - was.readTransfer : 0;
                 const std::uint64_t write =
                     io.writeTransfer >= was.writeTransfer ? io.writeTransfer - was.writeTransfer : 0;
@@ -200,6 +201,7 @@ void SoftDemoteEngine::handleProcess(std::uint32_t pid, const PassResult& pass, 
             demote = ioHeavy || mem > memLimit || knownApp;
         } else if (processors_ == 4) {
             const std::int32_t reserved = layout_.reservedCore;
+            // An index equal to the count is in no process mask either: the bound only guards hasProcessor.
             demote = processMask() && reserved >= 0 && reserved < processors_ && cpu > 3.0 &&
                      hasProcessor(*affinity, reserved);
         } else {

@@ -176,6 +176,7 @@ void Profiler::resetForTests() {
     std::lock_guard lk(lock_);
     history_.clear();
     scanning_.store(false);
+    // Any negative tick means "no walk yet".
     lastWalkTick_.store(-1);
     processors_.store(0.0);
     log_.store(nullptr);

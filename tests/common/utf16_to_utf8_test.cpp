@@ -19,6 +19,8 @@ TEST(Utf16ToUtf8, EncodesEveryLengthAndReplacesUnpairedSurrogates) {
         {u"\u00E9", "\xC3\xA9"},                   // two bytes
         {u"\u20AC\u4E2D", "\xE2\x82\xAC\xE4\xB8\xAD"},  // three bytes each
         {u"a\U0001F3AEb", "a\xF0\x9F\x8E\xAE" "b"},    // a surrogate pair: four bytes
+        {u"\xD800\xDC00\xE000", "\xF0\x90\x80\x80\xEE\x80\x80"},  // the lowest pair, then U+E000
+        {u"\xDBFF\xDFFF", "\xF4\x8F\xBF\xBF"},  // the highest pair
         {u"\xD800x", "\xEF\xBF\xBDx"},             // high surrogate without its pair
         {u"\xDC00", "\xEF\xBF\xBD"},               // a lone low surrogate
     };
