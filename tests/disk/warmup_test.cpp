@@ -231,19 +231,29 @@ TEST_F(WarmupTest, CancelReturnsTheFinishedBatches) {
     }
 }
 
+// The warmup is held as it enters a subdirectory, its first batch counted. A shutdown that
+// did not wait for it would end at once; the bounded look only decides how surely that is seen.
 TEST_F(WarmupTest, ShutdownWaitsForAWarmupInFlightAndTheNextOneRebuildsThePool) {
     file("a", 10);
+    dir("sub");
+    file("sub\\b", 10);
     std::thread shutdown;
-    std::atomic<bool> once{false};
-    machine.setHook(sim::Op::TouchPages, [&] {
-        if (once.exchange(true)) return;
-        shutdown = std::thread([] { ZelkorShutdown(); });
+    std::atomic<bool> shutDown{false};
+    std::atomic<int> finds{0};
+    machine.setHook(sim::Op::FindFirstFile, [&] {
+        if (++finds != 2) return;
+        shutdown = std::thread([&] {
+            ZelkorShutdown();
+            shutDown = true;
+        });
         while (!disk::warmup().cancelRequested()) std::this_thread::yield();
+        for (int i = 0; i < 100 && !shutDown; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        EXPECT_FALSE(shutDown) << "the shutdown ended while a warmup was in flight";
     });
-    EXPECT_EQ(warm(), 0u);  // cancelled by the shutdown before its batch counted
+    EXPECT_EQ(warm(), 1u);  // the subdirectory is never read
     shutdown.join();
-    machine.setHook(sim::Op::TouchPages, nullptr);
-    EXPECT_EQ(warm(), 1u);
+    machine.setHook(sim::Op::FindFirstFile, nullptr);
+    EXPECT_EQ(warm(), 2u);
 }
 
 }  // namespace
