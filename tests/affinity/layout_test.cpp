@@ -131,19 +131,15 @@ TEST_F(OffenderInverse, EligibilityAndResults) {
         Lines lines;
     };
     const std::string arrow = " \xE2\x86\x92 applied";
-    const Case cases[] = {
+    std::vector<Case> cases = {
         {2000, 1, {"[INFO] [InverseAffinity] Offender PID 2000" + arrow}},
         {9, 1, {"[INFO] [InverseAffinity] Offender PID 9" + arrow}},  // only 0 and 4 are refused
         {kHog, 1, {"[INFO] [InverseAffinity] Offender PID 610" + arrow}},  // already there: nothing to set
-        {kGame, 0, {}},
         {kChild, 0, {"[INFO] [InverseAffinity] Offender skipped (descendant of game)"}},
-        {4, 0, {}},
-        {1000, 0, {}},
-        {static_cast<std::int32_t>(kExplorer), 0, {}},
-        {0, 0, {}},
-        {-7, 0, {}},
-        {4242, 0, {}},
     };
+    // The game, pids 0 and 4, the engine, a protected name and pids no process has: refused silently.
+    for (const std::int32_t pid : std::initializer_list<std::int32_t>{kGame, 4, 1000, kExplorer, 0, -7, 4242})
+        cases.push_back({pid, 0, {}});
     for (const Case& c : cases) {
         listen();
         Zelkor_Affinity_ResetMetrics();

@@ -66,10 +66,6 @@ TEST_F(ThrottleTest, ThrottleThenRestore) {
     EXPECT_EQ(machine.changes(), (Lines{"SetPriorityClass 700 0x40", "NtSetInformationProcess 700 33 0",
                                         "EmptyWorkingSet 700", "SetPriorityClass 700 0x20",
                                         "NtSetInformationProcess 700 33 2"}));
-    // Without the trim the working set is kept.
-    target->memory.workingSetSize = 5;
-    EXPECT_TRUE(throttle(kPid, nullptr, false));
-    EXPECT_EQ(target->memory.workingSetSize, 5u);
 }
 
 // Every refusal (the restore shares them): false, the error left for the caller, at most
@@ -89,7 +85,6 @@ const std::string kNotActive = "OffenderByHandle: process not active";
 const Refusal kRefusals[] = {
     {"Pid0", 0, nullptr, {}, 87, kInvalid},
     {"Pid4", 4, nullptr, {}, 87, kInvalid},
-    {"OwnPid", 1000, nullptr, {}, 87, kInvalid},
     {"UnknownPid", 9999, nullptr, {}, 87, ""},  // the simulated OpenProcess's error for an unknown id
     {"OpenFailing", kPid, nullptr, [](auto& m, auto&) { m.failOp(Op::OpenProcess, 1234); }, 1234, ""},
     {"Protected", kPid, nullptr, [](auto&, auto& p) { p.protectionLevel = zk::sim::kProtectedLevel; }, 5, ""},
