@@ -43,9 +43,7 @@ protected:
         for (const std::string& c : machine.changes()) {
             if (c.rfind("SetProcessAffinityMask ", 0) != 0) continue;
             const auto pid = static_cast<std::uint32_t>(std::stoul(c.substr(23)));
-            const sim::SimProcess* p = machine.process(pid);
-            std::string name;
-            for (char16_t ch : p->exeName) name.push_back(static_cast<char>(ch));
+            const std::string name = machine.system().wideToAnsi(machine.process(pid)->exeName);
             EXPECT_FALSE(affinity::IsProtectedProcessName(name)) << c;
         }
     }

@@ -1,15 +1,18 @@
-// The module's foundations: its log channel, pin sets, descendants and protected names,
-// the rate limits of every layout export, the configuration record, the metrics and the
-// security event store.
+// The module's foundations: its log channel, pin sets, the processor count, descendants and
+// protected names, the rate limits of every layout export, the configuration record, the
+// metrics and the security event store.
 
 #include <cstring>
 #include <functional>
+#include <optional>
+#include <tuple>
 
 #include "affinity/affinity_log.h"
 #include "affinity/affinity_module.h"
 #include "affinity/process_utils.h"
 #include "affinity/security_events.h"
 #include "affinity_fixture.h"
+#include "common/reset_registry.h"
 
 namespace zk::test {
 namespace {
@@ -29,34 +32,25 @@ TEST_F(AffinityFoundations, OneLineWholeToEverySink) {
 }
 
 TEST_F(AffinityFoundations, MinimumLevelIsClampedAndOtherLevelsAreInfo) {
-    struct Case {
-        int minLevel;
-        Lines seen;
-    };
-    const Case cases[] = {
+    const std::pair<int, Lines> cases[] = {
         {-5, {"[DEBUG] d", "[INFO] i", "[WARNING] w", "[ERROR] e", "[INFO] other"}},
         {2, {"[WARNING] w", "[ERROR] e", "[INFO] other"}},  // an unknown level passes as itself
         {9, {"[ERROR] e", "[INFO] other"}},
     };
-    for (const Case& c : cases) {
+    for (const auto& [minLevel, seen] : cases) {
         listen();
-        Zelkor_Affinity_SetMinLogLevel(c.minLevel);
+        Zelkor_Affinity_SetMinLogLevel(minLevel);
         Zelkor_Affinity_DiagnoseStatus();  // at the information level
-        EXPECT_EQ(lines().size(), c.minLevel < 2 ? 1u : 0u) << c.minLevel;
+        EXPECT_EQ(lines().size(), minLevel < 2 ? 1u : 0u) << minLevel;
         listen();
         for (int level = 0; level < 4; ++level) affinity::AffinityLog(level, std::string(1, "diwe"[level]));
         affinity::AffinityLog(7, "other");
-        EXPECT_EQ(lines(), c.seen) << c.minLevel;
+        EXPECT_EQ(lines(), seen) << minLevel;
     }
 }
 
 TEST_F(AffinityFoundations, PinSetsByCoreCount) {
-    struct Case {
-        std::int32_t cores;
-        CoreList pins;
-        Lines line;
-    };
-    const Case cases[] = {
+    const std::tuple<std::int32_t, CoreList, Lines> cases[] = {
         {0, {}, {}},
         {1, {0}, {"[INFO] [InverseAffinity] Background pin set => {0}"}},
         {2, {0, 1}, {"[INFO] [InverseAffinity] Background pin set (fallback) => {0,last}"}},
@@ -65,34 +59,36 @@ TEST_F(AffinityFoundations, PinSetsByCoreCount) {
         {8, {0, 3}, {"[INFO] [InverseAffinity] Background pin set (4-8 cores) => {0,3}"}},
         {9, {0, 3}, {"[INFO] [InverseAffinity] Background pin set (fallback) => {0,3}"}},
     };
-    for (const Case& c : cases) {
+    for (const auto& [cores, pins, line] : cases) {
         listen();
-        EXPECT_EQ(affinity::BuildBackgroundPinSet(c.cores), c.pins) << c.cores;
-        EXPECT_EQ(lines(), c.line) << c.cores;
+        EXPECT_EQ(affinity::BuildBackgroundPinSet(cores), pins) << cores;
+        EXPECT_EQ(lines(), line) << cores;
     }
 }
 
 TEST_F(AffinityFoundations, DescendantsUpToTwentyGenerations) {
     affinity::ParentMap parents{{7, 7}, {4, 0}, {9, 1}, {1, 1000}};  // the System process's parent is pid 0
     for (std::uint32_t pid = 1000; pid < 1030; ++pid) parents[pid + 1] = pid;  // 1030 descends from 1000
-    struct Case {
-        std::uint32_t pid, ancestor;
-        bool descendant;
-    };
-    const Case cases[] = {
+    const struct { std::uint32_t pid, ancestor; bool descendant; } cases[] = {
         {1001, 1000, true},  {1002, 1000, true},  {1020, 1000, true}, {1021, 1000, false},
         {1025, 1000, false}, {7, 1, false},      {0, 1000, false},
         {1001, 0, false},    {4, 0, false},       {5555, 1000, false}, {9, 1000, true}, {9, 1, true},
         {1, 1000, true},
     };
-    for (const Case& c : cases)
+    for (const auto& c : cases)
         EXPECT_EQ(affinity::IsDescendantBounded(c.pid, c.ancestor, parents), c.descendant) << c.pid << "<-" << c.ancestor;
-    // And over the machine's own process list.
-    const affinity::ParentMap machineParents = affinity::BuildParentMap();
-    EXPECT_TRUE(affinity::IsDescendantBounded(kGrandchild, kGame, machineParents));
-    EXPECT_FALSE(affinity::IsDescendantBounded(kChrome, kGame, machineParents));
-    EXPECT_TRUE(affinity::ProcessExists(kChrome));
-    EXPECT_FALSE(affinity::ProcessExists(4242));
+}
+
+TEST_F(AffinityFoundations, CoreCountReadOncePerLibraryLoadAndNeverBelowOne) {
+    machine.setLogicalProcessorCount(6);
+    EXPECT_EQ(affinity::LogicalCoreCount(), 6);
+    machine.setLogicalProcessorCount(12);
+    EXPECT_EQ(affinity::LogicalCoreCount(), 6);
+    common::resetAllModules();
+    EXPECT_EQ(affinity::LogicalCoreCount(), 12);
+    machine.setLogicalProcessorCount(0);
+    common::resetAllModules();
+    EXPECT_EQ(affinity::LogicalCoreCount(), 1);
 }
 
 TEST_F(AffinityFoundations, ProtectedNamesWholeAndCaseInsensitive) {
@@ -103,64 +99,55 @@ TEST_F(AffinityFoundations, ProtectedNamesWholeAndCaseInsensitive) {
         EXPECT_FALSE(affinity::IsProtectedProcessName(name)) << name;
 }
 
-// Each export's limiter, with its own name, interval and refusal result.
+// Each export's limiter, with its own name, interval and refusal result: a second call
+// gapMs after the first, with the limiter's interval set to limitMs (none: the limiter off).
 TEST_F(AffinityFoundations, RateLimitsPerOperation) {
     const double sample = 50.0;
     struct Case {
-        const char* what;
+        const char* name;
         std::function<std::int32_t()> call;
-        std::function<void(AffinityConfig&)> config;
+        std::optional<std::int32_t> limitMs;
         std::uint64_t gapMs;
-        bool refused;
-        std::string detail;
-        std::uint32_t eventPid;
-        const char* eventName;
-        std::int32_t refusedResult;
+        std::string detail;  // the refusal's event; empty: admitted
+        std::uint32_t eventPid = kGame;
+        std::int32_t refusedResult = 0;
         std::string line = {};  // the export's own refusal line, if any
     };
     const auto boost = [] { return Zelkor_Affinity_ApplyBoostForPid(kGame); };
     const auto inverse = [] { return Zelkor_Affinity_ApplyInverseForPid(kGame); };
-    const auto keep = [](AffinityConfig&) {};
+    const std::string boostLine = "[DEBUG] [RateLimit] ApplyBoostForPid called too frequently";
     const Case cases[] = {
-        {"inverse 50 ms", inverse, keep, 50, true, "Rate limit: 100 ms", kGame, "ApplyInverseForPid", 0},
-        {"inverse 100 ms", inverse, keep, 100, false, "", 0, "", 0},
-        {"boost 500 ms at 100", boost, [](AffinityConfig& c) { c.rate_limit_ms = 100; }, 500, true,
-         "Rate limit: 1000 ms", kGame, "ApplyBoostForPid", 0, "[DEBUG] [RateLimit] ApplyBoostForPid called too frequently"},
-        {"boost 1500 ms at 2000", boost, [](AffinityConfig& c) { c.rate_limit_ms = 2000; }, 1500, true,
-         "Rate limit: 2000 ms", kGame, "ApplyBoostForPid", 0, "[DEBUG] [RateLimit] ApplyBoostForPid called too frequently"},
-        {"inverse 99 ms at -5", inverse, [](AffinityConfig& c) { c.rate_limit_ms = -5; }, 99, true,
-         "Rate limit: 100 ms", kGame, "ApplyInverseForPid", 0},
-        {"inverse limiter off", inverse, [](AffinityConfig& c) { c.rate_limit_enabled = 0; }, 0, false, "", 0, "", 0},
-        {"offender", [] { return Zelkor_Affinity_ApplyInverseForOffenderPid(kHog); }, keep, 10, true,
-         "Rate limit: 100 ms", kHog, "ApplyInverseForOffenderPid", 0},
-        {"dynamic step", [&] { return Zelkor_Affinity_DynamicStepForPid(kGame, &sample, 1); }, keep, 10, true,
-         "Rate limit: 100 ms", kGame, "DynamicStepForPid", 0, "[DEBUG] [RateLimit] DynamicStepForPid skipped (too frequent)"},
-        {"refresh", [] { return Zelkor_Affinity_RefreshInverse(); }, keep, 10, true, "Rate limit: 100 ms", 0,
-         "RefreshInverse", 1},
+        {"ApplyInverseForPid", inverse, 100, 50, "Rate limit: 100 ms"},
+        {"ApplyInverseForPid", inverse, 100, 100, ""},
+        {"ApplyBoostForPid", boost, 100, 500, "Rate limit: 1000 ms", kGame, 0, boostLine},
+        {"ApplyBoostForPid", boost, 2000, 1500, "Rate limit: 2000 ms", kGame, 0, boostLine},
+        {"ApplyInverseForPid", inverse, -5, 99, "Rate limit: 100 ms"},
+        {"ApplyInverseForPid", inverse, std::nullopt, 0, ""},
+        {"ApplyInverseForOffenderPid", [] { return Zelkor_Affinity_ApplyInverseForOffenderPid(kHog); }, 100, 10,
+         "Rate limit: 100 ms", kHog},
+        {"DynamicStepForPid", [&] { return Zelkor_Affinity_DynamicStepForPid(kGame, &sample, 1); }, 100, 10,
+         "Rate limit: 100 ms", kGame, 0, "[DEBUG] [RateLimit] DynamicStepForPid skipped (too frequent)"},
+        {"RefreshInverse", [] { return Zelkor_Affinity_RefreshInverse(); }, 100, 10, "Rate limit: 100 ms", 0, 1},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.name << " after " << c.gapMs << " ms at " << c.limitMs.value_or(0));
         Zelkor_Affinity_Cleanup();  // empties the limiter
         Zelkor_Affinity_ClearSecurityEvents();
-        configure([&](AffinityConfig& cfg) {
-            cfg = AffinityConfig{30, 0, 250, 0, 300, 5000, 1, 100};  // no signature events
-            c.config(cfg);
-        });
+        const AffinityConfig cfg{30, 0, 250, 0, 300, 5000, c.limitMs.has_value(), c.limitMs.value_or(100)};
+        Zelkor_Affinity_SetConfigC(&cfg);  // no signature events
         c.call();
         machine.advanceMs(c.gapMs);
         listen();
         const std::int32_t result = c.call();
         const auto ev = events();
-        if (!c.refused) {
-            EXPECT_TRUE(ev.empty()) << c.what;
-            continue;
-        }
-        EXPECT_EQ(result, c.refusedResult) << c.what;
-        ASSERT_EQ(ev.size(), 1u) << c.what;
-        EXPECT_EQ(ev[0].kind, 2u) << c.what;
-        EXPECT_EQ(ev[0].pid, c.eventPid) << c.what;
-        EXPECT_STREQ(ev[0].name, c.eventName) << c.what;
-        EXPECT_EQ(ev[0].detail, c.detail) << c.what;
-        EXPECT_EQ(lines(), c.line.empty() ? Lines{} : Lines{c.line}) << c.what;
+        ASSERT_EQ(ev.size(), c.detail.empty() ? 0u : 1u);
+        if (ev.empty()) continue;
+        EXPECT_EQ(result, c.refusedResult);
+        EXPECT_EQ(ev[0].kind, 2u);
+        EXPECT_EQ(ev[0].pid, c.eventPid);
+        EXPECT_STREQ(ev[0].name, c.name);
+        EXPECT_EQ(ev[0].detail, c.detail);
+        EXPECT_EQ(lines(), c.line.empty() ? Lines{} : Lines{c.line});
     }
 }
 
@@ -175,7 +162,7 @@ TEST_F(AffinityFoundations, ARefusedCallDoesNotMoveTheWindow) {
               2u);
 }
 
-TEST_F(AffinityFoundations, ConfigurationStoredAsGivenAndMetricsToNonNullPointers) {
+TEST_F(AffinityFoundations, ConfigurationStoredAsGivenWithFlagsAsZeroOrOne) {
     const AffinityConfig fresh = config(), defaults{30, 0, 250, 1, 300, 5000, 1, 100};
     EXPECT_EQ(std::memcmp(&fresh, &defaults, sizeof fresh), 0);
     const AffinityConfig odd{-1, 7, 1, 7, -3, 0, 7, -5};
@@ -183,13 +170,6 @@ TEST_F(AffinityFoundations, ConfigurationStoredAsGivenAndMetricsToNonNullPointer
     const AffinityConfig back = config();
     const AffinityConfig expected{-1, 1, 1, 1, -3, 0, 1, -5};
     EXPECT_EQ(std::memcmp(&back, &expected, sizeof back), 0);
-
-    affinity::affinity().metrics.failedTotal = 3;
-    std::uint64_t failed = 0;
-    Zelkor_Affinity_GetMetrics(nullptr, &failed, nullptr);
-    EXPECT_EQ(failed, 3u);
-    Zelkor_Affinity_ResetMetrics();
-    EXPECT_EQ(metrics(), Metrics{});
 }
 
 TEST_F(AffinityFoundations, EventStoreKeepsTheNewestThousandNewestFirst) {

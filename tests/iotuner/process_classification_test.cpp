@@ -23,43 +23,40 @@ using namespace zk::iotuner;
 
 class ClassificationTest : public test::IoTunerTest {};
 
-TEST_F(ClassificationTest, ExactLineToEverySinkWithLevelTags) {
-    machine.advanceMs((3600 + 2 * 60 + 3) * 1000 + 999);  // 13:02:03.999 on the machine's first day
-    TunerLog(1, "one");
-    TunerLog(2, "two");
-    TunerLog(3, "three");
-    TunerLog(7, "seven");
-    const std::string stamp = "[ZELKOR.IOTUNER.INVERSE] [2026-12-06 13:02:03] ";
-    const std::vector<std::string> expected = {stamp + "[INFO] one", stamp + "[WARNING] two", stamp + "[ERROR] three",
-                                               stamp + "[INFO] seven"};
-    EXPECT_EQ(logged(), expected);
-    std::vector<std::string> debug;
-    for (const auto& l : expected) debug.push_back(l + "\n");
-    EXPECT_EQ(machine.debugOutput(), debug);
-    EXPECT_EQ(machine.stdErr(), std::accumulate(debug.begin(), debug.end(), std::string()));
-}
-
 int g_reentered = 0;
 void ZK_CALL reenter(const char*) {
     ++g_reentered;
     TunerLog(1, "from inside the callback");  // must neither deadlock nor recurse
 }
 
-TEST_F(ClassificationTest, DebugLinesOnlyWhenEnabledAndEverySinkWithoutTheCallback) {
+TEST_F(ClassificationTest, ExactLineToEverySinkWithLevelTagsAndDebugLinesOnlyWhenEnabled) {
+    machine.advanceMs((3600 + 2 * 60 + 3) * 1000 + 999);  // 13:02:03.999 on the machine's first day
     TunerLog(0, "hidden");
     SetIOTunerDebug(1);
     TunerLog(0, "shown");
     SetIOTunerDebug(0);
     TunerLog(0, "hidden again");
-    EXPECT_EQ(messages(), std::vector<std::string>{"[DEBUG] shown"});
+    TunerLog(1, "one");
+    TunerLog(2, "two");
+    TunerLog(3, "three");
+    TunerLog(7, "seven");
+    const std::string stamp = "[ZELKOR.IOTUNER.INVERSE] [2026-12-06 13:02:03] ";
+    const std::vector<std::string> expected = {stamp + "[DEBUG] shown", stamp + "[INFO] one", stamp + "[WARNING] two",
+                                               stamp + "[ERROR] three", stamp + "[INFO] seven"};
+    EXPECT_EQ(logged(), expected);
+    std::vector<std::string> debug;
+    for (const auto& l : expected) debug.push_back(l + "\n");
+    EXPECT_EQ(machine.debugOutput(), debug);
+    EXPECT_EQ(machine.stdErr(), std::accumulate(debug.begin(), debug.end(), std::string()));
+    // Without the callback the other sinks still get every line.
     SetIOTunerLogCallback(nullptr);
     TunerLog(1, "x");
-    EXPECT_EQ(messages().size(), 1u);
+    EXPECT_EQ(logged().size(), 5u);
     EXPECT_NE(machine.stdErr().find("[INFO] x\n"), std::string::npos);
     SetIOTunerLogCallback(&reenter);  // a callback that logs again
     TunerLog(1, "outer");
     EXPECT_EQ(g_reentered, 1);
-    EXPECT_EQ(machine.debugOutput().size(), 3u);
+    EXPECT_EQ(machine.debugOutput().size(), 7u);
 }
 
 TEST(NormalizeProcessName, Table) {

@@ -2,6 +2,7 @@
 // the system CPU sampler.
 
 #include <cmath>
+#include <optional>
 
 #include "common/reset_registry.h"
 #include "softdemote/load_history.h"
@@ -66,27 +67,17 @@ TEST_F(SoftDemotePartsTest, LayoutsByProcessorCountAndFromTheHost) {
 }
 
 TEST_F(SoftDemotePartsTest, WaitAfterAPass) {
-    struct Case {
-        PassResult pass;
-        bool threw;
-        std::uint32_t ms;
+    const std::pair<std::optional<PassResult>, std::uint32_t> cases[] = {  // no pass: it threw
+        {PassResult{false, false, 10, 10, 7.0}, 7000},   {PassResult{true, false, 10, 10, 7.0}, 2000},
+        {PassResult{false, true, 90, 90, 7.0}, 2000},    {PassResult{false, false, 60.1, 60.1, 7.0}, 2500},
+        {PassResult{false, false, 60.0, 90, 12.0}, 12000}, {std::nullopt, 1000},
+        {PassResult{false, false, 0, 0, 0.0000001}, 1},  {PassResult{false, false, 0, 0, 0.0019999}, 1},
+        {PassResult{false, false, 0, 0, NAN}, 1},
     };
-    const Case cases[] = {
-        {{false, false, 10, 10, 7.0}, false, 7000},   {{true, false, 10, 10, 7.0}, false, 2000},
-        {{false, true, 90, 90, 7.0}, false, 2000},    {{false, false, 60.1, 60.1, 7.0}, false, 2500},
-        {{false, false, 60.0, 90, 12.0}, false, 12000}, {{}, true, 1000},
-        {{false, false, 0, 0, 0.0000001}, false, 1},  {{false, false, 0, 0, 0.0019999}, false, 1},
-        {{false, false, 0, 0, NAN}, false, 1},
-    };
-    for (const Case& c : cases) EXPECT_EQ(softdemote::waitAfterPassMs(c.threw ? nullptr : &c.pass), c.ms);
+    for (const auto& [pass, ms] : cases) EXPECT_EQ(softdemote::waitAfterPassMs(pass ? &*pass : nullptr), ms);
 }
 
 TEST_F(SoftDemotePartsTest, SustainedLoadEdges) {
-    struct Case {
-        std::vector<double> values;
-        double systemCpu;
-        bool sustained;
-    };
     auto alternate = [](double low, double high, int pairs) {
         std::vector<double> v;
         for (int i = 0; i < pairs; ++i) v.insert(v.end(), {low, high});
@@ -94,7 +85,7 @@ TEST_F(SoftDemotePartsTest, SustainedLoadEdges) {
     };
     std::vector<double> window = {100, 100, 100, 100, 100, 100};
     for (double v : alternate(74, 86, 12)) window.push_back(v);
-    const Case cases[] = {
+    const struct { std::vector<double> values; double systemCpu; bool sustained; } cases[] = {
         {alternate(74, 86, 3), 65.0, true},    // sd 6, adjusted 85+
         {alternate(74, 86, 3), 64.9, false},
         {alternate(74.1, 85.9, 3), 65.0, false},  // sd below 6
@@ -105,7 +96,7 @@ TEST_F(SoftDemotePartsTest, SustainedLoadEdges) {
         {{70, 90, 70, 90, 90}, 65.0, false},   // fewer than 6
         {window, 65.0, true},                  // the first six have left the window
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         softdemote::LoadHistory h;
         bool result = false;
         for (double v : c.values) result = h.isSustainedLoad(c.systemCpu, v);

@@ -14,11 +14,7 @@ using sim::Op;
 class SoftDemotePassTest : public SoftDemoteTest {};
 
 TEST_F(SoftDemotePassTest, FirstPassDemotesByMemoryOrKnownAppOnlyAndNothingUnderAnAntiCheatOrOnFour) {
-    struct Case {
-        std::uint32_t n;
-        const char* antiCheat;
-        bool demotes;
-    };
+    struct Case { std::uint32_t n; const char* antiCheat; bool demotes; };
     // Five processors have no layout, so no light process is exempt.
     for (const Case c : {Case{5, nullptr, true}, Case{5, "VGK.exe", false}, Case{5, "FACEIT_svc.exe", false},
                          Case{4, nullptr, false}}) {
@@ -45,25 +41,21 @@ TEST_F(SoftDemotePassTest, FirstPassDemotesByMemoryOrKnownAppOnlyAndNothingUnder
 // Under an anti-cheat, from the second pass on: above the high limit, or over the memory
 // limit and above 4 %; never by the mid limit alone, memory alone or a known name.
 TEST_F(SoftDemotePassTest, AnAntiCheatDemotesOnlyAboveTheHighLimitOrWithMemoryAndLoad) {
-    struct Case {
-        const char* name;
-        double mb, cpu;
-        bool demoted;
-    } const cases[] = {
+    const struct { const char* name; double mb, cpu; bool demoted; } cases[] = {
         {"mid.exe", 10, 11.9, false}, {"high.exe", 10, 12.1, true},   {"memload.exe", 2000, 4.1, true},
         {"mem4.exe", 2000, 4.0, false}, {"load.exe", 10, 5.0, false}, {"YourPhone.exe", 10, 5.0, false},
     };
     add(600, "EasyAntiCheat.exe");
     std::uint32_t pid = 601;
-    for (const Case& c : cases) add(pid++, c.name, c.mb);
+    for (const auto& c : cases) add(pid++, c.name, c.mb);
     auto e = engine("mid", 5);
     e->runDemotionPass();
     std::vector<std::pair<std::uint32_t, double>> shares;
-    for (const Case& c : cases) shares.emplace_back(601 + shares.size(), c.cpu);
+    for (const auto& c : cases) shares.emplace_back(601 + shares.size(), c.cpu);
     burn(shares, 1000, 5);
     e->runDemotionPass();
     pid = 601;
-    for (const Case& c : cases) EXPECT_EQ(idle(pid++), c.demoted) << c.name;
+    for (const auto& c : cases) EXPECT_EQ(idle(pid++), c.demoted) << c.name;
 }
 
 TEST_F(SoftDemotePassTest, FourProcessorsDemoteOnTheReservedCoreAboveThreePercent) {
@@ -80,11 +72,7 @@ TEST_F(SoftDemotePassTest, FourProcessorsDemoteOnTheReservedCoreAboveThreePercen
 }
 
 TEST_F(SoftDemotePassTest, OrdinaryRuleAndSpikeRule) {
-    struct Case {
-        double copierCpu;
-        bool spike;
-        bool copierDemoted;
-    };
+    struct Case { double copierCpu; bool spike, copierDemoted; };
     // A copier moving 6 MB between passes at 2 %: heavy I/O alone needs more than 3 %,
     // but during a spike any I/O-heavy process above 1.5 % goes.
     for (const Case c : {Case{2.0, false, false}, Case{2.0, true, true}, Case{3.5, false, true}}) {
@@ -108,10 +96,7 @@ TEST_F(SoftDemotePassTest, OrdinaryRuleAndSpikeRule) {
 }
 
 TEST_F(SoftDemotePassTest, AdjustedLoadCountsTheGamesProcessorsUpToTheSixtyFourth) {
-    struct Case {
-        std::uint64_t gameMask;
-        double adjusted;
-    };
+    struct Case { std::uint64_t gameMask; double adjusted; };
     for (const Case c : {Case{0, 60.0}, Case{~0ull, 60.0}, Case{0x1, 50.0}}) {
         common::resetAllModules();
         machine.process(kGame)->affinity = c.gameMask;
@@ -165,17 +150,13 @@ TEST_F(SoftDemotePassTest, RefusedDemotionIsSilentForAccessDeniedAndLoggedOtherw
 }
 
 TEST_F(SoftDemotePassTest, AThrowInOneProcessIsLoggedAndThePassGoesOn) {
-    struct Case {
-        std::function<void()> thrower;
-        std::string line;
-    };
-    const Case cases[] = {
+    const struct { std::function<void()> thrower; std::string line; } cases[] = {
         {[] { throw std::runtime_error("boom"); }, "Error processing PID 601: boom"},
         {[] { throw 42; }, "Unknown error processing PID 601"},
     };
     add(601, "first.exe");
     add(602, "hog.exe", 2000);
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         common::resetAllModules();
         listen();
         auto e = engine("mid", 8);
@@ -193,29 +174,35 @@ TEST_F(SoftDemotePassTest, AThrowInOneProcessIsLoggedAndThePassGoesOn) {
     EXPECT_THROW(engine("mid", 8)->runDemotionPass(), std::runtime_error);
 }
 
-TEST_F(SoftDemotePassTest, TheListIsRescannedEveryTwoSecondsAndGoneProcessesArePruned) {
+// The list is read again every two seconds, warned about past 2000 processes; what has
+// gone is then forgotten.
+TEST_F(SoftDemotePassTest, TheListIsRescannedEveryTwoSecondsWarnedAboutPast2000AndPruned) {
     add(601, "short.exe");
+    for (std::uint32_t pid = 2000; pid < 3997; ++pid) add(pid, "many.exe");  // 2000 with 601, game and self
     auto e = engine("mid", 8);
     e->runDemotionPass();
+    EXPECT_EQ(lines().size(), 1u);
     machine.removeProcess(601);
+    add(3997, "hog.exe", 2000);
+    add(3998, "many.exe");
     machine.advanceMs(1999);
     e->runDemotionPass();
     EXPECT_TRUE(e->hasName(601) && e->hasCpuSample(601)) << "the scan is not due yet";
     machine.advanceMs(1);
     e->runDemotionPass();
     EXPECT_FALSE(e->hasName(601) || e->hasCpuSample(601) || e->hasIoSample(601));
+    EXPECT_EQ(lines().back(), "Waarschuwing: Zeer veel processen (2001)");
+    EXPECT_TRUE(idle(3997));
 }
 
-TEST_F(SoftDemotePassTest, MoreThanTwoThousandProcessesAreWarnedAboutAndStillScanned) {
-    for (std::uint32_t pid = 2000; pid < 3998; ++pid) add(pid, "many.exe");  // 2000 with game and self
-    auto e = engine("mid", 8);
+// A machine that reports no processors: no process share can be computed, so none counts as busy.
+TEST_F(SoftDemotePassTest, NoProcessorsReportedMeansNoProcessIsBusy) {
+    add(801, "worker.exe");
+    auto e = engine("mid", 0);
     e->runDemotionPass();
-    EXPECT_EQ(lines().size(), 1u);
-    add(3998, "hog.exe", 2000);
-    machine.advanceMs(2000);
+    burn({{801, 50.0}}, 1000, 1);
     e->runDemotionPass();
-    EXPECT_EQ(lines().back(), "Waarschuwing: Zeer veel processen (2001)");
-    EXPECT_TRUE(idle(3998));
+    EXPECT_FALSE(idle(801));
 }
 
 }  // namespace

@@ -31,8 +31,7 @@ TEST_F(SoftDemoteWorkerTest, StartAndStopThroughTheExports) {
     EXPECT_EQ(std::count(l.begin(), l.end(), "Engine gestart"), 2);
     EXPECT_EQ(std::count(l.begin(), l.end(), "Engine gestopt"), 2);
     EXPECT_EQ(l.back(), "Engine gestopt");
-    // Null, a handle stopped already and one never given are ignored.
-    StopSoftDemoteV4(nullptr);
+    // A handle stopped already and one never given are ignored.
     StopSoftDemoteV4(plain);
     int notAnEngine = 0;
     StopSoftDemoteV4(reinterpret_cast<SoftDemoteHandle>(&notAnEngine));
