@@ -105,6 +105,7 @@ bool StopOneService(const std::u16string& name) {
         return false;
     }
     const ServiceHandle s = svc.openService(scm, name.c_str(), win::SERVICE_STOP | win::SERVICE_QUERY_STATUS);
+    // Without it the status query below fails on the null handle alike; the early return says so plainly.
     if (!s) return false;
     ServiceStatus st{};
     if (!svc.queryServiceStatus(s, st) || st.currentState == win::SERVICE_STOPPED) return false;

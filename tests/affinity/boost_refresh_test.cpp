@@ -178,6 +178,8 @@ TEST_F(BoostAndRefresh, MonitorRunsOnlyWhenEnabledOnePerGameAndStopsOnCleanup) {
     configure([](AffinityConfig& c) {
         c.child_monitor_enabled = 1, c.child_monitor_poll_ms = 60'000, c.rate_limit_enabled = 0;
     });
+    affinity::StartChildMonitor(0);  // no game, no monitor
+    EXPECT_EQ(machine.moduleThreadsRunning(), 0u);
     affinity::ChildMonitorControl& control = affinity::affinity().monitor;
     const std::string exiting = "[INFO] [ChildMonitor] (noop) Exiting for parent PID 500";
     ASSERT_EQ(Zelkor_Affinity_ApplyBoostForPid(kGame), 1);

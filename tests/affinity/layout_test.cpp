@@ -74,7 +74,9 @@ TEST_F(InverseLayout, FailuresPerProcessAreSkippedAndCounted) {
         EXPECT_EQ(Zelkor_Affinity_ApplyInverseForPid(kGame), c.summary.empty() ? 0 : 1);
         EXPECT_EQ(logged(kSummary + c.summary), !c.summary.empty()) << lines().back();
         EXPECT_EQ(metrics(), c.after);
-        if (c.summary.empty()) EXPECT_EQ(affinityOf(kChrome), 0u);
+        if (c.summary.empty()) {
+            EXPECT_EQ(affinityOf(kChrome), 0u);
+        }
         machine.clearFaults();
         machine.setHook(Op::ProcessFirst, {});
         machine.setHook(Op::CreateProcessSnapshot, {});

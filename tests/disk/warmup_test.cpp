@@ -40,8 +40,12 @@ TEST_F(WarmupTest, WarmsTheFirst64KiBOfEveryVisibleFileWithItsLines) {
     file("link\\x", 10);
     dir("sub");
     file("sub\\c.pak", 4096);
+    std::atomic<bool> readOnCaller{false};
+    const auto caller = std::this_thread::get_id();
+    machine.setHook(sim::Op::TouchPages, [&] { readOnCaller = readOnCaller || std::this_thread::get_id() == caller; });
 
     EXPECT_EQ(warm(), 3u);
+    EXPECT_FALSE(readOnCaller) << "the pool's workers read";
     EXPECT_EQ(cached("a.pak"), 100u);
     EXPECT_EQ(cached("b.pak"), 65536u);
     EXPECT_EQ(cached("sub\\c.pak"), 4096u);

@@ -108,6 +108,7 @@ TEST_F(SoftDemotePartsTest, NameCacheLowersAsciiOnlyAndEvictsTheLeastRecentlyUse
     softdemote::ProcessNameCache cache;
     EXPECT_EQ(cache.lower(u"\u00C4PP Name.EXE"), "\xC3\x84pp name.exe");
     EXPECT_EQ(cache.lower(u""), "");
+    EXPECT_EQ(cache.lower(std::u16string(260, u'A')), "") << "longer than any snapshot name";
     cache.clear();
     for (int i = 0; i < 500; ++i) cache.lower(u"p" + std::u16string(1, char16_t(0x100 + i)));
     cache.lower(u"p\u0100");  // used again: now the most recent

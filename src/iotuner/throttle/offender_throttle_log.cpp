@@ -26,6 +26,7 @@ void emitLinef(ThrottleLogFn log, const char* format, unsigned long value) {
 }
 
 void ZK_CALL wideLogAdapter(const char* text) {
+    // MultiByteToWideChar refuses a null text too; this return keeps the adapter safe on its own.
     if (!text) return;
     auto& p = platform::system();
     const int needed = p.ansiToWide(text, -1, nullptr, 0);  // with the terminator
