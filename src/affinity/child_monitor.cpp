@@ -66,6 +66,7 @@ std::size_t ChildMonitorControl::pausing() {
 
 std::int32_t childMonitorPollMs() {
     const std::int32_t ms = affinity().state.childMonitorPollMs();
+    // At exactly 10 both sides give 10.
     return ms < 10 ? 10 : ms;
 }
 

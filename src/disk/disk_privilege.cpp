@@ -7,6 +7,7 @@ namespace zk::disk {
 
 int enablePrivilege(const char* name) {
     const platform::PrivilegeResult r = platform::enablePrivilege(name);
+    // The warmup goes on without the privileges, so no caller reads this result.
     return r.adjusted() && r.error != win::ERROR_NOT_ALL_ASSIGNED ? 1 : 0;
 }
 

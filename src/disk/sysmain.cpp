@@ -54,6 +54,7 @@ int stopServiceByName(const char16_t* name) {
                          const bool ok = s.controlService(h, win::SERVICE_CONTROL_STOP, status);
                          const std::uint32_t error = ok ? 0 : pf::lastError();
                          diskLog().log(kDetail, u"[Zelkor] Service stopped: ", name);
+                         // The toggle does not read this result: the start type it sets next decides.
                          return ok || error == win::ERROR_SERVICE_NOT_ACTIVE ? 1 : 0;
                      });
 }

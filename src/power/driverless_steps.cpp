@@ -33,6 +33,7 @@ std::uint32_t countPhysicalCores() {
         return 0;
     // SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX: Relationship and Size, then the payload.
     std::uint32_t cores = 0;
+    // length is the buffer's size: the second bound only guards a length changed between the calls.
     for (std::size_t at = 0; at + 8 <= length && at + 8 <= buffer.size();) {
         std::uint32_t head[2];
         std::memcpy(head, buffer.data() + at, sizeof head);

@@ -32,6 +32,7 @@ WindowStats analyseSorted(const double* sorted, std::size_t n, double spikeFacto
 }
 
 double clamp01(double x) {
+    // Zero gives 0 by either branch.
     if (!(x > 0.0)) return 0.0;  // also NaN
     return x < 1.0 ? x : 1.0;
 }

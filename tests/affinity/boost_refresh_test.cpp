@@ -110,6 +110,8 @@ TEST_F(BoostAndRefresh, LoadClassOfTheSamples) {
     const std::pair<std::vector<double>, int> cases[] = {
         {{}, 2},
         {{90, 10, 10, 10, 10}, 0},  // one spike over a quiet game
+        {{90, 10, 10, 25, 25}, 2},  // 25 is not quiet
+        {{90, 10, 10, 50}, 2},      // quiet only half the time
         {{80, 75, 10, 10}, 1},      // half of them busy
         {{40, 40, 40, 40, 80}, 2},  // a busy mean
         {{10, 10, 65, 10, 10}, 3},  // quiet, one peak above 60

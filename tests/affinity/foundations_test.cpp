@@ -97,6 +97,8 @@ TEST_F(AffinityFoundations, ProtectedNamesWholeAndCaseInsensitive) {
         EXPECT_TRUE(affinity::IsProtectedProcessName(name)) << name;
     for (const char* name : {"explorer", "explorer.exe ", "xexplorer.exe", "chrome.exe", ""})
         EXPECT_FALSE(affinity::IsProtectedProcessName(name)) << name;
+    const std::string_view inPath = "dwm.exe|rest";  // a name cut from a longer text ends where its view ends
+    EXPECT_TRUE(affinity::IsProtectedProcessName(inPath.substr(0, 7)));
 }
 
 // Each export's limiter, with its own name, interval and refusal result: a second call

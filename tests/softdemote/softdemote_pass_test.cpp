@@ -95,6 +95,20 @@ TEST_F(SoftDemotePassTest, OrdinaryRuleAndSpikeRule) {
     }
 }
 
+// A process last sampled more than ten minutes ago is sampled afresh, not compared.
+TEST_F(SoftDemotePassTest, ASampleOlderThanTenMinutesIsTakenAgain) {
+    for (const auto& [gapMs, demoted] : {std::pair{600'000ull, true}, std::pair{600'001ull, false}}) {
+        common::resetAllModules();
+        listen();
+        add(801, "busy.exe");
+        auto e = engine("mid", 8);
+        e->runDemotionPass();
+        burn({{801, 50.0}}, gapMs, 8);
+        e->runDemotionPass();
+        EXPECT_EQ(idle(801), demoted) << gapMs;
+    }
+}
+
 TEST_F(SoftDemotePassTest, AdjustedLoadCountsTheGamesProcessorsUpToTheSixtyFourth) {
     struct Case { std::uint64_t gameMask; double adjusted; };
     for (const Case c : {Case{0, 60.0}, Case{~0ull, 60.0}, Case{0x1, 50.0}}) {
