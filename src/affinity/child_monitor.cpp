@@ -96,6 +96,7 @@ void StartChildMonitor(std::int32_t pid) {
         const std::uint64_t generation = control.begin(parent);  // the game's older monitor leaves
         if (!startMonitorThread([parent, generation] { ChildMonitorThread(parent, generation); })) {
             const std::uint32_t error = platform::lastError();
+            // Only the monitor reads its entry, so without it the entry waits, unread, for the next begin or stopAll.
             control.end(parent, generation);
             LogWarning(text::Message() << "[ChildMonitor] thread start failed: error " << error);
         }

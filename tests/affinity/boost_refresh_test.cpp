@@ -198,6 +198,9 @@ TEST_F(BoostAndRefresh, MonitorRunsOnlyWhenEnabledOnePerGameAndStopsOnCleanup) {
     listen();
     ASSERT_EQ(Zelkor_Affinity_ApplyBoostForPid(kGame), 1) << "the boost does not depend on its monitor";
     EXPECT_TRUE(logged("[WARNING] [ChildMonitor] thread start failed: error 8"));
+    machine.setHook(Op::StartModuleThread, [] { throw 1; });
+    ASSERT_EQ(Zelkor_Affinity_ApplyBoostForPid(kGame), 1);
+    EXPECT_TRUE(logged("[WARNING] [ChildMonitor] thread start failed (unknown)"));
 }
 
 TEST_F(BoostAndRefresh, MonitorEndsByItselfWhenItsGameEndsPollingAtLeastEveryTenMilliseconds) {

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/reset_registry.h"
 #include "iotuner/throttle/offender_throttle.h"
 #include "iotuner/throttle/offender_throttle_log.h"
 #include "support/machine_fixture.h"
@@ -154,6 +155,9 @@ TEST_F(ThrottleTest, WithoutTheNativeRoutineOnlyThePriorityClassCountsForGood) {
     machine.hideRoutine(zk::platform::Routine::NtSetInformationProcess, false);
     EXPECT_TRUE(throttle(kPid, nullptr, false));
     EXPECT_EQ(target->ioPriority, 2u);
+    zk::common::resetAllModules();  // the next load looks again
+    EXPECT_TRUE(throttle(kPid, nullptr, false));
+    EXPECT_EQ(target->ioPriority, 0u);
 }
 
 TEST_F(ThrottleTest, DebugPrivilegeOnceAndNeverBlocking) {
@@ -193,6 +197,10 @@ TEST_F(ThrottleTest, WideChannelCarriesWholeLines) {
     Zelkor_Throttle_OffenderW(0, 0, 0, nullptr, nullptr);
     ASSERT_EQ(g_wide.size(), 1u);
     EXPECT_EQ(g_wide[0], u'\x00E9' + std::u16string(3999, u'q'));
+    Zelkor_Throttle_SetLogCallbackW(wideLog);
+    zk::common::resetAllModules();  // a new load starts without a callback
+    Zelkor_Throttle_OffenderW(kPid, 1, 1, W(u"HOG"), &err);
+    EXPECT_EQ(g_wide.size(), 1u);
 }
 
 std::atomic<int> g_inside{0}, g_overlaps{0}, g_lines{0};

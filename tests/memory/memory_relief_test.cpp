@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "memory/available_memory.h"
+#include "platform/privilege.h"
 #include "memory/trim_exclusions.h"
 #include "memory_fixture.h"
 
@@ -131,6 +132,10 @@ TEST_F(ReliefTest, PrivilegeAndRoutineAreSetUpOnce) {
     EXPECT_EQ(extreme_memory_clean(0, 96.0, nullptr), -3.0);
     EXPECT_EQ(extreme_memory_clean(0, 96.0, nullptr), -3.0);
     EXPECT_TRUE(machine.changes().empty());
+    // ...even once another module has enabled it...
+    ASSERT_TRUE(platform::enablePrivilege("SeProfileSingleProcessPrivilege").enabled());
+    EXPECT_EQ(extreme_memory_clean(0, 96.0, nullptr), -3.0);
+    machine.clearChanges();
     // ...and so is a success.
     memory::memoryRelief().resetForTests();
     for (int i = 0; i < 3; ++i) EXPECT_EQ(extreme_memory_clean(0, 96.0, nullptr), 0.0);
