@@ -42,6 +42,7 @@ void copyName(const char16_t* exe, char (&name)[64]) {
 
 void Profiler::init() {
     const std::uint32_t n = platform::system().logicalProcessorCount();
+    // Without this store processorCount() reads the same figure on first use: the count is fixed while Windows runs.
     processors_.store(n ? static_cast<double>(n) : 1.0);
     log("[Profiler] Init.");
 }
