@@ -57,6 +57,27 @@ TEST_F(SoftDemoteWorkerTest, StopWakesAWaitingWorkerAtOnce) {
     EXPECT_EQ(machine.nowNs(), 0u) << "no simulated time passed";
 }
 
+// After a quiet pass the worker waits the tier's interval on the simulated clock, woken
+// every 50 ms of it: the second pass comes no sooner.
+TEST_F(SoftDemoteWorkerTest, TheNextPassWaitsForTheTiersInterval) {
+    auto e = engine("low", 8);
+    std::atomic<int> passes{0};
+    machine.setHook(Op::GetSystemTimes, [&] {
+        if (++passes == 2) e->requestStop();
+    });
+    std::uint64_t advancedMs = 0;
+    mustReturn("the second pass", [&] {
+        e->start();
+        while (passes == 0) std::this_thread::yield();
+        for (; passes < 2; advancedMs += 50) {
+            machine.advanceMs(50);
+            e->wake();
+            for (int i = 0; i < 100 && passes < 2; ++i) std::this_thread::yield();
+        }
+    });
+    EXPECT_GE(advancedMs, 4000u);
+}
+
 // The pass is held for a while after the stop began: the stop must still be waiting.
 TEST_F(SoftDemoteWorkerTest, StopWaitsForTheRunningPass) {
     add(601, "busy.exe");
