@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <limits>
 #include <vector>
 
@@ -37,6 +38,7 @@ TEST(StutterRisk, EachTermAndItsClamp) {
         EXPECT_DOUBLE_EQ(stutterRisk(c.p99Ms, c.jitterMs, c.hardPF, c.spikes, c.thermal), c.risk)
             << c.p99Ms << " " << c.jitterMs << " " << c.hardPF << " " << c.spikes << " " << c.thermal;
     EXPECT_DOUBLE_EQ(clamp01(kNaN), 0.0);
+    EXPECT_FALSE(std::signbit(clamp01(-0.0))) << "a risk never reads -0.00";
 }
 
 }  // namespace
