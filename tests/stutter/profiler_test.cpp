@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -202,6 +203,9 @@ TEST_F(ProfilerTest, UnreadableProcessesContributeNothing) {
     ASSERT_EQ(nextWalk(), 1);
     EXPECT_EQ(rc.pid, 601u);
     EXPECT_EQ(v(rc.cpuPct), 0.0);
+    machine.setHook(Op::OpenProcess, [] { throw std::bad_alloc(); });  // out of memory: no exception crosses
+    EXPECT_EQ(nextWalk(), 0);
+    EXPECT_TRUE(zeroed(rc));
 }
 
 TEST_F(ProfilerTest, ResultRecordAndBadInput) {

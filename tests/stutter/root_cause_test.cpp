@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <type_traits>
 
 #include "common/text_format.h"
@@ -217,6 +218,21 @@ TEST_F(StutterChainTest, PageFaultHogUnderMemoryPressureGetsTrimAndMemoryRelief)
     const auto changes = machine.changes();
     EXPECT_NE(std::find(changes.begin(), changes.end(), "EmptyWorkingSet 500"), changes.end());
     EXPECT_NE(std::find(changes.begin(), changes.end(), "NtSetSystemInformation 80 4"), changes.end());
+}
+
+// Out of memory in the recovery, when the walk has opened every process and the surgical
+// step asks for the hog's mask: nothing found, the record cleared.
+TEST_F(StutterChainTest, OutOfMemoryDuringTheRecoveryReportsNothingFound) {
+    const HostLoad load{50.0, 70.0, 0.0, 0.0, 1.0};
+    EXPECT_EQ(find(load), 0);  // the first walk only learns
+    machine.advanceMs(10'000);
+    machine.process(kHog)->times.user += 8 * 100'000'000ull;
+    machine.setHook(Op::GetProcessAffinityMask, [] { throw std::bad_alloc(); });
+    rec = 9;
+    EXPECT_EQ(find(load), 0);
+    const PfRootCause zero{};
+    EXPECT_EQ(std::memcmp(&out, &zero, sizeof out), 0);
+    EXPECT_EQ(rec, 0u);
 }
 
 // With the offender move in the table too: after the host's boost, the hard recovery of a

@@ -1,5 +1,7 @@
 // The surgical L1/L2/L3 transaction over the simulated machine.
 
+#include <cstring>
+#include <new>
 #include <vector>
 
 #include "recovery_fixture.h"
@@ -165,6 +167,36 @@ TEST_F(SurgicalTest, OpenFailureCountsAndKeepsTheFiveSecondLock) {
     EXPECT_EQ(count("[INFO] [StutterQTM][Surgical] PID al in cooldown/lock → skip pid=500 (hog.exe)"), 1);
     machine.advanceMs(1);
     EXPECT_EQ(runAtLevel(2), 2);
+}
+
+// A line that cannot be built once the transaction has changed the offender: before the
+// exception goes on, what an uncommitted transaction changed is put back and the cooldown
+// is armed, as at the end of any attempt.
+const char* g_failingLine = "";
+void ZK_CALL failAt(const char* line) {
+    if (std::strstr(line, g_failingLine)) throw std::bad_alloc();
+}
+
+TEST_F(SurgicalTest, ALineThatThrowsStillRollsBackAndArmsTheCooldown) {
+    const struct { const char* line; bool committed; } cases[] = {
+        {"L1: Affinity", false}, {"L2: Priority", false}, {"L3: EmptyWorkingSet", false},
+        {"Surgical HARD complete", true}};
+    QTM_Stutter_SetLogCallback(&failAt);
+    std::uint32_t pid = 600;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        g_failingLine = c.line;
+        nextOffender(pid);
+        machine.process(pid)->affinity = 0x0F;
+        const zk::sim::SimProcess before = *machine.process(pid);
+        const auto failures = metrics().surgicalFailures;
+        const double t0 = now();
+        EXPECT_THROW(runAtLevel(3), std::bad_alloc);
+        EXPECT_EQ(machine.process(pid)->affinity == before.affinity, !c.committed);
+        EXPECT_EQ(machine.process(pid)->priorityClass == before.priorityClass, !c.committed);
+        EXPECT_DOUBLE_EQ(recoveryState().cooldownUntil(pid++) - t0, 180.0);
+        EXPECT_EQ(metrics().surgicalFailures - failures, c.committed ? 0u : 1u);
+    }
 }
 
 }  // namespace
