@@ -140,6 +140,7 @@ TEST_F(RecoveryEngineTest, SoftCpuOffenderGetsAffinityThenThrottle) {
     }));
     EXPECT_EQ(FakeActions::throttles[0].trim, 0);
     EXPECT_EQ(FakeActions::throttles[0].image, u"hog.exe");
+    EXPECT_EQ(FakeActions::affinities, std::vector<std::int32_t>{kHog});
     EXPECT_DOUBLE_EQ(recoveryState().cooldownUntil(kHog) - t0, 150.0);
     EXPECT_EQ(metrics().softRecoveries, 1u);
     EXPECT_TRUE(machine.changes().empty());  // no surgical step in soft mode
@@ -211,7 +212,8 @@ TEST_F(RecoveryEngineTest, HardActionsByReason) {
         EXPECT_EQ(recover(&hog), 2);
         EXPECT_EQ(FakeActions::order, c.order);
         EXPECT_EQ(FakeActions::throttles[0].trim, c.trim);
-        for (const auto& m : FakeActions::memories) EXPECT_EQ(m.pid, kGame);
+        for (const auto& m : FakeActions::memories) EXPECT_EQ(std::make_pair(m.pid, m.ramPct), std::pair(kGame, c.ramPct));
+        for (const auto pid : FakeActions::ioGamePids) EXPECT_EQ(pid, kGame);
         EXPECT_EQ(count(c.line), 1);
         EXPECT_EQ(lines().back(), "[INFO] [StutterQTM] HARD recovery complete.");
         EXPECT_DOUBLE_EQ(recoveryState().cooldownUntil(hog.pid) - t0, c.cooldown);
