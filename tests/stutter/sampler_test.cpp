@@ -55,16 +55,12 @@ protected:
     Sampler s;
 };
 
-TEST_F(SamplerTest, ConfigDefaultsAndClampsWrittenBack) {
-    QtmConfig c, back;
+// The clamps written back are the sweep's rows.
+TEST_F(SamplerTest, ConfigDefaults) {
+    QtmConfig c;
     s.getConfig(&c);
-    const QtmConfig defaults{1000, 200, 0.25, 3.0, 2.5, 0.85}, clamped{200, 20, -7.0, 3.0, 2.5, 0.85};
+    const QtmConfig defaults{1000, 200, 0.25, 3.0, 2.5, 0.85};
     EXPECT_EQ(0, std::memcmp(&c, &defaults, sizeof c));
-    c = {50, 5, -7.0, 3.0, 2.5, 0.85};  // the smoothing factor is not checked
-    s.setConfig(&c);
-    s.getConfig(&back);
-    EXPECT_EQ(0, std::memcmp(&c, &clamped, sizeof c));
-    EXPECT_EQ(0, std::memcmp(&back, &clamped, sizeof c));
 }
 
 TEST_F(SamplerTest, SleepLengthFollowsInterval) {
@@ -210,11 +206,8 @@ TEST_F(SamplerTest, ResetClearsMetricsBaselineAndWindowButKeepsSmoothedJitter) {
     flatTicks(10);
     EXPECT_EQ(metrics().hardPF, 0u);                        // baseline was cleared
     EXPECT_DOUBLE_EQ(metrics().jitterEmaMs, 0.75 * ema);  // continues from before
-}
 
-TEST_F(SamplerTest, ResetDuringAnAnalysisDiscardsThatTick) {
-    flatTicks(10);
-    // The reset lands while the tick reads the page faults: its results must not appear.
+    // A reset that lands while a tick reads the page faults: that tick's results never appear.
     machine.setHook(Op::NtQuerySystemInformation, [&] { s.resetMetrics(); });
     flatTicks(1);
     machine.setHook(Op::NtQuerySystemInformation, nullptr);

@@ -116,17 +116,6 @@ TEST_F(SurgicalTest, LevelChoice) {
     }
 }
 
-TEST_F(SurgicalTest, ProcessorGroupsGiveTheLastCoreOfTheProcessGroup) {
-    machine.setLogicalProcessorCount(70);  // two groups of 35
-    EXPECT_EQ(runAtLevel(1), 2);
-    EXPECT_EQ(machine.changes(), std::vector<std::string>{"SetProcessAffinityMask 500 0x400000000"});
-    machine.clearChanges();
-    recoveryState().resetForTests();
-    machine.setProcessorGroups({64, 8});
-    EXPECT_EQ(runAtLevel(1), 2);
-    EXPECT_EQ(machine.changes(), std::vector<std::string>{"SetProcessAffinityMask 500 0x8000000000000000"});
-}
-
 TEST_F(SurgicalTest, AFailedStepRollsBackWhatChangedIfItWasRead) {
     const char* affinityFailed = "[DEBUG] [StutterQTM][Surgical] L1: SetProcessAffinityMask failed.";
     const struct { std::vector<Op> fail; Lines changes; const char* line; } cases[] = {
