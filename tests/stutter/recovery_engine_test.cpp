@@ -212,7 +212,7 @@ TEST_F(RecoveryEngineTest, HardActionsByReason) {
         EXPECT_EQ(recover(&hog), 2);
         EXPECT_EQ(FakeActions::order, c.order);
         EXPECT_EQ(FakeActions::throttles[0].trim, c.trim);
-        for (const auto& m : FakeActions::memories) EXPECT_EQ(std::make_pair(m.pid, m.ramPct), std::pair(kGame, c.ramPct));
+        for (const auto& m : FakeActions::memories) EXPECT_EQ(std::pair(m.pid, m.ramPct), std::pair(kGame, c.ramPct));
         for (const auto pid : FakeActions::ioGamePids) EXPECT_EQ(pid, kGame);
         EXPECT_EQ(count(c.line), 1);
         EXPECT_EQ(lines().back(), "[INFO] [StutterQTM] HARD recovery complete.");
