@@ -167,10 +167,6 @@ TEST_F(StutterChainTest, CpuHogIsFoundAndRecoveredHard) {
     EXPECT_EQ(hog->affinity, 0x80u);
     EXPECT_EQ(hog->priorityClass, win::IDLE_PRIORITY_CLASS);
     EXPECT_EQ(hog->ioPriority, 0u);
-    for (const auto& change : machine.changes()) {
-        EXPECT_EQ(change.find(" 101"), std::string::npos) << change;
-        EXPECT_EQ(change.find("EmptyWorkingSet"), std::string::npos) << change;
-    }
 
     // The sampler's figures and the host's load, as the trigger line gives them; the score is 11
     // for the window (p99 9 ms, smoothed jitter above 2 ms, risk 0.65), 2 + 2 + 1 for CPU, RAM and load.
