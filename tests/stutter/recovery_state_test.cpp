@@ -28,7 +28,7 @@ TEST_F(RecoveryStateTest, MetricsAreCopiedInCounterOrder) {
 
 TEST_F(RecoveryStateTest, CooldownLengthsByLevelAndSizeAndTheirEnd) {
     const struct { std::int32_t level; std::uint64_t rssMB; double seconds; } cases[] = {
-        {2, 350, 255}, {1, 350, 150}, {3, 100, 180}, {1, 250, 60} /* the +45 needs level 2 */, {3, 200, 225},
+        {2, 300, 255}, {1, 350, 150}, {3, 100, 180}, {1, 250, 60} /* the +45 needs level 2 */, {3, 200, 225},
         {2, 199, 120}, {0, 0, 60}};
     const double t0 = now();
     std::uint32_t pid = 10;
