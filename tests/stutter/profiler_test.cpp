@@ -151,7 +151,7 @@ TEST_F(ProfilerTest, OneWalkPerTenSecondsCountingRefusedOnesAndFaultGrowthSinceT
     EXPECT_EQ(rc.category, 4);
 }
 
-TEST_F(ProfilerTest, SecondCallerDuringAWalkGetsMinusThree) {
+TEST_F(ProfilerTest, SecondCallerDuringAWalkGetsMinusThreeAndOutOfMemoryNoOffender) {
     hog(600).memory.workingSetSize = 3000 * MB;
     int inner = 0;
     PfRootCause innerRc;
@@ -166,6 +166,11 @@ TEST_F(ProfilerTest, SecondCallerDuringAWalkGetsMinusThree) {
     EXPECT_EQ(inner, -3);
     EXPECT_TRUE(zeroed(innerRc));
     EXPECT_EQ(nextWalk(), 1);  // the flag is clear again
+    machine.setHook(Op::OpenProcess, [] { throw std::bad_alloc(); });  // no exception crosses the export
+    EXPECT_EQ(nextWalk(), 0);
+    EXPECT_TRUE(zeroed(rc));
+    machine.setHook(Op::OpenProcess, nullptr);
+    EXPECT_EQ(nextWalk(), 1);  // and clear after a walk that threw
 }
 
 TEST_F(ProfilerTest, ReusedProcessIdStartsOverWhicheverCounterFell) {
@@ -194,13 +199,6 @@ TEST_F(ProfilerTest, ReusedProcessIdStartsOverWhicheverCounterFell) {
         EXPECT_EQ(v(rc.ioMBps), 0.0);
         EXPECT_EQ(rc.faults, 0u);
     }
-}
-
-TEST_F(ProfilerTest, OutOfMemoryInTheWalkReportsNoOffender) {
-    hog(600).memory.workingSetSize = 3000 * MB;
-    machine.setHook(Op::OpenProcess, [] { throw std::bad_alloc(); });  // no exception crosses the export
-    EXPECT_EQ(walk(), 0);
-    EXPECT_TRUE(zeroed(rc));
 }
 
 TEST_F(ProfilerTest, ResultRecordAndTheBestOfEqualAndHigherScores) {

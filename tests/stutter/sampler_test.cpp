@@ -59,17 +59,11 @@ protected:
     Sampler s;
 };
 
-// The clamps written back are the sweep's rows.
-TEST_F(SamplerTest, ConfigDefaults) {
+TEST_F(SamplerTest, ConfigDefaultsAndASleepOfTheIntervalInWholeMilliseconds) {
     QtmConfig c;
     s.getConfig(&c);
-    const QtmConfig defaults{1000, 200, 0.25, 3.0, 2.5, 0.85};
+    const QtmConfig defaults{1000, 200, 0.25, 3.0, 2.5, 0.85};  // the clamps written back: the sweep's rows
     EXPECT_EQ(0, std::memcmp(&c, &defaults, sizeof c));
-}
-
-TEST_F(SamplerTest, SleepLengthFollowsInterval) {
-    QtmConfig c;
-    s.getConfig(&c);
     for (const auto& [interval, ms] : {std::pair{200, 1u}, {999, 1u}, {1000, 1u}, {5000, 5u}, {5999, 5u}}) {
         c.sampleIntervalUs = interval;
         s.setConfig(&c);
