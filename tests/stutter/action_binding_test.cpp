@@ -35,7 +35,11 @@ protected:
     }
 };
 
-TEST_F(ActionBindingTest, ThrottlePassesTheTrimmedUtf16NameAndFixedFlags) {
+TEST_F(ActionBindingTest, ThrottleRefusesSomePidsUnboundAndPassesTheTrimmedUtf16NameAndFixedFlags) {
+    machine.hideOwnExport("extreme_memory_clean");  // a binding says so
+    for (std::uint32_t pid : {0u, 4u, 100u, 0x80000000u})  // pid 0, the system, the game, not positive
+        EXPECT_FALSE(actionBinding().throttleOffender(pid, false, "x.exe", 100)) << pid;
+    EXPECT_TRUE(lines().empty());
     const struct { const char* name; bool trim; std::u16string image; } cases[] = {
         {" \t chrome.exe\t ", true, u"chrome.exe"},
         {"", false, u""},  // an empty text, never null
@@ -51,31 +55,9 @@ TEST_F(ActionBindingTest, ThrottlePassesTheTrimmedUtf16NameAndFixedFlags) {
         EXPECT_EQ(std::tie(t.pid, t.enableDebugPrivilege, t.trim, t.imageNull, t.image, t.lastErrorNull),
                   std::make_tuple(500u, 1, c.trim ? 1 : 0, false, c.image, true)) << c.name;
     }
-    EXPECT_TRUE(lines().empty());
-}
-
-TEST_F(ActionBindingTest, ThrottleRefusesSystemGameAndNonPositivePidsWithoutBinding) {
-    machine.hideOwnExport("extreme_memory_clean");  // a binding would say so
-    for (std::uint32_t pid : {0u, 4u, 100u, 0x80000000u})
-        EXPECT_FALSE(actionBinding().throttleOffender(pid, false, "x.exe", 100)) << pid;
-    EXPECT_TRUE(FakeActions::throttles.empty());
-    EXPECT_TRUE(lines().empty());
     FakeActions::throttleResult = 0;
     EXPECT_FALSE(actionBinding().throttleOffender(500, false, "x.exe", 100));
-    EXPECT_EQ(FakeActions::throttles.size(), 1u);
-}
-
-TEST_F(ActionBindingTest, OtherWrappersPassTheirArgumentsAndResults) {
-    FakeActions::affinityResult = 0;
-    EXPECT_EQ(actionBinding().inverseAffinityForOffender(600), 0);
-    EXPECT_EQ(actionBinding().ramRelief(100, 93.5, 2), 512.5);
-    EXPECT_EQ(actionBinding().inverseIoAroundGame(100), 7);
-    EXPECT_EQ(FakeActions::order, (Lines{"affinity", "memory", "io"}));
-    EXPECT_EQ(FakeActions::affinities, std::vector<std::int32_t>{600});
-    EXPECT_EQ(FakeActions::memories[0].pid, 100u);
-    EXPECT_EQ(FakeActions::memories[0].ramPct, 93.5);
-    EXPECT_EQ(FakeActions::memories[0].level, 2);
-    EXPECT_EQ(FakeActions::ioGamePids, std::vector<std::uint32_t>{100});
+    EXPECT_EQ(lines(), Lines{"[WARN] extreme_memory_clean niet gevonden in Zelkor.dll"});
 }
 
 TEST_F(ActionBindingTest, MissingModuleWarnsOnceThenEachActionSaysUnavailable) {
@@ -93,27 +75,13 @@ TEST_F(ActionBindingTest, MissingModuleWarnsOnceThenEachActionSaysUnavailable) {
     EXPECT_TRUE(FakeActions::order.empty());
 }
 
-TEST_F(ActionBindingTest, EachMissingExportIsNamedOnceInOrderAndOnlyItsActionIsLost) {
+// A second first caller arrives while the first one binds: it waits and binds nothing, so each
+// missing export is named once, in order, and only its action is lost. The pause only gives the
+// second caller time to pass the bound flag; the outcome never depends on it.
+TEST_F(ActionBindingTest, ConcurrentFirstCallersBindOnceAndAMissingExportCostsOnlyItsAction) {
     for (const char* name :
          {"extreme_memory_clean", "Zelkor_IOTuner_ApplyInverseIo", "Zelkor_Affinity_ApplyInverseForOffenderPid"})
         machine.hideOwnExport(name);
-    EXPECT_TRUE(actionBinding().throttleOffender(500, false, "x.exe", 100));
-    EXPECT_EQ(actionBinding().inverseAffinityForOffender(500), 0);
-    EXPECT_EQ(actionBinding().inverseIoAroundGame(100), 0);
-    EXPECT_EQ(lines(), (Lines{
-                           "[WARN] Zelkor_Affinity_ApplyInverseForOffenderPid niet gevonden in Zelkor.dll",
-                           "[WARN] Zelkor_IOTuner_ApplyInverseIo niet gevonden in Zelkor.dll",
-                           "[WARN] extreme_memory_clean niet gevonden in Zelkor.dll",
-                           "[DEBUG] Affinity inverse niet beschikbaar (Zelkor.dll).",
-                           "[DEBUG] IOTuner inverse niet beschikbaar (Zelkor.dll).",
-                       }));
-    EXPECT_EQ(FakeActions::order, Lines{"throttle"});
-}
-
-// A second first caller arrives while the first one binds: it waits and binds nothing. The
-// pause only gives it time to pass the bound flag; the outcome never depends on it.
-TEST_F(ActionBindingTest, ConcurrentFirstCallersBindOnce) {
-    machine.hideOwnExport("extreme_memory_clean");  // named once per binding
     std::atomic<int> loads{0};
     std::atomic<bool> secondCalling{false};
     std::thread second;
@@ -129,7 +97,17 @@ TEST_F(ActionBindingTest, ConcurrentFirstCallersBindOnce) {
     actionBinding().ensureBinding();
     second.join();
     EXPECT_EQ(loads, 1);
-    EXPECT_EQ(lines(), Lines{"[WARN] extreme_memory_clean niet gevonden in Zelkor.dll"});
+    EXPECT_TRUE(actionBinding().throttleOffender(500, false, "x.exe", 100));
+    EXPECT_EQ(actionBinding().inverseAffinityForOffender(500), 0);
+    EXPECT_EQ(actionBinding().inverseIoAroundGame(100), 0);
+    EXPECT_EQ(lines(), (Lines{
+                           "[WARN] Zelkor_Affinity_ApplyInverseForOffenderPid niet gevonden in Zelkor.dll",
+                           "[WARN] Zelkor_IOTuner_ApplyInverseIo niet gevonden in Zelkor.dll",
+                           "[WARN] extreme_memory_clean niet gevonden in Zelkor.dll",
+                           "[DEBUG] Affinity inverse niet beschikbaar (Zelkor.dll).",
+                           "[DEBUG] IOTuner inverse niet beschikbaar (Zelkor.dll).",
+                       }));
+    EXPECT_EQ(FakeActions::order, Lines{"throttle"});
 }
 
 }  // namespace

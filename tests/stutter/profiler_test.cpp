@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -40,9 +41,9 @@ protected:
         std::memset(&rc, 0xAB, sizeof rc);
         return PF_GetRootCause(kGame, risk, p99, &rc);
     }
-    int nextWalk(double risk = 0.95) {
+    int nextWalk(double risk = 0.95, double p99 = 5.0) {
         machine.advanceMs(10000);
-        return walk(risk);
+        return walk(risk, p99);
     }
     static bool zeroed(const PfRootCause& r) {
         static const PfRootCause zero{};
@@ -52,24 +53,28 @@ protected:
     PfRootCause rc;
 };
 
-TEST_F(ProfilerTest, WorkingSetAloneScoresOnTheFirstWalk) {
-    hog(600).memory.workingSetSize = 2000 * MB;
-    ASSERT_EQ(walk(), 1);
+TEST_F(ProfilerTest, TheScoreToReachFollowsTheRisk) {
+    // 2000 MB of working set alone scores 10 on a first walk; every 5 page faults since the last walk 1 more.
+    SimProcess& p = hog(600);
+    p.memory.workingSetSize = 2000 * MB;
+    p.memory.pageFaultCount = 1;
+    ASSERT_EQ(walk(0.9), 1);
     EXPECT_EQ(rc.pid, 600u);
     EXPECT_STREQ(rc.name, "hog.exe");
     EXPECT_EQ(v(rc.score), 10.0);  // exactly the threshold
     EXPECT_EQ(v(rc.ramMB), 2000.0);
     EXPECT_EQ(rc.category, 3);
-
     PF_Reset();
     EXPECT_EQ(walk(), 0);  // a reset clears the history, not the ten seconds
-    machine.process(600)->memory.workingSetSize = 1999 * MB;
-    EXPECT_EQ(nextWalk(), 0);
-    EXPECT_TRUE(zeroed(rc));
 
-    // Milder stutters ask for more: 2000 MB (10 points) is not enough at risk 0.8 (15).
-    machine.process(600)->memory.workingSetSize = 4000 * MB;
-    EXPECT_EQ(nextWalk(0.8), 0);
+    const struct { double risk, p99Ms; std::uint32_t faults; int found; } cases[] = {
+        {0.8999, 5.0, 0, 0}, {0.75, 0.0, 25, 1}, {0.7499, 5.0, 25, 0}, {0.7499, 5.0, 50, 1},
+        {0.55, 0.0, 50, 1}, {0.5499, 1.99, 50, 0}};  // 20 points would have been enough: no walk
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.risk << " " << c.p99Ms << " " << c.faults);
+        p.memory.pageFaultCount += c.faults;
+        EXPECT_EQ(nextWalk(c.risk, c.p99Ms), c.found);
+    }
 }
 
 TEST_F(ProfilerTest, RatesBetweenWalksAndTheDominantCause) {
@@ -146,7 +151,7 @@ TEST_F(ProfilerTest, OneWalkPerTenSecondsCountingRefusedOnesAndFaultGrowthSinceT
     EXPECT_EQ(rc.category, 4);
 }
 
-TEST_F(ProfilerTest, SecondCallerDuringAWalkGetsMinusThree) {
+TEST_F(ProfilerTest, SecondCallerDuringAWalkGetsMinusThreeAndOutOfMemoryNoOffender) {
     hog(600).memory.workingSetSize = 3000 * MB;
     int inner = 0;
     PfRootCause innerRc;
@@ -161,6 +166,11 @@ TEST_F(ProfilerTest, SecondCallerDuringAWalkGetsMinusThree) {
     EXPECT_EQ(inner, -3);
     EXPECT_TRUE(zeroed(innerRc));
     EXPECT_EQ(nextWalk(), 1);  // the flag is clear again
+    machine.setHook(Op::OpenProcess, [] { throw std::bad_alloc(); });  // no exception crosses the export
+    EXPECT_EQ(nextWalk(), 0);
+    EXPECT_TRUE(zeroed(rc));
+    machine.setHook(Op::OpenProcess, nullptr);
+    EXPECT_EQ(nextWalk(), 1);  // and clear after a walk that threw
 }
 
 TEST_F(ProfilerTest, ReusedProcessIdStartsOverWhicheverCounterFell) {
@@ -191,32 +201,23 @@ TEST_F(ProfilerTest, ReusedProcessIdStartsOverWhicheverCounterFell) {
     }
 }
 
-TEST_F(ProfilerTest, UnreadableProcessesContributeNothing) {
-    hog(600).deniedAccess = 0x400;
-    hog(601).memory.workingSetSize = 3000 * MB;
-    machine.failOp(Op::GetProcessMemoryInfo, 5);
-    EXPECT_EQ(walk(), 0);
-    machine.clearFaults();
-    machine.failOp(Op::GetProcessTimes, 5);
-    machine.failOp(Op::GetProcessIoCounters, 5);
-    ASSERT_EQ(nextWalk(), 1);
-    EXPECT_EQ(rc.pid, 601u);
-    EXPECT_EQ(v(rc.cpuPct), 0.0);
-}
-
-TEST_F(ProfilerTest, ResultRecordAndBadInput) {
-    EXPECT_EQ(PF_GetRootCause(kGame, 0.95, 5.0, nullptr), -1);
+TEST_F(ProfilerTest, ResultRecordAndTheBestOfEqualAndHigherScores) {
     // Names: as listed, converted to the ANSI code page, cut to 63 characters.
     std::u16string longName(80, u'x');
     longName[0] = u'\x00E9';
     longName[1] = u'\x4E2D';
     machine.addProcess(600, 4, longName).memory.workingSetSize = 3000 * MB;
-    machine.addProcess(601, 4, std::u16string(u"Second.EXE")).memory.workingSetSize = 3000 * MB;
+    SimProcess& second = machine.addProcess(601, 4, std::u16string(u"Second.EXE"));
+    second.memory.workingSetSize = 3000 * MB;
+    second.memory.pageFaultCount = 1;
     EXPECT_EQ(walk(std::nan(""), std::nan("")), 0);  // garbage is no stutter, and starts no ten seconds
     ASSERT_EQ(walk(), 1);
     EXPECT_EQ(rc.pid, 600u);  // equal scores: the first in walk order
     EXPECT_EQ(std::string(rc.name), "\xE9?" + std::string(61, 'x'));
     EXPECT_EQ(v(rc.score), 10.0);
+    second.memory.pageFaultCount += 5;  // one point more: the higher score, later in walk order
+    ASSERT_EQ(nextWalk(), 1);
+    EXPECT_EQ(rc.pid, 601u);
 }
 
 TEST_F(ProfilerTest, LogLinesAndReset) {

@@ -79,21 +79,30 @@ TEST_F(RecoveryEngineTest, ScorePointsAndTheRealStutterGateAtEachEdge) {
     EXPECT_TRUE(FakeActions::order.empty());
 }
 
-TEST_F(RecoveryEngineTest, GatesBeforeAnyAction) {
-    const struct { StutterContext ctx; const char* line; } cases[] = {
-        {{0, 0.95, 0, 5}, "Invalid ctx.gamePid, skip."},
-        {{2147483648u, 0.95, 0, 5}, "Invalid ctx.gamePid, skip."},
+TEST_F(RecoveryEngineTest, GatesBeforeAnyActionAndALauncherStopsEverything) {
+    const std::string debug = "[DEBUG] [StutterQTM] ", info = "[INFO] [StutterQTM]";
+    const struct { StutterContext ctx; const char* name; Lines lines; } cases[] = {
+        {{0, 0.95, 0, 5}, "hog.exe", {debug + "Invalid ctx.gamePid, skip."}},
+        {{2147483648u, 0.95, 0, 5}, "hog.exe", {debug + "Invalid ctx.gamePid, skip."}},
         // NaN counts as 0; neither load nor page faults make a stutter by themselves.
-        {{kGame, kNaN, 0, kInf, 0, 9, 0, 95, 99.5}, "Geen echte stutter (risk=0 jitter=0 p99=0 CPUmax=99.5 RAM=95 spikes=0 hardPF=9 thermal=False)"},
-        {{kGame, 0.5, 0, 2.1}, "Alleen lichte jitter (score=2 risk=0.5) → no recovery."},
+        {{kGame, kNaN, 0, kInf, 0, 9, 0, 95, 99.5}, "hog.exe",
+         {debug + "Geen echte stutter (risk=0 jitter=0 p99=0 CPUmax=99.5 RAM=95 spikes=0 hardPF=9 thermal=False)"}},
+        {{kGame, 0.5, 0, 2.1}, "hog.exe", {debug + "Alleen lichte jitter (score=2 risk=0.5) → no recovery."}},
+        {{kGame, 0.6, 0, 2.1}, "EpicGamesLauncher.exe",
+         {info + " Profiler offender → pid=500 name=EpicGamesLauncher.exe reason=cpu score=42.5",
+          info + "[SAFE] Launcher detected → EpicGamesLauncher.exe (pid=500) → NO throttle / NO affinity / NO IO / "
+                 "NO trim."}},
     };
     config(3, 10);
     for (const auto& c : cases) {
         clearLines();
         ctx = c.ctx;
+        hog = offender(kHog, c.name, "cpu", 350.0);
         EXPECT_EQ(recover(&hog), 0);
-        EXPECT_EQ(lines(), Lines{std::string("[DEBUG] [StutterQTM] ") + c.line});
+        EXPECT_EQ(lines(), c.lines);
     }
+    EXPECT_TRUE(FakeActions::order.empty());
+    EXPECT_TRUE(machine.changes().empty());
     QTM_SetRecoveryConfig(nullptr);  // ignored: the configuration at load would make it hard
     ctx.loadFactor = 1.3;  // one more point reaches the soft score
     EXPECT_EQ(recover(nullptr), 1);
@@ -115,18 +124,6 @@ TEST_F(RecoveryEngineTest, ModeSelection) {
     EXPECT_EQ(countContaining(" | thermal=True | score=12"), 1);
 }
 
-TEST_F(RecoveryEngineTest, LauncherOffenderStopsEverything) {
-    softStutter();
-    hog = offender(kHog, "EpicGamesLauncher.exe", "cpu", 350.0);
-    EXPECT_EQ(recover(&hog), 0);
-    EXPECT_EQ(lines(), (Lines{
-        "[INFO] [StutterQTM] Profiler offender → pid=500 name=EpicGamesLauncher.exe reason=cpu score=42.5",
-        "[INFO] [StutterQTM][SAFE] Launcher detected → EpicGamesLauncher.exe (pid=500) → NO throttle / NO affinity / NO IO / NO trim.",
-    }));
-    EXPECT_TRUE(FakeActions::order.empty());
-    EXPECT_TRUE(machine.changes().empty());
-}
-
 TEST_F(RecoveryEngineTest, SoftCpuOffenderGetsAffinityThenThrottle) {
     config(1, 100);
     softStutter();
@@ -140,6 +137,7 @@ TEST_F(RecoveryEngineTest, SoftCpuOffenderGetsAffinityThenThrottle) {
     }));
     EXPECT_EQ(FakeActions::throttles[0].trim, 0);
     EXPECT_EQ(FakeActions::throttles[0].image, u"hog.exe");
+    EXPECT_EQ(FakeActions::affinities, std::vector<std::int32_t>{kHog});
     EXPECT_DOUBLE_EQ(recoveryState().cooldownUntil(kHog) - t0, 150.0);
     EXPECT_EQ(metrics().softRecoveries, 1u);
     EXPECT_TRUE(machine.changes().empty());  // no surgical step in soft mode
@@ -211,7 +209,8 @@ TEST_F(RecoveryEngineTest, HardActionsByReason) {
         EXPECT_EQ(recover(&hog), 2);
         EXPECT_EQ(FakeActions::order, c.order);
         EXPECT_EQ(FakeActions::throttles[0].trim, c.trim);
-        for (const auto& m : FakeActions::memories) EXPECT_EQ(m.pid, kGame);
+        for (const auto& m : FakeActions::memories) EXPECT_EQ(std::pair(m.pid, m.ramPct), std::pair(kGame, c.ramPct));
+        for (const auto pid : FakeActions::ioGamePids) EXPECT_EQ(pid, kGame);
         EXPECT_EQ(count(c.line), 1);
         EXPECT_EQ(lines().back(), "[INFO] [StutterQTM] HARD recovery complete.");
         EXPECT_DOUBLE_EQ(recoveryState().cooldownUntil(hog.pid) - t0, c.cooldown);

@@ -2,8 +2,8 @@
 // outRecovery; then the whole chain over the simulated machine: a sampler publishes real
 // metrics, the profiler walks, and the recovery runs the library's real action exports.
 
-#include <algorithm>
 #include <cstring>
+#include <new>
 #include <type_traits>
 
 #include "common/text_format.h"
@@ -49,6 +49,9 @@ TEST_F(RootCauseTest, UnpublishedMetricsTakeTheRiskReadAgain) {
     EXPECT_EQ(call(), -2);  // all zero and risk 0: no analysis yet
     EXPECT_EQ(rec, 0u);
     EXPECT_EQ(rc.find(kGame, 0.5, 2.0, load, &out, nullptr), -2);
+    rec = 9;
+    EXPECT_EQ(rc.find(kGame, 0.5, 2.0, load, nullptr, &rec), -1);  // cleared before the record is refused
+    EXPECT_EQ(rec, 0u);
 
     riskAgain = 0.95;
     metrics.p1Ms = 0.5;  // any non-zero field counts as published: the risk read again is not consulted
@@ -77,7 +80,11 @@ TEST_F(RootCauseTest, EitherThresholdReachedIsAStutter) {
 }
 
 TEST_F(RootCauseTest, FiveMillisecondRateLimitOnTheSimulatedClock) {
-    EXPECT_EQ(call(), 1);  // the first call at clock 0 counts as a previous call
+    // The first call at clock 0 counts as a previous call, even when its walk fails; a failed
+    // walk starts no recovery.
+    machine.failOp(Op::CreateProcessSnapshot, win::ERROR_NOT_ENOUGH_MEMORY, 1);
+    EXPECT_EQ(call(), -2);
+    EXPECT_TRUE(lines().empty());
     zk::stutter::profiler().resetForTests();  // lift the profiler's own 10 s limit
     machine.advanceMs(1);
     EXPECT_EQ(call(), 0);
@@ -92,29 +99,17 @@ TEST_F(RootCauseTest, FiveMillisecondRateLimitOnTheSimulatedClock) {
     EXPECT_TRUE(rc.admit(machine.nowNs() + 5'000'000));
 }
 
-// No offender (0) is EitherThresholdReachedIsAStutter's business.
-TEST_F(RootCauseTest, ProfilerFailureMeansNoRecovery) {
-    machine.failOp(Op::CreateProcessSnapshot, win::ERROR_NOT_ENOUGH_MEMORY, 1);
-    EXPECT_EQ(call(), -2);
-    EXPECT_EQ(rec, 0u);
-    EXPECT_TRUE(lines().empty());
-}
-
-TEST(RootCauseRecords, OffenderNameIsCutAndTheCategoryNamed) {
+TEST(RootCauseRecords, OffenderFromTheProfilerRecord) {
     PfRootCause r{};
     std::memset(r.name, 'x', sizeof r.name);  // no terminator at all
     r.category = 2;
-    const auto o = zk::stutter::offenderInfo(r);  // pid, size and faults: the chain tests' lines
+    r.ramMB = 400.5;
+    r.faults = 500;
+    const auto o = zk::stutter::offenderInfo(r);  // pid and score: the chain test's lines
     EXPECT_EQ(std::string(o.name), std::string(63, 'x'));
     EXPECT_STREQ(o.reason, "io");
-}
-
-class RootCauseExportTest : public zk::test::RecoveryTest {};
-
-TEST_F(RootCauseExportTest, ANullRecordIsRefusedWithTheRecoveryResultCleared) {
-    std::uint32_t rec = 9;
-    EXPECT_EQ(QTM_GetStutterRootCause(kGame, 0.5, 2.0, 50, 50, 0, 0, 1, nullptr, &rec), -1);
-    EXPECT_EQ(rec, 0u);
+    EXPECT_EQ(o.rssMB, 400.5);
+    EXPECT_EQ(o.faults, 500u);
 }
 
 // --- the whole chain ------------------------------------------------------------------
@@ -139,6 +134,12 @@ protected:
         zk::stutter::sampler().beginRun();
         for (int i = 0; i < 20; ++i) zk::stutter::sampler().processSample(i % 2 ? 9.0 : 1.0);
     }
+    // Both the hog and the game's child burn every processor for the next 10 s.
+    void burnTenSeconds() {
+        machine.advanceMs(10'000);
+        machine.process(kHog)->times.user += 8 * 100'000'000ull;
+        machine.process(kGameChild)->times.user += 8 * 100'000'000ull;
+    }
     // Through the export, with the host's figures: the profiler's result; rec holds what the recovery did.
     std::int32_t find(const HostLoad& l) {
         return QTM_GetStutterRootCause(kGame, 0.5, 2.0, l.ramPct, l.cpuMaxPct, l.headroomPct, l.saturationPct,
@@ -154,13 +155,6 @@ TEST_F(StutterChainTest, CpuHogIsFoundAndRecoveredHard) {
     // is load bound elsewhere (no trim, no affinity move for a CPU offender).
     const HostLoad load{89.0, 93.0, 80.0, 98.0, 1.5};
     EXPECT_EQ(find(load), 0);  // the first walk only learns the processes' times
-
-    // Both the hog and the game's child burn every processor for the next 10 s.
-    auto burnTenSeconds = [&] {
-        machine.advanceMs(10'000);
-        machine.process(kHog)->times.user += 8 * 100'000'000ull;
-        machine.process(kGameChild)->times.user += 8 * 100'000'000ull;
-    };
     burnTenSeconds();
     machine.clearChanges();
     EXPECT_EQ(find(load), 1);
@@ -173,10 +167,6 @@ TEST_F(StutterChainTest, CpuHogIsFoundAndRecoveredHard) {
     EXPECT_EQ(hog->affinity, 0x80u);
     EXPECT_EQ(hog->priorityClass, win::IDLE_PRIORITY_CLASS);
     EXPECT_EQ(hog->ioPriority, 0u);
-    for (const auto& change : machine.changes()) {
-        EXPECT_EQ(change.find(" 101"), std::string::npos) << change;
-        EXPECT_EQ(change.find("EmptyWorkingSet"), std::string::npos) << change;
-    }
 
     // The sampler's figures and the host's load, as the trigger line gives them; the score is 11
     // for the window (p99 9 ms, smoothed jitter above 2 ms, risk 0.65), 2 + 2 + 1 for CPU, RAM and load.
@@ -199,44 +189,30 @@ TEST_F(StutterChainTest, CpuHogIsFoundAndRecoveredHard) {
     EXPECT_EQ(count("[INFO] [StutterQTM] PID in cooldown → skip alle recovery-acties voor pid=500 (hog.exe)"), 1);
 }
 
-TEST_F(StutterChainTest, PageFaultHogUnderMemoryPressureGetsTrimAndMemoryRelief) {
-    machine.process(kHog)->memory.pageFaultCount = 1000;
-    machine.process(kHog)->memory.workingSetSize = 400 * MB;
-    const HostLoad load{93.0, 70.0, 0.0, 0.0, 1.0};
+// Out of memory in the recovery, when the walk has opened every process and the surgical
+// step asks for the hog's mask: nothing found, the record cleared.
+TEST_F(StutterChainTest, OutOfMemoryDuringTheRecoveryReportsNothingFound) {
+    const HostLoad load{50.0, 70.0, 0.0, 0.0, 1.0};
+    EXPECT_EQ(find(load), 0);  // the first walk only learns
+    burnTenSeconds();
+    machine.setHook(Op::GetProcessAffinityMask, [] { throw std::bad_alloc(); });
+    rec = 9;
     EXPECT_EQ(find(load), 0);
-
-    machine.advanceMs(10'000);
-    machine.process(kHog)->memory.pageFaultCount = 1500;  // 40 points for faults
-    machine.clearChanges();
-    EXPECT_EQ(find(load), 1);
-    EXPECT_EQ(rec, 2u);
-    EXPECT_EQ(out.category, 4);
-    EXPECT_EQ(count("[INFO] [StutterQTM] HARD native throttle applied → pid=500 (hog.exe) reason=faults trim=True"), 1);
-    EXPECT_EQ(countContaining("[INFO] [StutterQTM] RAM relief (2) → "), 1);
-    EXPECT_EQ(count("[INFO] [StutterQTM] HARD offender (faults) → pid=500 (hog.exe) rss=400MB faults=500"), 1);
-    const auto changes = machine.changes();
-    EXPECT_NE(std::find(changes.begin(), changes.end(), "EmptyWorkingSet 500"), changes.end());
-    EXPECT_NE(std::find(changes.begin(), changes.end(), "NtSetSystemInformation 80 4"), changes.end());
+    const PfRootCause zero{};
+    EXPECT_EQ(std::memcmp(&out, &zero, sizeof out), 0);
+    EXPECT_EQ(rec, 0u);
 }
 
 // With the offender move in the table too: after the host's boost, the hard recovery of a
 // CPU hog puts it on the background cores.
-class AffinityChainTest : public StutterChainTest {
-protected:
-    void SetUp() override {
-        StutterChainTest::SetUp();
-        machine.setOwnExport("Zelkor_Affinity_ApplyInverseForOffenderPid",
-                             reinterpret_cast<void*>(&Zelkor_Affinity_ApplyInverseForOffenderPid));
-    }
-};
-
-TEST_F(AffinityChainTest, BoostThenAHardCpuRecoveryMovesTheHog) {
+TEST_F(StutterChainTest, BoostThenAHardCpuRecoveryMovesTheHog) {
+    machine.setOwnExport("Zelkor_Affinity_ApplyInverseForOffenderPid",
+                         reinterpret_cast<void*>(&Zelkor_Affinity_ApplyInverseForOffenderPid));
     machine.advanceMs(1000);
     ASSERT_EQ(Zelkor_Affinity_ApplyBoostForPid(kGame), 1);
     const HostLoad load{50.0, 70.0, 0.0, 0.0, 1.0};
     EXPECT_EQ(find(load), 0);  // the first walk only learns
-    machine.advanceMs(10'000);
-    machine.process(kHog)->times.user += 8 * 100'000'000ull;
+    burnTenSeconds();
     EXPECT_EQ(find(load), 1);
     EXPECT_EQ(rec, 2u);
     EXPECT_EQ(out.pid, kHog);

@@ -1,21 +1,27 @@
 // The sampler's tick over the simulated machine and clock: window, statistics, page
-// faults, thermal state and resets.
+// faults, thermal state and resets; the spike count of one sorted window and the risk.
 
 #include "stutter/sampler.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
+#include <limits>
 #include <utility>
 #include <vector>
 
+#include "stutter/window_stats.h"
 #include "support/machine_fixture.h"
 
 namespace zk::stutter {
 namespace {
 
 using sim::Op;
+
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 bool isZero(const QtmMetrics& m) {
     static const QtmMetrics zero{};
@@ -53,21 +59,11 @@ protected:
     Sampler s;
 };
 
-TEST_F(SamplerTest, ConfigDefaultsAndClampsWrittenBack) {
-    QtmConfig c, back;
-    s.getConfig(&c);
-    const QtmConfig defaults{1000, 200, 0.25, 3.0, 2.5, 0.85}, clamped{200, 20, -7.0, 3.0, 2.5, 0.85};
-    EXPECT_EQ(0, std::memcmp(&c, &defaults, sizeof c));
-    c = {50, 5, -7.0, 3.0, 2.5, 0.85};  // the smoothing factor is not checked
-    s.setConfig(&c);
-    s.getConfig(&back);
-    EXPECT_EQ(0, std::memcmp(&c, &clamped, sizeof c));
-    EXPECT_EQ(0, std::memcmp(&back, &clamped, sizeof c));
-}
-
-TEST_F(SamplerTest, SleepLengthFollowsInterval) {
+TEST_F(SamplerTest, ConfigDefaultsAndASleepOfTheIntervalInWholeMilliseconds) {
     QtmConfig c;
     s.getConfig(&c);
+    const QtmConfig defaults{1000, 200, 0.25, 3.0, 2.5, 0.85};  // the clamps written back: the sweep's rows
+    EXPECT_EQ(0, std::memcmp(&c, &defaults, sizeof c));
     for (const auto& [interval, ms] : {std::pair{200, 1u}, {999, 1u}, {1000, 1u}, {5000, 5u}, {5999, 5u}}) {
         c.sampleIntervalUs = interval;
         s.setConfig(&c);
@@ -121,65 +117,53 @@ TEST_F(SamplerTest, SpikesAndRiskFromLateWakeUps) {
     EXPECT_EQ(s.risk(), m.risk);
 }
 
-TEST_F(SamplerTest, PageFaultGrowthOfTheSystemTotal) {
-    addFaults(1000);  // the processes' own counters are not the system's total
-    flatTicks(11);
-    EXPECT_EQ(metrics().hardPF, 0u);  // a total of 0 (as under Wine) is no baseline
-    machine.addSystemPageFaults(1000);
-    flatTicks(1);
-    EXPECT_EQ(metrics().hardPF, 0u);  // this tick sets the baseline
-    machine.addSystemPageFaults(150);
-    flatTicks(1);
-    EXPECT_EQ(metrics().hardPF, 150u);
-    EXPECT_DOUBLE_EQ(metrics().risk, 0.125);  // flat samples: only 0.25 x 150 / 300
-    flatTicks(1);
-    EXPECT_EQ(metrics().hardPF, 0u);  // no growth
-    machine.addSystemPageFaults(0xFFFFFFFFu - 1150 - 9);  // 10 below the 32-bit end
-    flatTicks(1);
-    machine.addSystemPageFaults(30);  // across the end: the counter reads 20
-    flatTicks(1);
-    EXPECT_EQ(metrics().hardPF, 30u);
-    EXPECT_TRUE(machine.opens().empty());  // no process was opened for it
-}
-
-TEST_F(SamplerTest, PageFaultWalkWhereTheSystemQueryIsMissingOrFails) {
-    machine.addSystemPageFaults(5000);
-    addFaults(1000);
-    flatTicks(10);
-    machine.hideRoutine(platform::Routine::NtQuerySystemInformation);
-    flatTicks(1);
-    EXPECT_EQ(metrics().hardPF, 0u);  // a baseline of the system total does not compare with a walk's sum
-    addFaults(30);
-    flatTicks(1);
-    EXPECT_EQ(metrics().hardPF, 150u);
-    flatTicks(1);
-    EXPECT_EQ(metrics().hardPF, 0u);  // no growth
-
-    // A protected process (it refuses VM read) adds nothing; the sum falls, which reads as 0.
-    machine.withProcess(2000, [](sim::SimProcess& p) { p.protectionLevel = sim::kProtectedLevel; });
-    flatTicks(1);
-    EXPECT_EQ(metrics().hardPF, 0u);
-    addFaults(10);  // 4 readable processes x 10
-    flatTicks(1);
-    EXPECT_EQ(metrics().hardPF, 40u);
-
-    // Failed counters or a failed snapshot reduce the sum, never break the tick.
-    machine.hideRoutine(platform::Routine::NtQuerySystemInformation, false);
-    machine.failOp(Op::NtQuerySystemInformation, win::STATUS_ACCESS_DENIED);
-    machine.failOp(Op::GetProcessMemoryInfo, win::ERROR_ACCESS_DENIED, 4);
-    flatTicks(1);
-    EXPECT_EQ(metrics().hardPF, 0u);
-    machine.failOp(Op::CreateProcessSnapshot, win::ERROR_NOT_ENOUGH_MEMORY, 1);
-    flatTicks(1);
-    EXPECT_EQ(metrics().hardPF, 0u);
-    addFaults(10);
-    flatTicks(1);
-    EXPECT_EQ(metrics().hardPF, 0u);  // the failed walk left baseline 0: none yet
-    addFaults(10);
-    flatTicks(1);
-    EXPECT_EQ(metrics().hardPF, 40u);
+// One tick a step. The walk over every process runs only where the system query is missing
+// or fails, and its sum never compares with a system total.
+TEST_F(SamplerTest, PageFaultGrowthOfTheSystemTotalOrElseOfAWalk) {
+    flatTicks(9);
+    const auto hide = [&] { machine.hideRoutine(platform::Routine::NtQuerySystemInformation); };
+    const auto protect = [&] {
+        machine.withProcess(2000, [](sim::SimProcess& p) { p.protectionLevel = sim::kProtectedLevel; });
+    };
+    const auto failCounters = [&] {
+        machine.hideRoutine(platform::Routine::NtQuerySystemInformation, false);
+        machine.failOp(Op::NtQuerySystemInformation, win::STATUS_ACCESS_DENIED);
+        machine.failOp(Op::GetProcessMemoryInfo, win::ERROR_ACCESS_DENIED, 4);
+    };
+    const auto failSnapshot = [&] { machine.failOp(Op::CreateProcessSnapshot, win::ERROR_NOT_ENOUGH_MEMORY, 1); };
+    const std::uint32_t nearEnd = 0xFFFFFFFFu - 1150 - 9;  // the total ends 10 below the 32-bit end
+    const struct { const char* what; std::uint32_t system, perProcess; std::function<void()> change; bool walks;
+                   std::uint32_t hardPF; } steps[] = {
+        {"the processes' own counters are not the system's total", 0, 1000, nullptr, false, 0},
+        {"a total of 0 (as under Wine) was no baseline", 1000, 0, nullptr, false, 0},
+        {"growth", 150, 0, nullptr, false, 150},
+        {"no growth", 0, 0, nullptr, false, 0},
+        {"growth to near the end", nearEnd, 0, nullptr, false, nearEnd},
+        {"across the end: the counter reads 20", 30, 0, nullptr, false, 30},
+        {"query missing: the walk's sum is no growth from the system total", 0, 0, hide, true, 0},
+        {"growth of the walk's sum", 0, 30, nullptr, true, 150},
+        {"no growth of the walk's sum", 0, 0, nullptr, true, 0},
+        {"a protected process (it refuses VM read) adds nothing: the sum falls", 0, 0, protect, true, 0},
+        {"4 readable processes", 0, 10, nullptr, true, 40},
+        {"query and counters failing: a smaller sum", 0, 0, failCounters, true, 0},
+        {"a failed snapshot: a sum of 0", 0, 0, failSnapshot, false, 0},
+        {"a sum of 0 was no baseline", 0, 10, nullptr, true, 0},
+        {"growth again", 0, 10, nullptr, true, 40},
+    };
+    for (const auto& c : steps) {
+        SCOPED_TRACE(c.what);
+        machine.addSystemPageFaults(c.system);
+        addFaults(c.perProcess);
+        if (c.change) c.change();
+        const auto opened = machine.opens().size();
+        flatTicks(1);
+        EXPECT_EQ(metrics().hardPF, c.hardPF);
+        EXPECT_DOUBLE_EQ(metrics().risk, 0.25 * std::min(c.hardPF / 300.0, 1.0));  // flat samples: this term alone
+        EXPECT_EQ(machine.opens().size() > opened, c.walks);
+    }
     // The walk only queries; the fixture checks that every handle was closed.
-    for (const auto& o : machine.opens()) EXPECT_EQ(o.access, win::PROCESS_QUERY_LIMITED_INFORMATION | win::PROCESS_VM_READ);
+    for (const auto& o : machine.opens())
+        EXPECT_EQ(o.access, win::PROCESS_QUERY_LIMITED_INFORMATION | win::PROCESS_VM_READ);
     EXPECT_TRUE(machine.changes().empty());
 }
 
@@ -220,16 +204,40 @@ TEST_F(SamplerTest, ResetClearsMetricsBaselineAndWindowButKeepsSmoothedJitter) {
     flatTicks(10);
     EXPECT_EQ(metrics().hardPF, 0u);                        // baseline was cleared
     EXPECT_DOUBLE_EQ(metrics().jitterEmaMs, 0.75 * ema);  // continues from before
-}
 
-TEST_F(SamplerTest, ResetDuringAnAnalysisDiscardsThatTick) {
-    flatTicks(10);
-    // The reset lands while the tick reads the page faults: its results must not appear.
+    // A reset that lands while a tick reads the page faults: that tick's results never appear.
     machine.setHook(Op::NtQuerySystemInformation, [&] { s.resetMetrics(); });
     flatTicks(1);
     machine.setHook(Op::NtQuerySystemInformation, nullptr);
     EXPECT_TRUE(isZero(metrics()));
     EXPECT_EQ(s.windowLength(), 0u);
+}
+
+TEST(AnalyseSorted, SpikesFromTheHigherOfFactorTimesMeanAndFloor) {
+    const struct { std::vector<double> window; double factor, floor; std::uint32_t spikes; } cases[] = {
+        {{1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 2.9999, 3.0}, 2.5, 3.0, 1},  // the floor, exactly
+        {{1, 1, 1, 1, 1, 1, 1, 4, 4, 5}, 2.5, 3.0, 1},         // mean 2.0: the factor's 5.0
+        {{1, 1, 1, 1, 1, 1, 1, 1, 5, 9}, kNaN, 3.0, 0},         // a NaN threshold counts none
+        {{1, 1, 1, 1, 1, 1, 1, 1, 5, 9}, 2.5, kNaN, 1},         // 2.5 x 2.2 = 5.5
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(analyseSorted(c.window.data(), c.window.size(), c.factor, c.floor).spikes, c.spikes)
+            << c.factor << " " << c.floor << " " << c.window.back();
+}
+
+TEST(StutterRisk, EachTermAndItsClamp) {
+    const struct { double p99Ms, jitterMs; std::uint32_t hardPF, spikes; bool thermal; double risk; } cases[] = {
+        {1.0, 0.2, 0, 0, false, 0.0},     {2.5, 0.2, 0, 0, false, 0.15},   {4.0, 0.2, 0, 0, false, 0.30},
+        {40.0, 0.2, 0, 0, false, 0.30},   {0.5, 0.2, 0, 0, false, 0.0},    {1.0, 1.5, 0, 0, false, 0.35},
+        {1.0, 9.0, 0, 0, false, 0.35},    {1.0, 0.2, 150, 0, false, 0.125}, {1.0, 0.2, 300000, 0, false, 0.25},
+        {1.0, 0.2, 0, 25, false, 0.05},   {1.0, 0.2, 0, 1000, false, 0.05}, {1.0, 0.2, 0, 0, true, 0.05},
+        {100, 100, 100000, 100, true, 1.0}, {4.0, kNaN, 0, 0, false, 0.30},  // NaN never leaves the range
+    };
+    for (const auto& c : cases)
+        EXPECT_DOUBLE_EQ(stutterRisk(c.p99Ms, c.jitterMs, c.hardPF, c.spikes, c.thermal), c.risk)
+            << c.p99Ms << " " << c.jitterMs << " " << c.hardPF << " " << c.spikes << " " << c.thermal;
+    EXPECT_DOUBLE_EQ(clamp01(kNaN), 0.0);
+    EXPECT_FALSE(std::signbit(clamp01(-0.0))) << "a risk never reads -0.00";
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 // The surgical L1/L2/L3 transaction over the simulated machine.
 
+#include <cstring>
+#include <new>
 #include <vector>
 
 #include "recovery_fixture.h"
@@ -26,11 +28,15 @@ protected:
         const QtmRecoveryConfig cfg{0, 0, 10, 15, 0, 0};
         return surgicalHard(ctx, target, level == 3 ? 15 : level == 2 ? 12 : 5, level == 3 ? 91.0 : 50.0, cfg);
     }
-    // Another process to act on: the previous one is locked or cooling down.
-    void nextOffender(std::uint32_t pid, double rssMB = 150.0) {
-        machine.addProcess(pid, 1, "x.exe");
-        target = offender(pid, "x.exe", "cpu", rssMB);
+    // The hog as a first attempt finds it (no lock, cooldown or count yet), with mask 0xF and
+    // below-normal priority.
+    void freshHog(std::uint32_t processors = 8) {
+        recoveryState().resetForTests();
+        machine.setLogicalProcessorCount(processors);
+        machine.process(kHog)->affinity = 0x0F;
+        machine.process(kHog)->priorityClass = win::BELOW_NORMAL_PRIORITY_CLASS;
         machine.clearChanges();
+        clearLines();
     }
     static QtmRecoveryMetrics metrics() { return recoveryState().metrics(); }
 
@@ -52,48 +58,47 @@ TEST_F(SurgicalTest, RefusalsOpenNothingAndLeaveNoLock) {
     EXPECT_EQ(recoveryState().cooldownUntil(kHog), 0.0);
 }
 
-TEST_F(SurgicalTest, LevelTwoOnEightProcessorsPinsAndIdlesLevelOneOnFourCommitsWithoutChanges) {
-    const struct { std::uint32_t processors; int level; double cooldown; Lines changes, lines; } cases[] = {
-        {8, 2, 120, {"SetProcessAffinityMask 500 0x80", "SetPriorityClass 500 0x40"},
-         {"[INFO] [StutterQTM][Surgical] L1: Affinity → last core pid=500 (hog.exe)",
-          "[INFO] [StutterQTM][Surgical] L2: Priority → IDLE pid=500"}},
-        {4, 1, 60, {},
+// Each level's steps; a failed step rolls back what changed if it was read, a failed trim
+// nothing; a level-1 attempt on four processors commits without changing anything.
+TEST_F(SurgicalTest, StepsRollbackAndCooldownOfEachLevel) {
+    const std::string info = "[INFO] [StutterQTM][Surgical] ", debug = "[DEBUG] [StutterQTM][Surgical] ";
+    const std::string l1 = info + "L1: Affinity → last core pid=500 (hog.exe)";
+    const std::string l2 = info + "L2: Priority → IDLE pid=500";
+    const std::string l1Failed = debug + "L1: SetProcessAffinityMask failed.",
+                      partial = "[WARN] [StutterQTM][Surgical] Transaction partial failure → rollback initiated.";
+    const std::string pin = "SetProcessAffinityMask 500 0x80", idle = "SetPriorityClass 500 0x40";
+    const struct {
+        std::uint32_t processors; int level; double rssMB; std::vector<Op> fail; Lines changes, lines; double cooldown;
+    } cases[] = {
+        {8, 2, 150, {}, {pin, idle}, {l1, l2}, 120},
+        {4, 1, 150, {}, {},
          {"[INFO] [StutterQTM] 4-core safety → affinity acties uitgeschakeld (cores=4)",
-          "[INFO] [StutterQTM][Surgical] L1 affinity SKIPPED (4-core safety)"}}};
+          info + "L1 affinity SKIPPED (4-core safety)"}, 60},
+        {8, 3, 350.75, {}, {pin, idle, "EmptyWorkingSet 500"},
+         {l1, l2, info + "L3: EmptyWorkingSet → rss=350.75MB result=OK"}, 180 + 45 + 90},
+        {8, 3, 150, {Op::EmptyWorkingSet}, {pin, idle}, {l1, l2, info + "L3: EmptyWorkingSet → rss=150MB result=FAIL"},
+         180},
+        {8, 2, 200, {Op::SetPriorityClass}, {pin, "SetProcessAffinityMask 500 0xf"},
+         {l1, debug + "L2: SetPriorityClass failed.", partial}, 165},
+        {8, 2, 200, {Op::SetProcessAffinityMask}, {idle, "SetPriorityClass 500 0x4000"}, {l1Failed, l2, partial}, 165},
+        {8, 2, 200, {Op::GetPriorityClass, Op::SetProcessAffinityMask}, {idle}, {l1Failed, l2, partial}, 165}};
     for (auto c : cases) {
-        recoveryState().resetForTests();
-        machine.clearChanges();
-        clearLines();
-        machine.setLogicalProcessorCount(c.processors);
+        SCOPED_TRACE(testing::Message() << "level " << c.level << ", " << c.fail.size() << " failing");
+        freshHog(c.processors);
+        target.rssMB = c.rssMB;
+        for (Op op : c.fail) machine.failOp(op, win::ERROR_ACCESS_DENIED, 1);
         const double t0 = now();
         EXPECT_EQ(runAtLevel(c.level), 2);
         EXPECT_EQ(machine.opens().back().access, 0x1300u);
         EXPECT_EQ(machine.changes(), c.changes);
-        c.lines.push_back("[INFO] [StutterQTM][Surgical] Surgical HARD complete → level=" + std::to_string(c.level) +
+        c.lines.push_back(info + "Surgical HARD complete → level=" + std::to_string(c.level) +
                           " pid=500 cooldown armed.");
         EXPECT_EQ(lines(), c.lines);
         const auto m = metrics();
-        EXPECT_EQ(c.level == 2 ? m.surgicalL2 : m.surgicalL1, 1u);
-        EXPECT_EQ(m.surgicalFailures, 0u);
+        EXPECT_EQ(std::vector({m.surgicalL1, m.surgicalL2, m.surgicalL3}).at(c.level - 1), 1u);
+        EXPECT_EQ(m.surgicalFailures, c.lines[c.lines.size() - 2] == partial ? 1u : 0u);  // with its line
         EXPECT_DOUBLE_EQ(recoveryState().cooldownUntil(kHog) - t0, c.cooldown);
     }
-}
-
-TEST_F(SurgicalTest, LevelThreeEmptiesTheWorkingSetAndATrimFailureRollsNothingBack) {
-    target.rssMB = 350.75;
-    const double t0 = now();
-    EXPECT_EQ(runAtLevel(3), 2);
-    EXPECT_EQ(machine.changes().back(), "EmptyWorkingSet 500");
-    EXPECT_EQ(count("[INFO] [StutterQTM][Surgical] L3: EmptyWorkingSet → rss=350.75MB result=OK"), 1);
-    EXPECT_DOUBLE_EQ(recoveryState().cooldownUntil(kHog) - t0, 180.0 + 45.0 + 90.0);
-
-    nextOffender(501);
-    machine.failOp(Op::EmptyWorkingSet, win::ERROR_ACCESS_DENIED);
-    EXPECT_EQ(runAtLevel(3), 2);
-    EXPECT_EQ(count("[INFO] [StutterQTM][Surgical] L3: EmptyWorkingSet → rss=150MB result=FAIL"), 1);
-    EXPECT_EQ(machine.process(501)->priorityClass, win::IDLE_PRIORITY_CLASS);
-    EXPECT_EQ(metrics().surgicalL3, 2u);
-    EXPECT_EQ(metrics().surgicalFailures, 0u);
 }
 
 TEST_F(SurgicalTest, LevelChoice) {
@@ -103,53 +108,13 @@ TEST_F(SurgicalTest, LevelChoice) {
         {{0, 0, 10, 15, 0, 0}, 9, 99.0, 999.0, 1},
         {{}, 0, 10.0, 10.0, 2}, {{}, 0, 90.0, 100.0, 3},  // all zero: never below level 2
     };
-    std::uint32_t pid = 600;
     for (const auto& c : cases) {
-        nextOffender(pid, c.rssMB);
+        freshHog();
+        target.rssMB = c.rssMB;
         EXPECT_EQ(surgicalHard(ctx, target, c.score, c.ramPct, c.cfg), 2);
-        EXPECT_EQ(count("[INFO] [StutterQTM][Surgical] Surgical HARD complete → level=" + std::to_string(c.level) +
-                        " pid=" + std::to_string(pid++) + " cooldown armed."),
-                  1)
+        EXPECT_EQ(lines().back(), "[INFO] [StutterQTM][Surgical] Surgical HARD complete → level=" +
+                                      std::to_string(c.level) + " pid=500 cooldown armed.")
             << c.score << " " << c.ramPct << " " << c.rssMB;
-    }
-}
-
-TEST_F(SurgicalTest, ProcessorGroupsGiveTheLastCoreOfTheProcessGroup) {
-    machine.setLogicalProcessorCount(70);  // two groups of 35
-    EXPECT_EQ(runAtLevel(1), 2);
-    EXPECT_EQ(machine.changes(), std::vector<std::string>{"SetProcessAffinityMask 500 0x400000000"});
-    machine.clearChanges();
-    recoveryState().resetForTests();
-    machine.setProcessorGroups({64, 8});
-    EXPECT_EQ(runAtLevel(1), 2);
-    EXPECT_EQ(machine.changes(), std::vector<std::string>{"SetProcessAffinityMask 500 0x8000000000000000"});
-}
-
-TEST_F(SurgicalTest, AFailedStepRollsBackWhatChangedIfItWasRead) {
-    const char* affinityFailed = "[DEBUG] [StutterQTM][Surgical] L1: SetProcessAffinityMask failed.";
-    const struct { std::vector<Op> fail; Lines changes; const char* line; } cases[] = {
-        {{Op::SetPriorityClass}, {"SetProcessAffinityMask 600 0x80", "SetProcessAffinityMask 600 0xf"},
-         "[DEBUG] [StutterQTM][Surgical] L2: SetPriorityClass failed."},
-        {{Op::SetProcessAffinityMask}, {"SetPriorityClass 601 0x40", "SetPriorityClass 601 0x4000"}, affinityFailed},
-        {{Op::GetPriorityClass, Op::SetProcessAffinityMask}, {"SetPriorityClass 602 0x40"}, affinityFailed}};
-    std::uint32_t pid = 600;
-    for (const auto& c : cases) {
-        nextOffender(pid, 200.0);
-        clearLines();
-        machine.process(pid)->affinity = 0x0F;
-        machine.process(pid)->priorityClass = win::BELOW_NORMAL_PRIORITY_CLASS;
-        for (Op op : c.fail) machine.failOp(op, win::ERROR_ACCESS_DENIED, 1);
-        const double t0 = now();
-        EXPECT_EQ(runAtLevel(2), 2);
-        EXPECT_EQ(machine.changes(), c.changes);
-        EXPECT_EQ(count(c.line), 1);
-        EXPECT_EQ(Lines(lines().end() - 2, lines().end()),
-                  (Lines{"[WARN] [StutterQTM][Surgical] Transaction partial failure → rollback initiated.",
-                         "[INFO] [StutterQTM][Surgical] Surgical HARD complete → level=2 pid=" + std::to_string(pid) +
-                             " cooldown armed."}));
-        EXPECT_EQ(metrics().surgicalFailures, pid - 599);
-        EXPECT_EQ(metrics().surgicalL2, pid - 599);
-        EXPECT_DOUBLE_EQ(recoveryState().cooldownUntil(pid++) - t0, 165.0);
     }
 }
 
@@ -165,6 +130,32 @@ TEST_F(SurgicalTest, OpenFailureCountsAndKeepsTheFiveSecondLock) {
     EXPECT_EQ(count("[INFO] [StutterQTM][Surgical] PID al in cooldown/lock → skip pid=500 (hog.exe)"), 1);
     machine.advanceMs(1);
     EXPECT_EQ(runAtLevel(2), 2);
+}
+
+// A line that cannot be built once the transaction has changed the offender: before the
+// exception goes on, what an uncommitted transaction changed is put back and the cooldown
+// is armed, as at the end of any attempt.
+const char* g_failingLine = "";
+void ZK_CALL failAt(const char* line) {
+    if (std::strstr(line, g_failingLine)) throw std::bad_alloc();
+}
+
+TEST_F(SurgicalTest, ALineThatThrowsStillRollsBackAndArmsTheCooldown) {
+    const struct { const char* line; bool committed; } cases[] = {
+        {"L1: Affinity", false}, {"L2: Priority", false}, {"L3: EmptyWorkingSet", false},
+        {"Surgical HARD complete", true}};
+    QTM_Stutter_SetLogCallback(&failAt);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        g_failingLine = c.line;
+        freshHog();
+        const double t0 = now();
+        EXPECT_THROW(runAtLevel(3), std::bad_alloc);
+        EXPECT_EQ(machine.process(kHog)->affinity == 0x0F, !c.committed);
+        EXPECT_EQ(machine.process(kHog)->priorityClass == win::BELOW_NORMAL_PRIORITY_CLASS, !c.committed);
+        EXPECT_DOUBLE_EQ(recoveryState().cooldownUntil(kHog) - t0, 180.0);
+        EXPECT_EQ(metrics().surgicalFailures, c.committed ? 0u : 1u);
+    }
 }
 
 }  // namespace
