@@ -17,12 +17,13 @@ bool isWine() {
     return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
 
-int zelkorctl(const std::wstring& args) {
-    std::wstring cmd = L"\"" + zkhelper::binDir() + L"\\zelkorctl.exe\" " + args;
+int zelkorctl(const std::wstring& args, const std::wstring& exe, const std::wstring& cwd) {
+    std::wstring cmd = L"\"" + (exe.empty() ? zkhelper::binDir() + L"\\zelkorctl.exe" : exe) + L"\" " + args;
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi))
+    if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                        cwd.empty() ? nullptr : cwd.c_str(), &si, &pi))
         return -1;
     if (WaitForSingleObject(pi.hProcess, 60000) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 259);
     DWORD code = static_cast<DWORD>(-1);
