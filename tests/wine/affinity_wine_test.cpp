@@ -11,14 +11,6 @@
 
 namespace {
 
-// The kept line whose message, after the prefix and time stamp, is levelAndMessage.
-bool loggedExactly(const std::string& levelAndMessage) {
-    static const std::regex stamp(R"(^\[ZELKOR\.AFFINITY\] \[\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\] )");
-    for (const auto& l : zkw::keptLines())
-        if (std::regex_replace(l, stamp, "") == levelAndMessage + "\n") return true;
-    return false;
-}
-
 class AffinityUnderWine : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -55,8 +47,8 @@ TEST_F(AffinityUnderWine, RefusalsOnTwoProcessorsAfterARealSignatureCheck) {
 
     EXPECT_EQ(boost(static_cast<int32_t>(game->pid)), 0);
     EXPECT_EQ(offender(static_cast<int32_t>(other->pid)), 0);
-    EXPECT_TRUE(loggedExactly("[INFO] [Affinity] ApplyBoost skipped: CPU has " + std::to_string(processors) +
-                              " logical cores (no affinity on <=4 cores)."));
+    EXPECT_TRUE(zkw::logged("[INFO] [Affinity] ApplyBoost skipped: CPU has " + std::to_string(processors) +
+                            " logical cores (no affinity on <=4 cores).\n"));
     ASSERT_TRUE(GetProcessAffinityMask(other->process, &after, &system));
     EXPECT_EQ(after, before);
 
@@ -66,7 +58,7 @@ TEST_F(AffinityUnderWine, RefusalsOnTwoProcessorsAfterARealSignatureCheck) {
     EXPECT_STREQ(ev[0].name, "signedgame.exe");
     const std::string path = ev[0].detail;
     EXPECT_TRUE(std::regex_match(path, std::regex(R"([A-Za-z]:\\.*\\signedgame\.exe)"))) << path;
-    EXPECT_TRUE(loggedExactly("[DEBUG] [Security] Signature verification stub active (fail-open) for: " + path));
+    EXPECT_TRUE(zkw::logged("[DEBUG] [Security] Signature verification stub active (fail-open) for: " + path + "\n"));
 }
 
 // Wine's AdjustTokenPrivileges succeeds for every privilege, with last error 0.

@@ -1,5 +1,7 @@
 #include "wine_support.h"
 
+#include <tlhelp32.h>
+
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -44,6 +46,22 @@ std::string slurp(const std::wstring& path) {
     std::ostringstream s;
     s << f.rdbuf();
     return s.str();
+}
+
+std::map<DWORD, std::string> processStates() {
+    std::map<DWORD, std::string> out;
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32W e{};
+    e.dwSize = sizeof e;
+    for (BOOL more = Process32FirstW(snap, &e); snap != INVALID_HANDLE_VALUE && more; more = Process32NextW(snap, &e)) {
+        HANDLE h = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, e.th32ProcessID);
+        DWORD_PTR mask = 0, system = 0;
+        if (h && GetProcessAffinityMask(h, &mask, &system))
+            out[e.th32ProcessID] = std::to_string(GetPriorityClass(h)) + " " + std::to_string(mask);
+        if (h) CloseHandle(h);
+    }
+    if (snap != INVALID_HANDLE_VALUE) CloseHandle(snap);
+    return out;
 }
 
 void ZK_CALL keepLine(const char* line) {

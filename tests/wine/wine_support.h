@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -31,6 +32,9 @@ int zelkorctl(const std::wstring& args, const std::wstring& exe = {}, const std:
 // name below the temporary folder; a file's whole contents ("" when it cannot be read).
 std::wstring tempPath(const std::wstring& name);
 std::string slurp(const std::wstring& path);
+
+// Every process this program may read, by pid: its priority class and affinity mask.
+std::map<DWORD, std::string> processStates();
 
 // Helper processes: copies of zk_helper.exe under chosen names (see helper_launch.h).
 using Child = zkhelper::Child;
