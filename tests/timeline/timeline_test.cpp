@@ -104,13 +104,8 @@ TEST(TimelineReaderTest, ReadsBackWhatTheWriterWrote) {
     ASSERT_TRUE(zktl::readTimeline(text, t, error)) << error;
     ASSERT_EQ(t.rows.size(), 3u);
     EXPECT_TRUE(t.hasEvents);
-    EXPECT_DOUBLE_EQ(t.rows[1].sample.p99Ms, 9.5);
     EXPECT_FALSE(t.rows[0].event);
-    ASSERT_TRUE(t.rows[1].event && t.rows[2].event);
-    EXPECT_EQ(t.rows[1].event->offenderName, "a \"b\",c.exe");
-    EXPECT_EQ(t.rows[1].event->action, "soft");
-    EXPECT_EQ(t.rows[2].event->offenderPid, 4294967295u);
-    EXPECT_EQ(t.rows[2].event->action, "quarantine");
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(zktl::rowLine(t.rows[i], true), zktl::rowLine(rows[i], true)) << "row " << i;
 
     // A file from before the action column: its recoveries are its actions.
     const std::string old = zktl::headerLine(false) + ",verdict,offender_pid,offender_name,recovery\n" +

@@ -26,16 +26,11 @@ inline bool xmlDecode(std::string_view raw, std::string& out) {
     static const std::pair<std::string_view, char> entities[] = {
         {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&apos;", '\''}};
     for (std::size_t i = 0; i < raw.size(); ++i) {
-        if (raw[i] == '<') return false;
-        if (raw[i] != '&') {
-            out += raw[i];
-            continue;
-        }
         const auto e = std::find_if(std::begin(entities), std::end(entities),
                                     [&](const auto& entity) { return raw.substr(i).starts_with(entity.first); });
-        if (e == std::end(entities)) return false;
-        out += e->second;
-        i += e->first.size() - 1;
+        if (raw[i] == '<' || (raw[i] == '&' && e == std::end(entities))) return false;
+        out += raw[i] == '&' ? e->second : raw[i];
+        i += raw[i] == '&' ? e->first.size() - 1 : 0;
     }
     return true;
 }
