@@ -68,10 +68,11 @@ TEST_F(AffinityUnderWine, PrivilegesAreEnabled) {
     EXPECT_EQ(init(), 1);
     const auto lines = zkw::keptLines();
     ASSERT_EQ(lines.size(), 6u);
-    if (zkw::isWine())
+    if (zkw::isWine()) {
         EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
                                 [](const std::string& l) { return l.ends_with("[Privileges] Privilege enabled\n"); }),
                   4);
+    }
 }
 
 }  // namespace
