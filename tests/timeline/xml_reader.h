@@ -1,9 +1,11 @@
 #pragma once
-// A strict reader of the XML the plot writes (UTF-8, elements, double-quoted attributes,
-// text, the five predefined entities, a prolog): enough to prove the SVG well formed and
-// to look inside it.
+// A reader of the XML the plot writes, strict enough to prove it well formed (one root after
+// the prolog, tags that balance, double-quoted attributes, no '<' or '&' in text or values
+// but the five predefined entities) and to look inside it. Which bytes the texts hold is
+// for the tests to compare exactly.
 
-#include <cctype>
+#include <algorithm>
+#include <iterator>
 #include <map>
 #include <string>
 #include <string_view>
@@ -11,139 +13,82 @@
 
 namespace zk::test {
 
-struct XmlNode {
+struct XmlElement {
     std::string name;
     std::map<std::string, std::string> attrs;
-    std::vector<XmlNode> children;
-    std::string text;
-
-    // Every element below this one (itself excluded) with that name, in document order.
-    void collect(std::string_view tag, std::vector<const XmlNode*>& out) const {
-        for (const XmlNode& c : children) {
-            if (c.name == tag) out.push_back(&c);
-            c.collect(tag, out);
-        }
-    }
+    std::string text;  // its own text, entities decoded
+    int parent = -1;   // the index of the enclosing element; -1 for the root
+    std::string attr(const std::string& key) const { return attrs.count(key) ? attrs.at(key) : ""; }
 };
 
-class XmlReader {
-public:
-    explicit XmlReader(std::string_view text) : s_(text) {}
+// raw with its entities decoded into out; false at a '<' or an '&' that starts none.
+inline bool xmlDecode(std::string_view raw, std::string& out) {
+    static const std::pair<std::string_view, char> entities[] = {
+        {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&apos;", '\''}};
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        const auto e = std::find_if(std::begin(entities), std::end(entities),
+                                    [&](const auto& entity) { return raw.substr(i).starts_with(entity.first); });
+        if (raw[i] == '<' || (raw[i] == '&' && e == std::end(entities))) return false;
+        out += raw[i] == '&' ? e->second : raw[i];
+        i += raw[i] == '&' ? e->first.size() - 1 : 0;
+    }
+    return true;
+}
 
-    // False with error set when the text is not one well-formed element.
-    bool read(XmlNode& root, std::string& error) {
-        if (!characters(error)) return false;
-        skipSpace();
-        if (s_.substr(p_, 5) == "<?xml") {
-            const auto end = s_.find("?>", p_);
-            if (end == std::string_view::npos) return fail(error, "prolog not closed");
-            p_ = end + 2;
+// Every element in document order, or none with error set when the text is not well formed.
+inline std::vector<XmlElement> readXml(std::string_view s, std::string& error) {
+    const auto fail = [&](const char* what, std::size_t at) {
+        error = std::string(what) + " at offset " + std::to_string(at);
+        return std::vector<XmlElement>{};
+    };
+    const auto nameEnd = [](std::string_view tag, std::size_t from) {
+        const std::size_t end =
+            tag.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789:_-", from);
+        return end == std::string_view::npos ? tag.size() : end;
+    };
+    std::vector<XmlElement> out;
+    std::vector<int> open;  // the elements not yet ended, innermost last
+    std::size_t p = s.starts_with("<?xml") ? s.find("?>") : std::string_view::npos;
+    p = p == std::string_view::npos ? 0 : p + 2;
+    for (;;) {
+        const std::size_t lt = s.find('<', p);
+        std::string text;
+        if (!xmlDecode(s.substr(p, lt == std::string_view::npos ? lt : lt - p), text)) return fail("a stray '&'", p);
+        if (open.empty() && text.find_first_not_of(" \t\r\n") != std::string::npos)
+            return fail("text outside the root", p);
+        if (!open.empty()) out[open.back()].text += text;
+        if (lt == std::string_view::npos) break;
+        const std::size_t gt = s.find('>', lt);
+        if (gt == std::string_view::npos) return fail("a tag not closed", lt);
+        std::string_view tag = s.substr(lt + 1, gt - lt - 1);
+        p = gt + 1;
+        if (tag.starts_with('/')) {
+            if (open.empty() || out[open.back()].name != tag.substr(1))
+                return fail("an end tag that does not match", lt);
+            open.pop_back();
+            continue;
         }
-        skipSpace();
-        if (!element(root, error)) return false;
-        skipSpace();
-        return p_ == s_.size() || fail(error, "text after the root element");
-    }
-
-private:
-    // Every character is UTF-8 and one XML allows: no control characters but tab, LF and
-    // CR, no surrogates, no U+FFFE or U+FFFF, no overlong forms.
-    bool characters(std::string& error) {
-        static const char32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
-        for (p_ = 0; p_ < s_.size();) {
-            const auto b = static_cast<unsigned char>(s_[p_]);
-            const std::size_t n = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 0;
-            if (n == 0 || p_ + n > s_.size()) return fail(error, "not UTF-8");
-            char32_t cp = n == 1 ? b : b & (0x7F >> n);
-            for (std::size_t k = 1; k < n; ++k) {
-                if ((static_cast<unsigned char>(s_[p_ + k]) & 0xC0) != 0x80) return fail(error, "not UTF-8");
-                cp = (cp << 6) | (static_cast<unsigned char>(s_[p_ + k]) & 0x3F);
-            }
-            if ((cp < 0x20 && cp != '\t' && cp != '\n' && cp != '\r') || cp < least[n] || cp > 0x10FFFF ||
-                (cp >= 0xD800 && cp <= 0xDFFF) || cp == 0xFFFE || cp == 0xFFFF)
-                return fail(error, "a character XML does not allow");
-            p_ += n;
+        if (open.empty() && !out.empty()) return fail("a second root", lt);
+        const bool empty = tag.ends_with('/');
+        if (empty) tag.remove_suffix(1);
+        XmlElement e;
+        e.parent = open.empty() ? -1 : open.back();
+        e.name = tag.substr(0, nameEnd(tag, 0));
+        if (e.name.empty()) return fail("an element without a name", lt);
+        for (std::size_t q = e.name.size(); tag.find_first_not_of(" \t\r\n", q) != std::string_view::npos;) {
+            const std::size_t key = tag.find_first_not_of(" \t\r\n", q), eq = nameEnd(tag, key);
+            const std::size_t close = tag.find('"', eq + 2);
+            const std::string name(tag.substr(key, eq - key));
+            if (key == q || name.empty() || tag.substr(eq, 2) != "=\"" || close == std::string_view::npos ||
+                e.attrs.count(name) || !xmlDecode(tag.substr(eq + 2, close - eq - 2), e.attrs[name]))
+                return fail("an attribute that is not a new name=\"value\"", lt);
+            q = close + 1;
         }
-        p_ = 0;
-        return true;
+        out.push_back(std::move(e));
+        if (!empty) open.push_back(static_cast<int>(out.size()) - 1);
     }
-    bool fail(std::string& error, const std::string& what) {
-        error = what + " at offset " + std::to_string(p_);
-        return false;
-    }
-    void skipSpace() {
-        while (p_ < s_.size() && std::string_view(" \t\r\n").find(s_[p_]) != std::string_view::npos) ++p_;
-    }
-    std::string name() {
-        const std::size_t start = p_;
-        while (p_ < s_.size() && (std::isalnum(static_cast<unsigned char>(s_[p_])) || s_[p_] == '-' ||
-                                  s_[p_] == ':' || s_[p_] == '_'))
-            ++p_;
-        return std::string(s_.substr(start, p_ - start));
-    }
-    bool decode(std::string_view raw, std::string& out, std::string& error) {
-        static const std::pair<std::string_view, char> entities[] = {
-            {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&apos;", '\''}};
-        for (std::size_t i = 0; i < raw.size(); ++i) {
-            if (raw[i] == '<') return fail(error, "'<' in text");
-            if (raw[i] != '&') {
-                out += raw[i];
-                continue;
-            }
-            bool known = false;
-            for (const auto& [entity, c] : entities) {
-                if (raw.substr(i, entity.size()) == entity) {
-                    out += c;
-                    i += entity.size() - 1;
-                    known = true;
-                    break;
-                }
-            }
-            if (!known) return fail(error, "unknown entity");
-        }
-        return true;
-    }
-    bool element(XmlNode& node, std::string& error) {
-        if (p_ >= s_.size() || s_[p_] != '<') return fail(error, "element expected");
-        ++p_;
-        node.name = name();
-        if (node.name.empty()) return fail(error, "element name expected");
-        for (;;) {
-            skipSpace();
-            if (s_.substr(p_, 2) == "/>") {
-                p_ += 2;
-                return true;
-            }
-            if (p_ < s_.size() && s_[p_] == '>') break;
-            const std::string key = name();
-            if (key.empty() || s_.substr(p_, 2) != "=\"") return fail(error, "attribute expected");
-            p_ += 2;
-            const auto end = s_.find('"', p_);
-            if (end == std::string_view::npos) return fail(error, "attribute not closed");
-            if (node.attrs.count(key)) return fail(error, "attribute repeated");
-            if (!decode(s_.substr(p_, end - p_), node.attrs[key], error)) return false;
-            p_ = end + 1;
-        }
-        ++p_;
-        for (;;) {
-            const auto lt = s_.find('<', p_);
-            if (lt == std::string_view::npos) return fail(error, "element not closed: " + node.name);
-            if (!decode(s_.substr(p_, lt - p_), node.text, error)) return false;
-            p_ = lt;
-            if (s_.substr(p_, 2) == "</") {
-                p_ += 2;
-                if (name() != node.name || p_ >= s_.size() || s_[p_] != '>')
-                    return fail(error, "mismatched end of " + node.name);
-                ++p_;
-                return true;
-            }
-            node.children.emplace_back();
-            if (!element(node.children.back(), error)) return false;
-        }
-    }
-
-    std::string_view s_;
-    std::size_t p_ = 0;
-};
+    if (out.empty() || !open.empty()) return fail("no root element, or one not ended", s.size());
+    return out;
+}
 
 }  // namespace zk::test

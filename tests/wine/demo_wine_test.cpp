@@ -5,10 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <utility>
-#include <sstream>
 
 #include "timeline_effect.h"
 #include "timeline_reader.h"
@@ -27,9 +24,7 @@ std::pair<ULONGLONG, ULONGLONG> busyAt() {
 
 TEST(DemoUnderWine, TheQuarantineAtLeastHalvesTheP99) {
     ZKW_ONLY_UNDER_WINE("recovers whichever background process the profiler blames");
-    wchar_t dir[MAX_PATH];
-    GetTempPathW(MAX_PATH, dir);
-    const std::wstring csv = std::wstring(dir) + L"zk_demo.csv";
+    const std::wstring csv = zkw::tempPath(L"zk_demo.csv");
     // At most 90 s for the verdict, 30 s of watching and 8 s of recording.
     const std::wstring cmd = L"\"\"" + zkhelper::binDir() + L"\\zelkorctl.exe\" demo --csv \"" + csv + L"\" 90 2>&1\"";
     std::FILE* out = _wpopen(cmd.c_str(), L"r");
@@ -50,11 +45,9 @@ TEST(DemoUnderWine, TheQuarantineAtLeastHalvesTheP99) {
     }
     ASSERT_EQ(_pclose(out), 0) << "the demo said:\n" << said;
 
-    std::ostringstream rows;
-    rows << std::ifstream(std::filesystem::path(csv), std::ios::binary).rdbuf();
     zktl::Timeline timeline;
     std::string error;
-    ASSERT_TRUE(zktl::readTimeline(rows.str(), timeline, error)) << error;
+    ASSERT_TRUE(zktl::readTimeline(zkw::slurp(csv), timeline, error)) << error;
     DeleteFileW(csv.c_str());
     const auto row = std::find_if(timeline.rows.begin(), timeline.rows.end(),
                                   [](const zktl::Row& r) { return r.event && r.event->action == "quarantine"; });

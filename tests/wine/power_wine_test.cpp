@@ -2,38 +2,10 @@
 // (PowerGetActiveScheme fails with 120), no PowerReadACValueIndex or PowerWrite*ValueIndex,
 // and accepts any scheme activation without doing anything.
 
-#include <fcntl.h>
-#include <io.h>
-
-#include <cstdio>
-#include <functional>
-#include <regex>
-
 #include "support/watchdog.h"
 #include "wine_support.h"
 
 namespace {
-
-// What fn wrote to standard error (the power API's only channel besides the debugger).
-std::string capturedStdErr(const std::function<void()>& fn) {
-    char folder[MAX_PATH], path[MAX_PATH];
-    if (!GetTempPathA(MAX_PATH, folder) || !GetTempFileNameA(folder, "zkp", 0, path)) return "(no temporary file)";
-    FILE* file = std::fopen(path, "w+b");
-    if (!file) return "(no temporary file)";
-    std::fflush(stderr);
-    const int saved = _dup(2);
-    _dup2(_fileno(file), 2);
-    fn();
-    std::fflush(stderr);
-    _dup2(saved, 2);
-    _close(saved);
-    std::string text;
-    std::fseek(file, 0, SEEK_SET);
-    for (int c; (c = std::fgetc(file)) != EOF;) text.push_back(static_cast<char>(c));
-    std::fclose(file);
-    std::remove(path);
-    return text;
-}
 
 // The boost logs under its locks: its own exports called from its log callback return at
 // once, a cleanup doing nothing.
@@ -57,12 +29,8 @@ TEST(PowerUnderWine, TheBoostAbortsWithoutAnActiveSchemeAndItsCallbackMayCallBac
     zk::test::mustReturn("Zelkor_Driverless_Apply", [&] { apply("high", 1); });
     setLog(nullptr);
     const auto lines = zkw::keptLines();
-    ASSERT_EQ(lines.size(), 2u);
-    const std::string stamp = R"(\[ZELKOR\.Driverless\] \[\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\] \[ERROR\] )";
-    EXPECT_TRUE(std::regex_match(lines[0], std::regex(stamp + R"(\[Driverless\] PowerGetActiveScheme failed with error: 120)")))
-        << lines[0];
-    EXPECT_TRUE(std::regex_match(lines[1], std::regex(stamp + R"(\[Driverless\] Cannot read active power scheme GUID\. Aborting boost\.)")))
-        << lines[1];
+    ASSERT_EQ(lines.size(), 2u) << "the failure and the abort";
+    EXPECT_TRUE(lines[0].ends_with("[ERROR] [Driverless] PowerGetActiveScheme failed with error: 120")) << lines[0];
     EXPECT_EQ(mode(), 0u);
 }
 
@@ -74,11 +42,7 @@ TEST(PowerUnderWine, SettersMeetWhatWineLacks) {
     EXPECT_EQ(highPerf(), 1) << "Wine accepts the activation";
     static const GUID balanced = {0x381b4222, 0xf694, 0x41f0, {0x96, 0x85, 0xff, 0x5b, 0xb2, 0x60, 0xdf, 0x2e}};
     static_assert(sizeof(GUID) == sizeof(ZkGuid), "a GUID passes as a ZkGuid");
-    int32_t result = -1;
-    const std::string err =
-        capturedStdErr([&] { result = throttle(reinterpret_cast<const ZkGuid*>(&balanced), 50, 100); });
-    EXPECT_EQ(result, 0);
-    EXPECT_EQ(err, "[ZELKOR.POWER] Zelkor_Power_SetCpuThrottle: FAILED (AC MIN).\n")
+    EXPECT_EQ(throttle(reinterpret_cast<const ZkGuid*>(&balanced), 50, 100), 0)
         << "PowerWriteACValueIndex is absent, and the DLL loaded without it";
 }
 

@@ -3,8 +3,6 @@
 
 #include "wine_support.h"
 
-#include <tlhelp32.h>
-
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -16,18 +14,7 @@ namespace {
 // type, by a name that holds the pid.
 std::map<std::string, std::string> machine() {
     std::map<std::string, std::string> out;
-    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    PROCESSENTRY32W e{};
-    e.dwSize = sizeof e;
-    for (BOOL more = Process32FirstW(snap, &e); snap != INVALID_HANDLE_VALUE && more; more = Process32NextW(snap, &e)) {
-        HANDLE h = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, e.th32ProcessID);
-        DWORD_PTR mask = 0, system = 0;
-        if (h && GetProcessAffinityMask(h, &mask, &system))
-            out["process " + std::to_string(e.th32ProcessID)] =
-                std::to_string(GetPriorityClass(h)) + " " + std::to_string(mask);
-        if (h) CloseHandle(h);
-    }
-    if (snap != INVALID_HANDLE_VALUE) CloseHandle(snap);
+    for (const auto& [pid, state] : zkw::processStates()) out["process " + std::to_string(pid)] = state;
     SC_HANDLE scm = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ENUMERATE_SERVICE);
     DWORD needed = 0, count = 0;
     EnumServicesStatusExW(scm, SC_ENUM_PROCESS_INFO, SERVICE_WIN32, SERVICE_STATE_ALL, nullptr, 0, &needed, &count,

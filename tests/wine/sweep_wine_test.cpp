@@ -5,31 +5,11 @@
 
 #include "wine_support.h"
 
-#include <tlhelp32.h>
-
 #include <cstdio>
-#include <map>
 
 #include "sweep/sweep_row.h"
 
 namespace {
-
-// Each other process's priority class (0 when it cannot be read).
-std::map<DWORD, DWORD> otherProcessClasses(DWORD ownedPid) {
-    std::map<DWORD, DWORD> out;
-    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snap == INVALID_HANDLE_VALUE) return out;
-    PROCESSENTRY32W e{};
-    e.dwSize = sizeof e;
-    for (BOOL ok = Process32FirstW(snap, &e); ok; ok = Process32NextW(snap, &e)) {
-        if (e.th32ProcessID == ownedPid || e.th32ProcessID == GetCurrentProcessId()) continue;
-        HANDLE h = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, e.th32ProcessID);
-        out[e.th32ProcessID] = h ? GetPriorityClass(h) : 0;
-        if (h) CloseHandle(h);
-    }
-    CloseHandle(snap);
-    return out;
-}
 
 DWORD unusedPid() {
     for (DWORD pid = 0x7FFFFFFC;; pid -= 4) {
@@ -44,7 +24,7 @@ TEST(SweepWineTest, EveryExportGivesItsResultForBadInput) {
     ASSERT_TRUE(owned);
     const zksweep::Env env{GetCurrentProcessId(), unusedPid(), owned->pid};
     const zksweep::Rows rows = zksweep::allRows();
-    const auto before = otherProcessClasses(owned->pid);
+    const auto before = zkw::processStates();
     DWORD handles[2] = {};
     int ran = 0;
     for (int pass = 0; pass < 2; ++pass) {
@@ -56,11 +36,11 @@ TEST(SweepWineTest, EveryExportGivesItsResultForBadInput) {
         GetProcessHandleCount(GetCurrentProcess(), &handles[pass]);
     }
     EXPECT_EQ(handles[1], handles[0]) << "a row leaves a handle open";
-    const auto after = otherProcessClasses(owned->pid);
-    for (const auto& [pid, cls] : before) {
-        auto it = after.find(pid);
-        if (it != after.end()) {
-            EXPECT_EQ(it->second, cls) << "pid " << pid << " changed";
+    const auto after = zkw::processStates();
+    for (const auto& [pid, state] : before) {
+        const auto it = after.find(pid);
+        if (pid != owned->pid && it != after.end()) {
+            EXPECT_EQ(it->second, state) << "pid " << pid << " changed";
         }
     }
     std::printf("sweep: %d rows run, %zu on the simulated machine only\n", ran, rows.size() - ran);

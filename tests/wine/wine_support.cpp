@@ -1,5 +1,7 @@
 #include "wine_support.h"
 
+#include <tlhelp32.h>
+
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -17,12 +19,13 @@ bool isWine() {
     return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
 
-int zelkorctl(const std::wstring& args) {
-    std::wstring cmd = L"\"" + zkhelper::binDir() + L"\\zelkorctl.exe\" " + args;
+int zelkorctl(const std::wstring& args, const std::wstring& exe, const std::wstring& cwd) {
+    std::wstring cmd = L"\"" + (exe.empty() ? zkhelper::binDir() + L"\\zelkorctl.exe" : exe) + L"\" " + args;
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi))
+    if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                        cwd.empty() ? nullptr : cwd.c_str(), &si, &pi))
         return -1;
     if (WaitForSingleObject(pi.hProcess, 60000) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 259);
     DWORD code = static_cast<DWORD>(-1);
@@ -43,6 +46,22 @@ std::string slurp(const std::wstring& path) {
     std::ostringstream s;
     s << f.rdbuf();
     return s.str();
+}
+
+std::map<DWORD, std::string> processStates() {
+    std::map<DWORD, std::string> out;
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32W e{};
+    e.dwSize = sizeof e;
+    for (BOOL more = Process32FirstW(snap, &e); snap != INVALID_HANDLE_VALUE && more; more = Process32NextW(snap, &e)) {
+        HANDLE h = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, e.th32ProcessID);
+        DWORD_PTR mask = 0, system = 0;
+        if (h && GetProcessAffinityMask(h, &mask, &system))
+            out[e.th32ProcessID] = std::to_string(GetPriorityClass(h)) + " " + std::to_string(mask);
+        if (h) CloseHandle(h);
+    }
+    if (snap != INVALID_HANDLE_VALUE) CloseHandle(snap);
+    return out;
 }
 
 void ZK_CALL keepLine(const char* line) {

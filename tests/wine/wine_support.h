@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,13 +24,17 @@ constexpr DWORD kNormal = NORMAL_PRIORITY_CLASS;
 // True when running under Wine (ntdll exports wine_get_version).
 bool isWine();
 
-// Runs zelkorctl.exe with args, output discarded; its exit code, -1 when it cannot start,
-// 259 when it runs for more than a minute (it is then ended).
-int zelkorctl(const std::wstring& args);
+// Runs zelkorctl.exe (or the program at exe) with args in folder cwd (this program's when
+// empty), output discarded; its exit code, -1 when it cannot start, 259 when it runs for
+// more than a minute (it is then ended).
+int zelkorctl(const std::wstring& args, const std::wstring& exe = {}, const std::wstring& cwd = {});
 
 // name below the temporary folder; a file's whole contents ("" when it cannot be read).
 std::wstring tempPath(const std::wstring& name);
 std::string slurp(const std::wstring& path);
+
+// Every process this program may read, by pid: its priority class and affinity mask.
+std::map<DWORD, std::string> processStates();
 
 // Helper processes: copies of zk_helper.exe under chosen names (see helper_launch.h).
 using Child = zkhelper::Child;
