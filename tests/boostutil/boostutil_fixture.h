@@ -13,7 +13,6 @@ namespace zk::test {
 class BoostUtilTest : public MachineTest {
 protected:
     void SetUp() override {
-        lines().clear();
         Zelkor_Restore_SetLogCallback(&keep);
         lines().clear();
     }

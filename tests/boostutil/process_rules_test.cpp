@@ -87,19 +87,15 @@ TEST_F(KillRules, SparesItselfAndSkipsWhatItCannotOpen) {
     EXPECT_FALSE(machine.process(3002)->alive);
 }
 
-TEST_F(KillRules, NoSnapshotEndsNothing) {
-    machine.addProcess(3002, 1, "slack.exe");
-    machine.failOp(sim::Op::CreateProcessSnapshot, win::ERROR_NOT_ENOUGH_MEMORY);
-    EXPECT_EQ(Zelkor_KillBackgroundProcessesW(1, 0), 0u);
-    EXPECT_EQ(lines(), std::vector<std::string>{"[Kill] Failed to create snapshot."});
-    EXPECT_EQ(Zelkor_IsStreamingActiveW(), 0);
-}
-
-TEST_F(KillRules, StreamingToolsInAnyCase) {
+TEST_F(KillRules, StreamingToolsInAnyCaseAndNothingWithoutASnapshot) {
     machine.addProcess(4000, 1, "chrome.exe");
     EXPECT_EQ(Zelkor_IsStreamingActiveW(), 0);
     machine.addProcess(4001, 1, "Streamlabs OBS.exe");
     EXPECT_EQ(Zelkor_IsStreamingActiveW(), 1);
+    machine.failOp(sim::Op::CreateProcessSnapshot, win::ERROR_NOT_ENOUGH_MEMORY);
+    EXPECT_EQ(Zelkor_IsStreamingActiveW(), 0);
+    EXPECT_EQ(Zelkor_KillBackgroundProcessesW(1, 0), 0u);
+    EXPECT_EQ(lines(), std::vector<std::string>{"[Kill] Failed to create snapshot."});
 }
 
 // A second first caller arrives while the first is inside the set-up (held there by the

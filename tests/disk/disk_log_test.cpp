@@ -43,9 +43,7 @@ TEST_F(DiskLogTest, TheLevelGatesWhatIsQueued) {
         ZelkorSetDiskLogLevel(level);
         warm();
         ZelkorCancelWarmup();
-        if (level <= 0) {
-            EXPECT_TRUE(disk::diskLog().queuedForTests().empty()) << level;
-        }
+        EXPECT_TRUE(level > 0 || disk::diskLog().queuedForTests().empty()) << level;
         ZelkorRegisterDiskLogCallback(&collect);
         EXPECT_EQ(logged(), want) << level;
     }

@@ -13,7 +13,7 @@ using restore::restoreLog;
 
 class RestoreLogTest : public RestoreTest {};
 
-TEST_F(RestoreLogTest, PollTakesTheOldestLineCutToTheBuffer) {
+TEST_F(RestoreLogTest, PollTakesTheOldestLineCutToTheBufferAndTheQueueKeepsTheNewest4000) {
     restoreLog().log("first line");
     restoreLog().log("second");
     restoreLog().log("third");
@@ -26,9 +26,7 @@ TEST_F(RestoreLogTest, PollTakesTheOldestLineCutToTheBuffer) {
     EXPECT_EQ(Zelkor_StatelessRestore_PollLogA(buf, sizeof buf), 1) << "the cut line is gone";
     EXPECT_STREQ(buf, "[2026-12-06 12:");
     EXPECT_EQ(Zelkor_StatelessRestore_PollLogA(buf, sizeof buf), 0);
-}
 
-TEST_F(RestoreLogTest, KeepsTheNewest4000Lines) {
     for (int i = 1; i <= 4001; ++i) restoreLog().log("line " + std::to_string(i));
     EXPECT_EQ(Zelkor_StatelessRestore_GetQueuedLogCount(), 4000u);
     const auto lines = drain();
