@@ -41,10 +41,7 @@ TEST(ServiceList, CriticalServicesInAnyCase) {
     EXPECT_FALSE(isCriticalService(u"powe"));
 }
 
-struct KillCase {
-    const char* name;
-    bool aggressive, protectGamingTools, ended;
-};
+using KillCase = std::tuple<const char*, bool, bool, bool>;  // name, aggressive, protect gaming tools, ended
 
 class KillRules : public BoostUtilTest {};
 
@@ -60,17 +57,14 @@ TEST_F(KillRules, EndsCandidatesAndSparesProtectedNames) {
         {"steamwebhelper.exe", false, false, true}, {"steamwebhelper.exe", false, true, false},
     };
     std::uint32_t pid = 2000;
-    for (const auto& c : cases) {
-        sim::SimProcess& p = machine.addProcess(++pid, 1, c.name);
+    for (const auto& [name, aggressive, protectGamingTools, ended] : cases) {
+        sim::SimProcess& p = machine.addProcess(++pid, 1, name);
         lines().clear();
-        const std::uint32_t ended = Zelkor_KillBackgroundProcessesW(c.aggressive, c.protectGamingTools ? 7 : 0);
-        const std::string terminated = std::string("[Kill] Terminated: ") + c.name + " (pid=" + std::to_string(pid) + ")";
-        EXPECT_EQ(ended, c.ended ? 1u : 0u) << c.name;
-        EXPECT_EQ(!p.alive, c.ended) << c.name;
-        if (c.ended) {
-            EXPECT_EQ(p.exitCode, 1u);
-            EXPECT_TRUE(logged(terminated)) << c.name;
-        }
+        EXPECT_EQ(Zelkor_KillBackgroundProcessesW(aggressive, protectGamingTools ? 7 : 0), ended ? 1u : 0u) << name;
+        const std::string terminated = std::string("[Kill] Terminated: ") + name + " (pid=" + std::to_string(pid) + ")";
+        EXPECT_EQ(!p.alive, ended) << name;
+        EXPECT_EQ(p.exitCode, ended ? 1u : win::STILL_ACTIVE) << name;
+        EXPECT_EQ(logged(terminated), ended) << name;
         EXPECT_EQ(lines().back(), "[Kill] Background cleanup done.");
         machine.removeProcess(pid);
     }

@@ -49,15 +49,11 @@ TEST_F(DiskLogTest, TheLevelGatesWhatIsQueued) {
     }
 }
 
-TEST_F(DiskLogTest, NothingIsQueuedWithoutACallback) {
+TEST_F(DiskLogTest, NothingIsQueuedWithoutACallbackAndTheShutdownLineWaitsForTheNextRegistration) {
     logged();
     ZelkorRegisterDiskLogCallback(nullptr);
     ZelkorCancelWarmup();
     EXPECT_TRUE(disk::diskLog().queuedForTests().empty());
-}
-
-TEST_F(DiskLogTest, TheShutdownLineWaitsForTheNextRegistration) {
-    logged();
     ZelkorRegisterDiskLogCallback(&collect);
     ZelkorShutdown();
     EXPECT_EQ(logged(), Lines{});
