@@ -1,7 +1,6 @@
 #pragma once
 // A simulated machine with the service module's wide lines kept as UTF-8.
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -19,9 +18,6 @@ protected:
     static std::vector<std::string>& lines() {
         static std::vector<std::string> kept;
         return kept;
-    }
-    static bool logged(const std::string& line) {
-        return std::find(lines().begin(), lines().end(), line) != lines().end();
     }
 
 private:
