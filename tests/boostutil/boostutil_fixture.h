@@ -1,7 +1,6 @@
 #pragma once
 // A simulated machine with the service module's wide lines kept as UTF-8.
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -13,16 +12,12 @@ namespace zk::test {
 class BoostUtilTest : public MachineTest {
 protected:
     void SetUp() override {
-        lines().clear();
         Zelkor_Restore_SetLogCallback(&keep);
         lines().clear();
     }
     static std::vector<std::string>& lines() {
         static std::vector<std::string> kept;
         return kept;
-    }
-    static bool logged(const std::string& line) {
-        return std::find(lines().begin(), lines().end(), line) != lines().end();
     }
 
 private:

@@ -17,48 +17,31 @@ protected:
 };
 
 TEST_F(ServiceControl, StartPaths) {
-    struct Case {
-        const char* what;
-        std::function<void(sim::SimService&)> setUp;
-        bool runs;
-        Lines lines;
-    } cases[] = {
-        {"running", [](auto& s) { s.state = win::SERVICE_RUNNING; }, true, {"[Start] Already running: Svc"}},
-        {"pending, then running",
-         [](auto& s) {
-             s.state = win::SERVICE_START_PENDING;
-             s.pendingLeft = 3;
-         },
-         true, {"[Start] Became running (was pending): Svc"}},
-        {"pending for good",
-         [](auto& s) {
-             s.state = win::SERVICE_START_PENDING;
-             s.pendingLeft = 1000;
-         },
-         false, {"[Start] Still pending after timeout, skip: Svc"}},
-        {"stopped", [](auto& s) { s.pendingPolls = 2; }, true, {"[Start] Started: Svc"}},
-        {"slow to start",
-         [](auto& s) { s.pendingPolls = 1000; },
-         true, {"[Start] Start issued but not running yet: Svc", "[Start] Already running (race): Svc"}},
-        {"disabled", [](auto& s) { s.startType = win::SERVICE_DISABLED; }, false, {"[Start] Disabled, can't start: Svc"}},
-        {"denied", [](auto& s) { s.startError = win::ERROR_ACCESS_DENIED; }, false, {"[Start] Access denied: Svc"}},
-        {"raced", [](auto& s) { s.startError = 1056; }, true, {"[Start] Already running (race): Svc"}},
-        {"failing",
-         [](auto& s) { s.startError = 1053; },
-         false,
-         {"[Start] StartService failed: Svc err=1053", "[Start] StartService failed: Svc err=1053",
-          "[Start] StartService failed: Svc err=1053"}},
-        {"not openable to start",
-         [](auto& s) { s.allowedAccess = win::SERVICE_QUERY_STATUS; },
-         false, {"[Start] Service not found or access denied: Svc"}},
+    const std::uint32_t pending = win::SERVICE_START_PENDING;
+    const std::tuple<const char*, sim::SimService, bool, Lines> cases[] = {
+        {"running", {.name = u"Svc", .state = win::SERVICE_RUNNING}, true, {"[Start] Already running: Svc"}},
+        {"pending, then running", {.name = u"Svc", .state = pending, .pendingLeft = 3}, true,
+         {"[Start] Became running (was pending): Svc"}},
+        {"pending for good", {.name = u"Svc", .state = pending, .pendingLeft = 1000}, false,
+         {"[Start] Still pending after timeout, skip: Svc"}},
+        {"stopped", {.name = u"Svc", .pendingPolls = 2}, true, {"[Start] Started: Svc"}},
+        {"slow to start", {.name = u"Svc", .pendingPolls = 1000}, true,
+         {"[Start] Start issued but not running yet: Svc", "[Start] Already running (race): Svc"}},
+        {"disabled", {.name = u"Svc", .startType = win::SERVICE_DISABLED}, false,
+         {"[Start] Disabled, can't start: Svc"}},
+        {"denied", {.name = u"Svc", .startError = win::ERROR_ACCESS_DENIED}, false, {"[Start] Access denied: Svc"}},
+        {"raced", {.name = u"Svc", .startError = 1056}, true, {"[Start] Already running (race): Svc"}},
+        {"failing", {.name = u"Svc", .startError = 1053}, false, Lines(3, "[Start] StartService failed: Svc err=1053")},
+        {"not openable to start", {.name = u"Svc", .allowedAccess = win::SERVICE_QUERY_STATUS}, false,
+         {"[Start] Service not found or access denied: Svc"}},
     };
-    for (const auto& c : cases) {
-        c.setUp(add("Svc", win::SERVICE_STOPPED));
+    for (const auto& [what, setUp, runs, want] : cases) {
+        add("Svc", win::SERVICE_STOPPED) = setUp;
         lines().clear();
-        EXPECT_EQ(Zelkor_StartServicesW(u"Svc", 0), c.runs ? 1u : 0u) << c.what;
-        Lines expected = c.lines;
+        EXPECT_EQ(Zelkor_StartServicesW(u"Svc", 0), runs ? 1u : 0u) << what;
+        Lines expected = want;
         expected.push_back("[Start] Start-only completed.");
-        EXPECT_EQ(lines(), expected) << c.what;
+        EXPECT_EQ(lines(), expected) << what;
     }
 }
 
@@ -131,16 +114,13 @@ TEST_F(ServiceControl, StopPaths) {
 }
 
 TEST_F(ServiceControl, StoppedNamesAreCutAtWholeNames) {
-    struct Case {
-        int capacity;
-        std::u16string out;
-    } cases[] = {{1, u""}, {8, u"Spooler"}, {12, u"Spooler"}, {13, u"Spooler,BITS"},
+    const std::pair<int, std::u16string> cases[] = {{1, u""}, {8, u"Spooler"}, {12, u"Spooler"}, {13, u"Spooler,BITS"},
                  {26, u"Spooler,BITS"}, {27, u"Spooler,BITS,SensorService"}};
-    for (const auto& c : cases) {
+    for (const auto& [capacity, want] : cases) {
         for (const char* name : {"Spooler", "BITS", "SensorService"}) add(name, win::SERVICE_RUNNING);
-        std::vector<zk_wchar> out(static_cast<std::size_t>(c.capacity), u'#');
-        EXPECT_EQ(Zelkor_StopServicesW(u"Spooler, BITS,SensorService", out.data(), c.capacity), 3u);
-        EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(out.data())), c.out) << c.capacity;
+        std::vector<zk_wchar> out(static_cast<std::size_t>(capacity), u'#');
+        EXPECT_EQ(Zelkor_StopServicesW(u"Spooler, BITS,SensorService", out.data(), capacity), 3u);
+        EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(out.data())), want) << capacity;
     }
 }
 

@@ -10,10 +10,7 @@ namespace zk::common {
 namespace {
 
 TEST(Utf16ToUtf8, EncodesEveryLengthAndReplacesUnpairedSurrogates) {
-    const struct {
-        std::u16string in;
-        std::string out;
-    } cases[] = {
+    const std::pair<std::u16string, std::string> cases[] = {
         {u"", ""},
         {u"game.exe", "game.exe"},
         {u"\u00E9", "\xC3\xA9"},                   // two bytes
@@ -24,11 +21,11 @@ TEST(Utf16ToUtf8, EncodesEveryLengthAndReplacesUnpairedSurrogates) {
         {u"\xD800x", "\xEF\xBF\xBDx"},             // high surrogate without its pair
         {u"\xDC00", "\xEF\xBF\xBD"},               // a lone low surrogate
     };
-    for (const auto& c : cases) {
+    for (const auto& [in, out] : cases) {
         char buf[32];
-        const std::size_t n = Utf16ToUtf8(c.in, buf, sizeof buf);
+        const std::size_t n = Utf16ToUtf8(in, buf, sizeof buf);
         ASSERT_NE(n, kUtf8DoesNotFit);
-        EXPECT_EQ(std::string(buf, n), c.out);
+        EXPECT_EQ(std::string(buf, n), out);
         EXPECT_EQ(buf[n], '\0');
     }
 }

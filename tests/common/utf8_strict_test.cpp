@@ -10,10 +10,7 @@ namespace zk::common {
 namespace {
 
 TEST(Utf8Strict, DecodesEveryLengthAndRefusesMalformedInput) {
-    const struct {
-        std::string in;
-        std::u16string out;
-    } cases[] = {
+    const std::pair<std::string, std::u16string> cases[] = {
         {"", u""},
         {"a\x7F", u"a\x7F"},
         {"\xC3\xA9x", u"\u00E9x"},                      // two bytes, then one
@@ -32,7 +29,7 @@ TEST(Utf8Strict, DecodesEveryLengthAndRefusesMalformedInput) {
         {"\xF8\x88\x80\x80\x80", u""},                   // no five-byte forms
         {"ok\xFF", u""},                                 // one bad byte empties the whole text
     };
-    for (const auto& c : cases) EXPECT_EQ(utf8ToUtf16Strict(c.in), c.out) << ::testing::PrintToString(c.in);
+    for (const auto& [in, out] : cases) EXPECT_EQ(utf8ToUtf16Strict(in), out) << ::testing::PrintToString(in);
 }
 
 }  // namespace

@@ -17,22 +17,16 @@ protected:
     // once a stop has begun; each once.
     static void ZK_CALL warmOnceTheFirstHasItsTurn(int32_t, const zk_wchar* text) {
         if (std::u16string_view(reinterpret_cast<const char16_t*>(text)) == u"[Zelkor] Context cleared." &&
-            !calledBack().exchange(true))
-            secondWarmup() = warm();
+            !calledBack.exchange(true))
+            secondWarmup = warm();
     }
     static void ZK_CALL registerOnceStopping(int32_t, const zk_wchar*) {
-        if (calledBack().exchange(true)) return;
+        if (calledBack.exchange(true)) return;
         while (disk::diskLog().running()) std::this_thread::yield();
         ZelkorRegisterDiskLogCallback(&collect);
     }
-    static std::atomic<bool>& calledBack() {
-        static std::atomic<bool> called{false};
-        return called;
-    }
-    static std::atomic<std::uint32_t>& secondWarmup() {
-        static std::atomic<std::uint32_t> warmed{99};
-        return warmed;
-    }
+    static inline std::atomic<bool> calledBack{false};
+    static inline std::atomic<std::uint32_t> secondWarmup{99};
 };
 
 TEST_F(DiskLogTest, TheLevelGatesWhatIsQueued) {
@@ -49,23 +43,17 @@ TEST_F(DiskLogTest, TheLevelGatesWhatIsQueued) {
         ZelkorSetDiskLogLevel(level);
         warm();
         ZelkorCancelWarmup();
-        if (level <= 0) {
-            EXPECT_TRUE(disk::diskLog().queuedForTests().empty()) << level;
-        }
+        EXPECT_TRUE(level > 0 || disk::diskLog().queuedForTests().empty()) << level;
         ZelkorRegisterDiskLogCallback(&collect);
         EXPECT_EQ(logged(), want) << level;
     }
 }
 
-TEST_F(DiskLogTest, NothingIsQueuedWithoutACallback) {
+TEST_F(DiskLogTest, NothingIsQueuedWithoutACallbackAndTheShutdownLineWaitsForTheNextRegistration) {
     logged();
     ZelkorRegisterDiskLogCallback(nullptr);
     ZelkorCancelWarmup();
     EXPECT_TRUE(disk::diskLog().queuedForTests().empty());
-}
-
-TEST_F(DiskLogTest, TheShutdownLineWaitsForTheNextRegistration) {
-    logged();
     ZelkorRegisterDiskLogCallback(&collect);
     ZelkorShutdown();
     EXPECT_EQ(logged(), Lines{});
@@ -104,7 +92,7 @@ TEST_F(DiskLogTest, AWarmupWaitingInTheCallbackGivesUpWhenTheHostShutsDown) {
         inPool.set_value();
         while (!disk::warmup().cancelRequested()) std::this_thread::yield();  // until the shutdown
     });
-    calledBack() = false;
+    calledBack = false;
     ZelkorRegisterDiskLogCallback(&warmOnceTheFirstHasItsTurn);
     std::thread host([] { warm(); });
     mustReturn("ZelkorShutdown", [&] {
@@ -113,14 +101,14 @@ TEST_F(DiskLogTest, AWarmupWaitingInTheCallbackGivesUpWhenTheHostShutsDown) {
         ZelkorShutdown();
     });
     host.join();
-    EXPECT_EQ(secondWarmup().load(), 0u);
+    EXPECT_EQ(secondWarmup.load(), 0u);
 }
 
 // A callback that registers again while the host's shutdown waits for its worker: that
 // worker ends after the callback, and the next one delivers the rest.
 TEST_F(DiskLogTest, ARegistrationFromTheCallbackDuringAShutdownStartsTheNextWorker) {
     logged();
-    calledBack() = false;
+    calledBack = false;
     ZelkorRegisterDiskLogCallback(&registerOnceStopping);
     ZelkorCancelWarmup();
     mustReturn("ZelkorShutdown", [] { ZelkorShutdown(); });

@@ -13,7 +13,7 @@ using restore::restoreLog;
 
 class RestoreLogTest : public RestoreTest {};
 
-TEST_F(RestoreLogTest, PollTakesTheOldestLineCutToTheBuffer) {
+TEST_F(RestoreLogTest, PollTakesTheOldestLineCutToTheBufferAndTheQueueKeepsTheNewest4000) {
     restoreLog().log("first line");
     restoreLog().log("second");
     restoreLog().log("third");
@@ -26,9 +26,7 @@ TEST_F(RestoreLogTest, PollTakesTheOldestLineCutToTheBuffer) {
     EXPECT_EQ(Zelkor_StatelessRestore_PollLogA(buf, sizeof buf), 1) << "the cut line is gone";
     EXPECT_STREQ(buf, "[2026-12-06 12:");
     EXPECT_EQ(Zelkor_StatelessRestore_PollLogA(buf, sizeof buf), 0);
-}
 
-TEST_F(RestoreLogTest, KeepsTheNewest4000Lines) {
     for (int i = 1; i <= 4001; ++i) restoreLog().log("line " + std::to_string(i));
     EXPECT_EQ(Zelkor_StatelessRestore_GetQueuedLogCount(), 4000u);
     const auto lines = drain();
@@ -58,11 +56,7 @@ TEST_F(RestoreLogTest, EveryLineGoesToTheFileTheDebuggerAndTheQueue) {
 // in a plain folder; a link is reported once.
 TEST_F(RestoreLogTest, WritesOnlyThroughAPlainFolderAndFile) {
     const std::u16string elsewhere = u"C:\\Elsewhere", victim = u"C:\\Elsewhere\\stateless_restore.log";
-    struct Case {
-        const char* what;
-        std::function<void(sim::SimMachine&)> arrange;
-        bool reported;
-    } cases[] = {
+    const std::tuple<const char*, std::function<void(sim::SimMachine&)>, bool> cases[] = {
         {"folder is a junction", [&](auto& m) { m.addLink(kLogFolder, elsewhere, true); }, true},
         {"file is a symbolic link",
          [&](auto& m) { m.addDirectory(kLogFolder), m.addLink(kLogFile, victim, false); }, true},
@@ -85,22 +79,22 @@ TEST_F(RestoreLogTest, WritesOnlyThroughAPlainFolderAndFile) {
     };
     const std::string warning =
         "WARNING: Log folder or file is a reparse point; not writing C:\\ProgramData\\Zelkor\\stateless_restore.log";
-    for (const auto& c : cases) {
+    for (const auto& [what, arrange, reported] : cases) {
         sim::SimMachine m;
         sim::ScopedMachine scope(m);
         common::resetAllModules();
         m.addDirectory(u"C:\\ProgramData");
         m.addDirectory(elsewhere);
         m.addFile(victim, 0);
-        c.arrange(m);
+        arrange(m);
         restoreLog().log("one");
         restoreLog().log("two");
-        EXPECT_EQ(m.fileText(kLogFile) + m.fileText(victim), "") << c.what;
+        EXPECT_EQ(m.fileText(kLogFile) + m.fileText(victim), "") << what;
         std::vector<std::string> expected{"one", "two"};
-        if (c.reported) expected.insert(expected.begin(), warning);
-        EXPECT_EQ(drain(), expected) << c.what;
-        EXPECT_EQ(m.debugOutput().size(), 2u) << c.what << ": the debugger still gets every line";
-        EXPECT_EQ(m.openHandleCount(), 0u) << c.what;
+        if (reported) expected.insert(expected.begin(), warning);
+        EXPECT_EQ(drain(), expected) << what;
+        EXPECT_EQ(m.debugOutput().size(), 2u) << what << ": the debugger still gets every line";
+        EXPECT_EQ(m.openHandleCount(), 0u) << what;
     }
 }
 

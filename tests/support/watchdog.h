@@ -20,8 +20,7 @@ void mustReturn(const char* call, Fn&& fn) {
         returned.set_value();
     });
     if (done.wait_for(std::chrono::seconds(30)) != std::future_status::ready) {
-        std::fprintf(stderr, "HANG: %s did not return within 30 s\n", call);
-        std::fflush(stderr);
+        std::fprintf(stderr, "HANG: %s did not return within 30 s\n", call);  // stderr is unbuffered
         std::abort();
     }
     caller.join();
