@@ -3,13 +3,10 @@
 // metrics and the security event store.
 
 #include <cstring>
-#include <functional>
 #include <optional>
 #include <tuple>
 
 #include "affinity/affinity_log.h"
-#include "affinity/affinity_module.h"
-#include "affinity/process_utils.h"
 #include "affinity/security_events.h"
 #include "affinity_fixture.h"
 #include "common/reset_registry.h"

@@ -84,7 +84,7 @@ TEST_F(InverseLayout, FailuresPerProcessAreSkippedAndCounted) {
     EXPECT_TRUE(logged("[ERROR] [InverseAffinity] Unexpected error (std::exception): boom"));
 }
 
-TEST_F(InverseLayout, UnreadableMasksStillCountAsModified) {
+TEST_F(InverseLayout, UnreadableMasksStillCountAsModifiedAndPinsOutsideTheSystemMaskFallBackToIt) {
     int reads = 0;
     machine.setHook(Op::GetProcessAffinityMask, [&] {
         if (++reads == 2) machine.failOp(Op::GetProcessAffinityMask, 5, 1);  // the first process after the game
@@ -92,9 +92,6 @@ TEST_F(InverseLayout, UnreadableMasksStillCountAsModified) {
     EXPECT_TRUE(affinity::ApplyInverseLayout(kGame, {0, 3}));
     EXPECT_TRUE(logged(kSummary + "modified=2 skipped=7 accessDenied=0"));
     EXPECT_EQ(affinityOf(kChrome) + affinityOf(kHog), kBackground) << "one of them left as it was";
-}
-
-TEST_F(InverseLayout, APinSetOutsideTheSystemMaskFallsBackToTheWholeMask) {
     EXPECT_TRUE(affinity::ApplyInverseLayout(kGame, {8, 9, 64, -1}));
     EXPECT_EQ(affinityOf(kChrome), 0xFFu);
 }

@@ -301,29 +301,23 @@ TEST_F(RestoreTest, FailuresWow64AndExitedProcessesAreTriedOnce) {
     EXPECT_EQ(recordCount(), 0u);
 }
 
-TEST_F(RestoreTest, WithoutTheSetRoutineTheIoRecordsStay) {
+// Without the set routine the I/O records stay; a pid recorded during the pass stays for the next restore.
+TEST_F(RestoreTest, IoRecordsWithoutTheSetRoutineAndPidsRecordedDuringThePassStay) {
     machine.hideRoutine(platform::Routine::NtSetInformationProcess);
     machine.addProcess(500, 1, "a.exe");
     lower(500);
     records().OriginalIoPriority.record(500, 3);
-    restore();
-    EXPECT_EQ(messages(), (Lines{kCalled, kCpuStart, "[INFO] [IOTuner] Restored CPU priority for pid=500 -> 32",
-                                 kCpuDone, kIoStart,
-                                 "[WARNING] [IOTuner] NtSetInformationProcess unavailable; IO restore skipped."}));
-    EXPECT_EQ(records().OriginalIoPriority.find(500), 3u);
-}
-
-TEST_F(RestoreTest, PidRecordedDuringThePassStaysForTheNextRestore) {
-    machine.addProcess(500, 1, "a.exe");
-    lower(500);
     // A lowering on another thread records 501 while the restore is changing 500.
     machine.setHook(sim::Op::SetPriorityClass, [&] { records().OriginalCpuPriority.record(501, 0x20); });
     restore();
     machine.setHook(sim::Op::SetPriorityClass, nullptr);
+    EXPECT_EQ(messages(), (Lines{kCalled, kCpuStart, "[INFO] [IOTuner] Restored CPU priority for pid=500 -> 32",
+                                 kCpuDone, kIoStart,
+                                 "[WARNING] [IOTuner] NtSetInformationProcess unavailable; IO restore skipped."}));
+    EXPECT_EQ(records().OriginalIoPriority.find(500), 3u);
     EXPECT_FALSE(records().OriginalCpuPriority.find(500));
     EXPECT_EQ(records().OriginalCpuPriority.find(501), 0x20u);
 }
-
 
 // The hard quarantine: its refusals before anything is changed, the measures it takes,
 // and what the tuner records (below normal) for a later restore.
@@ -398,6 +392,5 @@ TEST_F(QuarantineTest, RefusalsComeBeforeAnyChange) {
     EXPECT_EQ(messages(), (Lines{"[INFO] [IO] pid=601 SKIPPED (system critical: svchost)",
                                  "[INFO] [IO] pid=602 SKIPPED (child of Zelkor)"}));
 }
-
 
 }  // namespace
