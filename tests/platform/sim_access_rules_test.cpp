@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "platform/privilege.h"
 #include "support/machine_fixture.h"
 
@@ -64,17 +66,14 @@ TEST_F(SimAccessRules, SizesBoundsAndInputsAreChecked) {
     machine.addProcess(500, 1, "app.exe").memory.workingSetSize = 1 << 20;
     const ProcessHandle h = open(win::PROCESS_SET_QUOTA | win::PROCESS_QUERY_LIMITED_INFORMATION, 500);
     constexpr std::uint64_t kPage = 4096, kAll = ~0ull;
-    struct Bounds {
-        std::uint64_t minimum, maximum;
-        bool accepted;
-    } const bounds[] = {
+    // Minimum, maximum, and whether the bounds are accepted.
+    const std::tuple<std::uint64_t, std::uint64_t, bool> bounds[] = {
         {50 * kPage, 345 * kPage, true}, {13 * kPage, 13 * kPage, true}, {12 * kPage, 12 * kPage, false},
         {100 * kPage, 50 * kPage, false}, {0, 345 * kPage, false},       {kAll, kAll, true},
     };
-    for (const Bounds& b : bounds) {
-        EXPECT_EQ(procs().setProcessWorkingSetSize(h, b.minimum, b.maximum) ? 0u : machine.lastError(),
-                  b.accepted ? 0u : 87u)
-            << b.minimum << "-" << b.maximum;
+    for (const auto& [minimum, maximum, accepted] : bounds) {
+        EXPECT_EQ(procs().setProcessWorkingSetSize(h, minimum, maximum) ? 0u : machine.lastError(), accepted ? 0u : 87u)
+            << minimum << "-" << maximum;
     }
     EXPECT_EQ(machine.process(500)->memory.workingSetSize, 0u) << "both -1 empties it";
     EXPECT_EQ(machine.changes().size(), 3u) << "only the accepted bounds";

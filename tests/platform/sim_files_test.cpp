@@ -1,5 +1,7 @@
 // The simulated file system refuses what Windows refuses.
 
+#include <tuple>
+
 #include "support/machine_fixture.h"
 
 namespace zk::test {
@@ -53,10 +55,8 @@ TEST_F(SimFilesTest, OpensHonourShareModes) {
     };
     constexpr std::uint32_t kRead = win::GENERIC_READ, kWrite = 0x40000000, kDelete = 0x00010000;
     constexpr std::uint32_t kShareRead = win::FILE_SHARE_READ, kShareAll = 7;
-    struct Case {
-        std::uint32_t heldAccess, heldShare, access, share;
-        bool opens;
-    } const cases[] = {
+    // The open held (access, share), the new open (access, share), and whether it opens.
+    const std::tuple<std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t, bool> cases[] = {
         {kRead, 0, kRead, kShareAll, false},             // held without sharing
         {kRead, kShareRead, kRead, kShareRead, true},
         {kRead, kShareRead, kWrite, kShareAll, false},   // the holder does not share writing
@@ -64,11 +64,11 @@ TEST_F(SimFilesTest, OpensHonourShareModes) {
         {kDelete, kShareAll, kRead, kShareRead, false},  // nor its delete access
         {0, 0, kRead, kShareRead, true},                 // attributes only: no sharing needed
     };
-    for (const Case& c : cases) {
-        const pf::FileHandle held = open(c.heldAccess, c.heldShare);
+    for (const auto& [heldAccess, heldShare, access, share, opens] : cases) {
+        const pf::FileHandle held = open(heldAccess, heldShare);
         ASSERT_TRUE(held);
-        EXPECT_EQ(open(c.access, c.share) ? 0u : machine.lastError(), c.opens ? 0u : 32u)  // ERROR_SHARING_VIOLATION
-            << std::hex << c.heldAccess << " " << c.access;
+        EXPECT_EQ(open(access, share) ? 0u : machine.lastError(), opens ? 0u : 32u)  // ERROR_SHARING_VIOLATION
+            << std::hex << heldAccess << " " << access;
     }
     pf::FileHandle file = open(kRead, 0);
     const pf::MappingHandle mapping = fs.createFileMapping(file, win::PAGE_READONLY);
