@@ -131,15 +131,9 @@ TEST_F(ReliefTest, PrivilegeAndRoutineAreSetUpOnce) {
     EXPECT_EQ(extreme_memory_clean(0, 96.0, nullptr), -3.0);
     EXPECT_EQ(extreme_memory_clean(0, 96.0, nullptr), -3.0);
     EXPECT_TRUE(machine.changes().empty());
-    // ...even once another module has enabled it...
+    // ...even once another module has enabled it (a success is kept too: see the concurrent cleanings).
     ASSERT_TRUE(platform::enablePrivilege("SeProfileSingleProcessPrivilege").enabled());
     EXPECT_EQ(extreme_memory_clean(0, 96.0, nullptr), -3.0);
-    machine.clearChanges();
-    // ...and so is a success.
-    memory::memoryRelief().resetForTests();
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(extreme_memory_clean(0, 96.0, nullptr), 0.0);
-    EXPECT_EQ(changed(kPrivilegeOn), 1u);
-    EXPECT_EQ(changed(kPurge), 6u);
 }
 
 TEST(AmountFreed, MiBAndOutOfRange) {

@@ -10,7 +10,7 @@ namespace {
 using SimFilesTest = MachineTest;
 namespace pf = platform;
 
-TEST_F(SimFilesTest, RefusesWhatWindowsRefuses) {
+TEST_F(SimFilesTest, RefusesWhatWindowsRefusesAndListsAFolder) {
     machine.addDirectory(u"C:\\d");
     machine.addFile(u"C:\\d\\empty", 0);
     machine.addFile(u"C:\\d\\small", 100);
@@ -45,6 +45,16 @@ TEST_F(SimFilesTest, RefusesWhatWindowsRefuses) {
     view.reset();
     EXPECT_FALSE(fs.touchPages(pf::ViewHandle::unowned(stale), 100));
     EXPECT_EQ(machine.lastError(), win::ERROR_INVALID_HANDLE) << "an unmapped view";
+
+    // A listing gives the dot entries first and ends with no more files.
+    machine.addFile(u"C:\\d\\sub\\deeper", 1);  // not one level below: not listed
+    pf::FindData d;
+    const pf::FindHandle find = fs.findFirstFile(u"C:\\d\\*", d);
+    ASSERT_TRUE(find);
+    std::u16string names = d.name;
+    while (fs.findNextFile(find, d)) names += u"|" + std::u16string(d.name);
+    EXPECT_EQ(machine.lastError(), win::ERROR_NO_MORE_FILES);
+    EXPECT_EQ(names, u".|..|empty|small");
 }
 
 TEST_F(SimFilesTest, OpensHonourShareModes) {
@@ -77,20 +87,7 @@ TEST_F(SimFilesTest, OpensHonourShareModes) {
     EXPECT_TRUE(open(kRead, kShareRead));
 }
 
-TEST_F(SimFilesTest, ListsDotEntriesFirstAndEndsWithNoMoreFiles) {
-    machine.addDirectory(u"C:\\d");
-    machine.addFile(u"C:\\d\\a", 1);
-    machine.addFile(u"C:\\d\\sub\\deeper", 1);  // not one level below: not listed
-    pf::FindData d;
-    const pf::FindHandle find = machine.files().findFirstFile(u"C:\\d\\*", d);
-    ASSERT_TRUE(find);
-    std::u16string names = d.name;
-    while (machine.files().findNextFile(find, d)) names += u"|" + std::u16string(d.name);
-    EXPECT_EQ(machine.lastError(), win::ERROR_NO_MORE_FILES);
-    EXPECT_EQ(names, u".|..|a");
-}
-
-TEST_F(SimFilesTest, FoldersAndLinksAreFoundAsWindowsFindsThem) {
+TEST_F(SimFilesTest, FoldersLinksAndRelativeOpensAsWindowsHasThem) {
     pf::Files& fs = machine.files();
     EXPECT_FALSE(fs.createDirectory(u"C:\\None\\Logs"));
     EXPECT_EQ(machine.lastError(), win::ERROR_PATH_NOT_FOUND);
@@ -113,12 +110,8 @@ TEST_F(SimFilesTest, FoldersAndLinksAreFoundAsWindowsFindsThem) {
     machine.addLink(u"C:\\loop", u"C:\\loop", true);
     EXPECT_EQ(attributesOf(u"C:\\loop\\x", backup), 0u);
     EXPECT_EQ(machine.lastError(), win::ERROR_CANT_RESOLVE_FILENAME);
-}
 
-TEST_F(SimFilesTest, ARelativeOpenAndItsWrites) {
-    machine.addDirectory(u"C:\\Logs");
-    machine.addDirectory(u"C:\\Other");
-    pf::Files& fs = machine.files();
+    // An open relative to a folder handle, and its writes.
     const pf::FileHandle folder = fs.createFile(u"C:\\Logs", win::FILE_READ_ATTRIBUTES, 0, win::OPEN_EXISTING,
                                                 win::FILE_FLAG_BACKUP_SEMANTICS);
     const auto open = [&](std::uint32_t access, std::uint32_t disposition, pf::FileHandle& out) {

@@ -114,11 +114,7 @@ TEST_F(DriverlessTest, OriginalsThatCannotBeRead) {
     }
 }
 
-TEST_F(DriverlessTest, ASecondBoostAndACleanupWithoutBoost) {
-    Zelkor_Driverless_Cleanup();
-    EXPECT_TRUE(lines().empty());
-    EXPECT_TRUE(machine.changes().empty());
-
+TEST_F(DriverlessTest, ASecondBoostAndAnotherAfterCleanup) {
     Zelkor_Driverless_Apply("mid", 0);
     machine.clearChanges();
     listen();
