@@ -15,9 +15,6 @@
 #include "memory/trim_exclusions.h"
 #include "memory_fixture.h"
 
-extern "C" std::size_t zk_c_sizeof_MemoryStats(void);
-extern "C" std::size_t zk_c_offsetof_MemoryStats_codeCounts(void);
-
 namespace zk::test {
 namespace {
 
@@ -144,12 +141,6 @@ TEST(AmountFreed, MiBAndOutOfRange) {
     EXPECT_EQ(amountFreedMb(0, memory::kMaxReadingBytes), 1024.0 * 1024.0 * 1024.0);
     // Unreachable through a measurement (each reading is capped), kept as a guard.
     EXPECT_EQ(amountFreedMb(0, memory::kMaxReadingBytes + 1), -1.0);
-}
-
-
-TEST(MemoryStatsLayout, CAndCppAgree) {
-    EXPECT_EQ(zk_c_sizeof_MemoryStats(), 424u);
-    EXPECT_EQ(zk_c_offsetof_MemoryStats_codeCounts(), offsetof(MemoryStats, codeCounts));
 }
 
 TEST_F(ReliefTest, BothCleaningsAccumulateUntilReset) {
