@@ -44,16 +44,6 @@ TEST_F(SimRulesTest, HandlesCloseOnceAndOnlyWithTheirOwnCloser) {
     EXPECT_FALSE(procs().getExitCodeProcess(ProcessHandle::unowned(raw), code));
 }
 
-TEST_F(SimRulesTest, TheCurrentProcessPseudoHandleIsValidAndNeverClosed) {
-    {
-        const ProcessHandle self = platform::Processes::currentProcess();
-        ASSERT_TRUE(self);
-        EXPECT_TRUE(procs().setPriorityClass(self, win::PROCESS_MODE_BACKGROUND_BEGIN));
-        EXPECT_EQ(machine.process(1000)->backgroundMode, true);
-    }
-    EXPECT_EQ(machine.callCount(Op::CloseHandle), 0u);
-}
-
 TEST_F(SimRulesTest, EveryRequiredRightIsChecked) {
     using Call = std::function<bool(const ProcessHandle&)>;
     // The call, a handle with every right it needs but one, and one with them all.
@@ -109,7 +99,7 @@ TEST_F(SimRulesTest, OutputsAreWrittenOnlyOnSuccess) {
     EXPECT_EQ(value + returned, 16u);
 }
 
-TEST_F(SimRulesTest, BackgroundModeIsForTheCallingProcessOnly) {
+TEST_F(SimRulesTest, BackgroundModeIsForTheCallingProcessOnlyByAnyHandle) {
     const ProcessHandle other = open(win::PROCESS_SET_INFORMATION);
     EXPECT_FALSE(procs().setPriorityClass(other, win::PROCESS_MODE_BACKGROUND_BEGIN));
     EXPECT_EQ(machine.lastError(), win::ERROR_INVALID_PARAMETER);
@@ -122,9 +112,21 @@ TEST_F(SimRulesTest, BackgroundModeIsForTheCallingProcessOnly) {
     EXPECT_FALSE(procs().setPriorityClass(self, win::PROCESS_MODE_BACKGROUND_BEGIN));
     EXPECT_EQ(machine.lastError(), win::ERROR_PROCESS_MODE_ALREADY_BACKGROUND);
     EXPECT_TRUE(procs().setPriorityClass(self, win::PROCESS_MODE_BACKGROUND_END));
+    // The current process's pseudo handle is valid too, and never closed.
+    {
+        const ProcessHandle pseudo = platform::Processes::currentProcess();
+        ASSERT_TRUE(pseudo);
+        EXPECT_TRUE(procs().setPriorityClass(pseudo, win::PROCESS_MODE_BACKGROUND_BEGIN));
+        EXPECT_EQ(machine.process(1000)->backgroundMode, true);
+    }
+    EXPECT_EQ(machine.callCount(Op::CloseHandle), 0u);
 }
 
-TEST_F(SimRulesTest, HighIoPriorityNeedsTheBasePriorityPrivilege) {
+TEST_F(SimRulesTest, HighIoPriorityAndTheStandbyPurgeNeedTheirPrivileges) {
+    EXPECT_EQ(platform::purgeStandbyList(), win::STATUS_PRIVILEGE_NOT_HELD);
+    EXPECT_TRUE(machine.changes().empty());
+    ASSERT_TRUE(platform::enablePrivilege("SeProfileSingleProcessPrivilege").enabled());
+    EXPECT_EQ(platform::purgeStandbyList(), win::STATUS_SUCCESS);
     const ProcessHandle h = open(win::PROCESS_SET_INFORMATION);
     const std::uint32_t high = 3, critical = 4;
     EXPECT_EQ(procs().ntSetInformationProcess(h, win::ProcessIoPriority, &high, 4), win::STATUS_PRIVILEGE_NOT_HELD);
@@ -132,13 +134,6 @@ TEST_F(SimRulesTest, HighIoPriorityNeedsTheBasePriorityPrivilege) {
     EXPECT_EQ(procs().ntSetInformationProcess(h, win::ProcessIoPriority, &high, 4), win::STATUS_SUCCESS);
     EXPECT_EQ(procs().ntSetInformationProcess(h, win::ProcessIoPriority, &critical, 4), win::STATUS_INVALID_PARAMETER);
     EXPECT_EQ(machine.process(500)->ioPriority, 3u);
-}
-
-TEST_F(SimRulesTest, TheStandbyPurgeNeedsTheProfilePrivilege) {
-    EXPECT_EQ(platform::purgeStandbyList(), win::STATUS_PRIVILEGE_NOT_HELD);
-    EXPECT_TRUE(machine.changes().empty());
-    ASSERT_TRUE(platform::enablePrivilege("SeProfileSingleProcessPrivilege").enabled());
-    EXPECT_EQ(platform::purgeStandbyList(), win::STATUS_SUCCESS);
 }
 
 TEST_F(SimRulesTest, ProcessorGroupsHoldAtMostSixtyFour) {
