@@ -28,10 +28,9 @@ TEST_F(SimAccessRules, OpenProcessGrantsWhatTheDocumentationGrants) {
     machine.addProcess(kCsrss, 1, "csrss.exe").systemProcess = true;
     machine.addProcess(kLocked, 1, "locked.exe").deniedAccess = win::PROCESS_SET_INFORMATION;
     machine.addProcess(kPlain, 1, "plain.exe");
-    struct Case {
-        std::uint32_t pid, access;
-        std::uint32_t error, errorWithDebugPrivilege;  // 0: opens
-    } const cases[] = {
+    // The pid, the access asked, and the error without and with the debug privilege (0: it opens).
+    using Case = std::tuple<std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t>;
+    const Case cases[] = {
         {0, win::PROCESS_QUERY_LIMITED_INFORMATION, 87, 87},      // the System Idle Process
         {9999, win::PROCESS_QUERY_LIMITED_INFORMATION, 87, 87},   // no such process
         {win::kSystemPid, win::PROCESS_QUERY_LIMITED_INFORMATION, 5, 5},
@@ -53,10 +52,9 @@ TEST_F(SimAccessRules, OpenProcessGrantsWhatTheDocumentationGrants) {
                                       0x40000u, 0x80000u})
         all.push_back({kProtected, right, 5, 5});
     for (const bool debug : {false, true}) {
-        for (const Case& c : all) {
-            const std::uint32_t error = debug ? c.errorWithDebugPrivilege : c.error;
-            EXPECT_EQ(open(c.access, c.pid) ? 0u : machine.lastError(), error)
-                << c.pid << " " << std::hex << c.access << " debug=" << debug;
+        for (const auto& [pid, access, error, withDebug] : all) {
+            EXPECT_EQ(open(access, pid) ? 0u : machine.lastError(), debug ? withDebug : error)
+                << pid << " " << std::hex << access << " debug=" << debug;
         }
         ASSERT_TRUE(platform::enablePrivilege("SeDebugPrivilege").enabled());
     }
