@@ -15,9 +15,6 @@
 #include "memory/trim_exclusions.h"
 #include "memory_fixture.h"
 
-extern "C" std::size_t zk_c_sizeof_MemoryStats(void);
-extern "C" std::size_t zk_c_offsetof_MemoryStats_codeCounts(void);
-
 namespace zk::test {
 namespace {
 
@@ -42,7 +39,6 @@ TEST_F(ReliefTest, AtTheThresholdOnePurgeAndTheAmountFreed) {
     scriptBeforeAfter(1000, 1512);
     EXPECT_EQ(extreme_memory_clean(1234, 75.0, u"HARDQ"), 512.0);
     EXPECT_EQ(machine.changes(), (Strings{kPrivilegeOn, kPurge}));
-    EXPECT_EQ(get_memory_stats().totalFreedMb, 512.0);
 }
 
 TEST_F(ReliefTest, PacingAtLightAndHeavyLoad) {
@@ -132,15 +128,9 @@ TEST_F(ReliefTest, PrivilegeAndRoutineAreSetUpOnce) {
     EXPECT_EQ(extreme_memory_clean(0, 96.0, nullptr), -3.0);
     EXPECT_EQ(extreme_memory_clean(0, 96.0, nullptr), -3.0);
     EXPECT_TRUE(machine.changes().empty());
-    // ...even once another module has enabled it...
+    // ...even once another module has enabled it (a success is kept too: see the concurrent cleanings).
     ASSERT_TRUE(platform::enablePrivilege("SeProfileSingleProcessPrivilege").enabled());
     EXPECT_EQ(extreme_memory_clean(0, 96.0, nullptr), -3.0);
-    machine.clearChanges();
-    // ...and so is a success.
-    memory::memoryRelief().resetForTests();
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(extreme_memory_clean(0, 96.0, nullptr), 0.0);
-    EXPECT_EQ(changed(kPrivilegeOn), 1u);
-    EXPECT_EQ(changed(kPurge), 6u);
 }
 
 TEST(AmountFreed, MiBAndOutOfRange) {
@@ -151,12 +141,6 @@ TEST(AmountFreed, MiBAndOutOfRange) {
     EXPECT_EQ(amountFreedMb(0, memory::kMaxReadingBytes), 1024.0 * 1024.0 * 1024.0);
     // Unreachable through a measurement (each reading is capped), kept as a guard.
     EXPECT_EQ(amountFreedMb(0, memory::kMaxReadingBytes + 1), -1.0);
-}
-
-
-TEST(MemoryStatsLayout, CAndCppAgree) {
-    EXPECT_EQ(zk_c_sizeof_MemoryStats(), 424u);
-    EXPECT_EQ(zk_c_offsetof_MemoryStats_codeCounts(), offsetof(MemoryStats, codeCounts));
 }
 
 TEST_F(ReliefTest, BothCleaningsAccumulateUntilReset) {
@@ -255,10 +239,6 @@ TEST_F(TrimTest, OtherProcessesAreCleaned) {
     // Five readings, the purge, 100 ms, five readings.
     EXPECT_EQ(readingsAt(), (Times{0, 50, 60, 70, 80, 180, 230, 240, 250, 260}));
     EXPECT_EQ(purgesAt(), (Times{80}));
-    const MemoryStats s = get_memory_stats();
-    EXPECT_EQ(s.calls, 1u);
-    EXPECT_EQ(s.codeCounts[0], 1);
-    EXPECT_EQ(s.totalFreedMb, 250.0);
 }
 
 TEST_F(TrimTest, UnreadableNamesAreNotExcluded) {

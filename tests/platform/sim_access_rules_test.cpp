@@ -1,8 +1,10 @@
 // The simulated machine opens processes as Microsoft documents it (protected and system
 // processes, the debug privilege) and checks working-set bounds, the protection query's
-// size and the processor power query's input.
+// size, the processor power query's input, a token's user and modules loaded by full path.
 
 #include <gtest/gtest.h>
+
+#include <tuple>
 
 #include "platform/privilege.h"
 #include "support/machine_fixture.h"
@@ -26,10 +28,9 @@ TEST_F(SimAccessRules, OpenProcessGrantsWhatTheDocumentationGrants) {
     machine.addProcess(kCsrss, 1, "csrss.exe").systemProcess = true;
     machine.addProcess(kLocked, 1, "locked.exe").deniedAccess = win::PROCESS_SET_INFORMATION;
     machine.addProcess(kPlain, 1, "plain.exe");
-    struct Case {
-        std::uint32_t pid, access;
-        std::uint32_t error, errorWithDebugPrivilege;  // 0: opens
-    } const cases[] = {
+    // The pid, the access asked, and the error without and with the debug privilege (0: it opens).
+    using Case = std::tuple<std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t>;
+    const Case cases[] = {
         {0, win::PROCESS_QUERY_LIMITED_INFORMATION, 87, 87},      // the System Idle Process
         {9999, win::PROCESS_QUERY_LIMITED_INFORMATION, 87, 87},   // no such process
         {win::kSystemPid, win::PROCESS_QUERY_LIMITED_INFORMATION, 5, 5},
@@ -51,10 +52,9 @@ TEST_F(SimAccessRules, OpenProcessGrantsWhatTheDocumentationGrants) {
                                       0x40000u, 0x80000u})
         all.push_back({kProtected, right, 5, 5});
     for (const bool debug : {false, true}) {
-        for (const Case& c : all) {
-            const std::uint32_t error = debug ? c.errorWithDebugPrivilege : c.error;
-            EXPECT_EQ(open(c.access, c.pid) ? 0u : machine.lastError(), error)
-                << c.pid << " " << std::hex << c.access << " debug=" << debug;
+        for (const auto& [pid, access, error, withDebug] : all) {
+            EXPECT_EQ(open(access, pid) ? 0u : machine.lastError(), debug ? withDebug : error)
+                << pid << " " << std::hex << access << " debug=" << debug;
         }
         ASSERT_TRUE(platform::enablePrivilege("SeDebugPrivilege").enabled());
     }
@@ -64,17 +64,14 @@ TEST_F(SimAccessRules, SizesBoundsAndInputsAreChecked) {
     machine.addProcess(500, 1, "app.exe").memory.workingSetSize = 1 << 20;
     const ProcessHandle h = open(win::PROCESS_SET_QUOTA | win::PROCESS_QUERY_LIMITED_INFORMATION, 500);
     constexpr std::uint64_t kPage = 4096, kAll = ~0ull;
-    struct Bounds {
-        std::uint64_t minimum, maximum;
-        bool accepted;
-    } const bounds[] = {
+    // Minimum, maximum, and whether the bounds are accepted.
+    const std::tuple<std::uint64_t, std::uint64_t, bool> bounds[] = {
         {50 * kPage, 345 * kPage, true}, {13 * kPage, 13 * kPage, true}, {12 * kPage, 12 * kPage, false},
         {100 * kPage, 50 * kPage, false}, {0, 345 * kPage, false},       {kAll, kAll, true},
     };
-    for (const Bounds& b : bounds) {
-        EXPECT_EQ(procs().setProcessWorkingSetSize(h, b.minimum, b.maximum) ? 0u : machine.lastError(),
-                  b.accepted ? 0u : 87u)
-            << b.minimum << "-" << b.maximum;
+    for (const auto& [minimum, maximum, accepted] : bounds) {
+        EXPECT_EQ(procs().setProcessWorkingSetSize(h, minimum, maximum) ? 0u : machine.lastError(), accepted ? 0u : 87u)
+            << minimum << "-" << maximum;
     }
     EXPECT_EQ(machine.process(500)->memory.workingSetSize, 0u) << "both -1 empties it";
     EXPECT_EQ(machine.changes().size(), 3u) << "only the accepted bounds";
@@ -92,6 +89,42 @@ TEST_F(SimAccessRules, SizesBoundsAndInputsAreChecked) {
               win::STATUS_INVALID_PARAMETER);
     EXPECT_EQ(machine.power().ntPowerInformation(win::ProcessorInformation, nullptr, 0, out, sizeof out),
               win::STATUS_SUCCESS);
+}
+
+TEST_F(SimAccessRules, TokenUserNeedsTheRightsAndRoom) {
+    machine.addProcess(500, 1, "app.exe").userSid = "S-1-5-19";
+    platform::Tokens& tokens = machine.tokens();
+    EXPECT_FALSE(tokens.openProcessTokenOf(open(win::PROCESS_TERMINATE, 500), win::TOKEN_QUERY));
+    EXPECT_EQ(machine.lastError(), win::ERROR_ACCESS_DENIED);
+
+    const ProcessHandle h = open(win::PROCESS_QUERY_LIMITED_INFORMATION, 500);
+    platform::TokenUserSid sid;
+    sid.subAuthorityCount = 9;
+    EXPECT_FALSE(tokens.getTokenUser(tokens.openProcessTokenOf(h, win::TOKEN_ADJUST_PRIVILEGES), 68, sid));
+    EXPECT_EQ(machine.lastError(), win::ERROR_ACCESS_DENIED);
+    const platform::TokenHandle token = tokens.openProcessTokenOf(h, win::TOKEN_QUERY);
+    EXPECT_FALSE(tokens.getTokenUser(token, 27, sid));
+    EXPECT_EQ(machine.lastError(), win::ERROR_INSUFFICIENT_BUFFER);
+    EXPECT_EQ(sid.subAuthorityCount, 9) << "written only on success";
+    ASSERT_TRUE(tokens.getTokenUser(token, 28, sid));
+    EXPECT_EQ(sid.authority[5], 5);
+    EXPECT_EQ(sid.subAuthorityCount, 1);
+    EXPECT_EQ(sid.subAuthority[0], 19u);
+}
+
+TEST_F(SimAccessRules, ModulesLoadOnlyFromTheirFolder) {
+    int marker = 0;
+    machine.addModuleFile(sim::SimMachine::ModuleFolder::Current, u"t.dll", {{"F", &marker}});
+    platform::Modules& mods = machine.modules();
+    EXPECT_EQ(mods.loadModuleFrom(platform::ModuleFolder::Host, u"t.dll"), nullptr);
+    EXPECT_EQ(mods.findLoadedModule(u"t.dll"), nullptr);
+    machine.addModuleFile(sim::SimMachine::ModuleFolder::Library, u"T.dll", {{"F", &marker}});
+    void* m = mods.loadModuleFrom(platform::ModuleFolder::Library, u"t.DLL");
+    ASSERT_NE(m, nullptr);
+    EXPECT_EQ(mods.findLoadedModule(u"T.dll"), m);
+    EXPECT_EQ(mods.moduleExport(m, "F"), &marker);
+    EXPECT_EQ(mods.moduleExport(m, "G"), nullptr);
+    EXPECT_EQ(machine.lastError(), win::ERROR_PROC_NOT_FOUND);
 }
 
 }  // namespace

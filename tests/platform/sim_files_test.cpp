@@ -1,5 +1,7 @@
 // The simulated file system refuses what Windows refuses.
 
+#include <tuple>
+
 #include "support/machine_fixture.h"
 
 namespace zk::test {
@@ -8,7 +10,7 @@ namespace {
 using SimFilesTest = MachineTest;
 namespace pf = platform;
 
-TEST_F(SimFilesTest, RefusesWhatWindowsRefuses) {
+TEST_F(SimFilesTest, RefusesWhatWindowsRefusesAndListsAFolder) {
     machine.addDirectory(u"C:\\d");
     machine.addFile(u"C:\\d\\empty", 0);
     machine.addFile(u"C:\\d\\small", 100);
@@ -43,6 +45,16 @@ TEST_F(SimFilesTest, RefusesWhatWindowsRefuses) {
     view.reset();
     EXPECT_FALSE(fs.touchPages(pf::ViewHandle::unowned(stale), 100));
     EXPECT_EQ(machine.lastError(), win::ERROR_INVALID_HANDLE) << "an unmapped view";
+
+    // A listing gives the dot entries first and ends with no more files.
+    machine.addFile(u"C:\\d\\sub\\deeper", 1);  // not one level below: not listed
+    pf::FindData d;
+    const pf::FindHandle find = fs.findFirstFile(u"C:\\d\\*", d);
+    ASSERT_TRUE(find);
+    std::u16string names = d.name;
+    while (fs.findNextFile(find, d)) names += u"|" + std::u16string(d.name);
+    EXPECT_EQ(machine.lastError(), win::ERROR_NO_MORE_FILES);
+    EXPECT_EQ(names, u".|..|empty|small");
 }
 
 TEST_F(SimFilesTest, OpensHonourShareModes) {
@@ -53,10 +65,8 @@ TEST_F(SimFilesTest, OpensHonourShareModes) {
     };
     constexpr std::uint32_t kRead = win::GENERIC_READ, kWrite = 0x40000000, kDelete = 0x00010000;
     constexpr std::uint32_t kShareRead = win::FILE_SHARE_READ, kShareAll = 7;
-    struct Case {
-        std::uint32_t heldAccess, heldShare, access, share;
-        bool opens;
-    } const cases[] = {
+    // The open held (access, share), the new open (access, share), and whether it opens.
+    const std::tuple<std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t, bool> cases[] = {
         {kRead, 0, kRead, kShareAll, false},             // held without sharing
         {kRead, kShareRead, kRead, kShareRead, true},
         {kRead, kShareRead, kWrite, kShareAll, false},   // the holder does not share writing
@@ -64,11 +74,11 @@ TEST_F(SimFilesTest, OpensHonourShareModes) {
         {kDelete, kShareAll, kRead, kShareRead, false},  // nor its delete access
         {0, 0, kRead, kShareRead, true},                 // attributes only: no sharing needed
     };
-    for (const Case& c : cases) {
-        const pf::FileHandle held = open(c.heldAccess, c.heldShare);
+    for (const auto& [heldAccess, heldShare, access, share, opens] : cases) {
+        const pf::FileHandle held = open(heldAccess, heldShare);
         ASSERT_TRUE(held);
-        EXPECT_EQ(open(c.access, c.share) ? 0u : machine.lastError(), c.opens ? 0u : 32u)  // ERROR_SHARING_VIOLATION
-            << std::hex << c.heldAccess << " " << c.access;
+        EXPECT_EQ(open(access, share) ? 0u : machine.lastError(), opens ? 0u : 32u)  // ERROR_SHARING_VIOLATION
+            << std::hex << heldAccess << " " << access;
     }
     pf::FileHandle file = open(kRead, 0);
     const pf::MappingHandle mapping = fs.createFileMapping(file, win::PAGE_READONLY);
@@ -77,20 +87,7 @@ TEST_F(SimFilesTest, OpensHonourShareModes) {
     EXPECT_TRUE(open(kRead, kShareRead));
 }
 
-TEST_F(SimFilesTest, ListsDotEntriesFirstAndEndsWithNoMoreFiles) {
-    machine.addDirectory(u"C:\\d");
-    machine.addFile(u"C:\\d\\a", 1);
-    machine.addFile(u"C:\\d\\sub\\deeper", 1);  // not one level below: not listed
-    pf::FindData d;
-    const pf::FindHandle find = machine.files().findFirstFile(u"C:\\d\\*", d);
-    ASSERT_TRUE(find);
-    std::u16string names = d.name;
-    while (machine.files().findNextFile(find, d)) names += u"|" + std::u16string(d.name);
-    EXPECT_EQ(machine.lastError(), win::ERROR_NO_MORE_FILES);
-    EXPECT_EQ(names, u".|..|a");
-}
-
-TEST_F(SimFilesTest, FoldersAndLinksAreFoundAsWindowsFindsThem) {
+TEST_F(SimFilesTest, FoldersLinksAndRelativeOpensAsWindowsHasThem) {
     pf::Files& fs = machine.files();
     EXPECT_FALSE(fs.createDirectory(u"C:\\None\\Logs"));
     EXPECT_EQ(machine.lastError(), win::ERROR_PATH_NOT_FOUND);
@@ -113,12 +110,8 @@ TEST_F(SimFilesTest, FoldersAndLinksAreFoundAsWindowsFindsThem) {
     machine.addLink(u"C:\\loop", u"C:\\loop", true);
     EXPECT_EQ(attributesOf(u"C:\\loop\\x", backup), 0u);
     EXPECT_EQ(machine.lastError(), win::ERROR_CANT_RESOLVE_FILENAME);
-}
 
-TEST_F(SimFilesTest, ARelativeOpenAndItsWrites) {
-    machine.addDirectory(u"C:\\Logs");
-    machine.addDirectory(u"C:\\Other");
-    pf::Files& fs = machine.files();
+    // An open relative to a folder handle, and its writes.
     const pf::FileHandle folder = fs.createFile(u"C:\\Logs", win::FILE_READ_ATTRIBUTES, 0, win::OPEN_EXISTING,
                                                 win::FILE_FLAG_BACKUP_SEMANTICS);
     const auto open = [&](std::uint32_t access, std::uint32_t disposition, pf::FileHandle& out) {

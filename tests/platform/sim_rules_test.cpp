@@ -4,10 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstring>
 #include <stdexcept>
 #include <functional>
 #include <string>
+#include <tuple>
 
 #include "platform/privilege.h"
 #include "platform/system_info.h"
@@ -44,24 +44,10 @@ TEST_F(SimRulesTest, HandlesCloseOnceAndOnlyWithTheirOwnCloser) {
     EXPECT_FALSE(procs().getExitCodeProcess(ProcessHandle::unowned(raw), code));
 }
 
-TEST_F(SimRulesTest, TheCurrentProcessPseudoHandleIsValidAndNeverClosed) {
-    {
-        const ProcessHandle self = platform::Processes::currentProcess();
-        ASSERT_TRUE(self);
-        EXPECT_TRUE(procs().setPriorityClass(self, win::PROCESS_MODE_BACKGROUND_BEGIN));
-        EXPECT_EQ(machine.process(1000)->backgroundMode, true);
-    }
-    EXPECT_EQ(machine.callCount(Op::CloseHandle), 0u);
-}
-
 TEST_F(SimRulesTest, EveryRequiredRightIsChecked) {
     using Call = std::function<bool(const ProcessHandle&)>;
-    struct Case {
-        const char* what;
-        Call call;
-        std::uint32_t refused;  // opened with every right it needs but one
-        std::uint32_t granted;
-    };
+    // The call, a handle with every right it needs but one, and one with them all.
+    using Case = std::tuple<const char*, Call, std::uint32_t, std::uint32_t>;
     std::uint32_t u32 = 0;
     std::uint64_t a = 0, b = 0;
     platform::ProcessTimes times;
@@ -90,12 +76,12 @@ TEST_F(SimRulesTest, EveryRequiredRightIsChecked) {
         {"GetProcessIoCounters", [&](auto& h) { return procs().getProcessIoCounters(h, io); }, win::PROCESS_VM_READ,
          win::PROCESS_QUERY_LIMITED_INFORMATION},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto& [what, call, refused, granted] : cases) {
+        SCOPED_TRACE(what);
         machine.addProcess(500, 1, "app.exe");
-        EXPECT_FALSE(c.call(open(c.refused)));
+        EXPECT_FALSE(call(open(refused)));
         EXPECT_EQ(machine.lastError(), win::ERROR_ACCESS_DENIED);
-        EXPECT_TRUE(c.call(open(c.granted)));
+        EXPECT_TRUE(call(open(granted)));
     }
 }
 
@@ -113,7 +99,7 @@ TEST_F(SimRulesTest, OutputsAreWrittenOnlyOnSuccess) {
     EXPECT_EQ(value + returned, 16u);
 }
 
-TEST_F(SimRulesTest, BackgroundModeIsForTheCallingProcessOnly) {
+TEST_F(SimRulesTest, BackgroundModeIsForTheCallingProcessOnlyByAnyHandle) {
     const ProcessHandle other = open(win::PROCESS_SET_INFORMATION);
     EXPECT_FALSE(procs().setPriorityClass(other, win::PROCESS_MODE_BACKGROUND_BEGIN));
     EXPECT_EQ(machine.lastError(), win::ERROR_INVALID_PARAMETER);
@@ -126,9 +112,21 @@ TEST_F(SimRulesTest, BackgroundModeIsForTheCallingProcessOnly) {
     EXPECT_FALSE(procs().setPriorityClass(self, win::PROCESS_MODE_BACKGROUND_BEGIN));
     EXPECT_EQ(machine.lastError(), win::ERROR_PROCESS_MODE_ALREADY_BACKGROUND);
     EXPECT_TRUE(procs().setPriorityClass(self, win::PROCESS_MODE_BACKGROUND_END));
+    // The current process's pseudo handle is valid too, and never closed.
+    {
+        const ProcessHandle pseudo = platform::Processes::currentProcess();
+        ASSERT_TRUE(pseudo);
+        EXPECT_TRUE(procs().setPriorityClass(pseudo, win::PROCESS_MODE_BACKGROUND_BEGIN));
+        EXPECT_EQ(machine.process(1000)->backgroundMode, true);
+    }
+    EXPECT_EQ(machine.callCount(Op::CloseHandle), 0u);
 }
 
-TEST_F(SimRulesTest, HighIoPriorityNeedsTheBasePriorityPrivilege) {
+TEST_F(SimRulesTest, HighIoPriorityAndTheStandbyPurgeNeedTheirPrivileges) {
+    EXPECT_EQ(platform::purgeStandbyList(), win::STATUS_PRIVILEGE_NOT_HELD);
+    EXPECT_TRUE(machine.changes().empty());
+    ASSERT_TRUE(platform::enablePrivilege("SeProfileSingleProcessPrivilege").enabled());
+    EXPECT_EQ(platform::purgeStandbyList(), win::STATUS_SUCCESS);
     const ProcessHandle h = open(win::PROCESS_SET_INFORMATION);
     const std::uint32_t high = 3, critical = 4;
     EXPECT_EQ(procs().ntSetInformationProcess(h, win::ProcessIoPriority, &high, 4), win::STATUS_PRIVILEGE_NOT_HELD);
@@ -136,13 +134,6 @@ TEST_F(SimRulesTest, HighIoPriorityNeedsTheBasePriorityPrivilege) {
     EXPECT_EQ(procs().ntSetInformationProcess(h, win::ProcessIoPriority, &high, 4), win::STATUS_SUCCESS);
     EXPECT_EQ(procs().ntSetInformationProcess(h, win::ProcessIoPriority, &critical, 4), win::STATUS_INVALID_PARAMETER);
     EXPECT_EQ(machine.process(500)->ioPriority, 3u);
-}
-
-TEST_F(SimRulesTest, TheStandbyPurgeNeedsTheProfilePrivilege) {
-    EXPECT_EQ(platform::purgeStandbyList(), win::STATUS_PRIVILEGE_NOT_HELD);
-    EXPECT_TRUE(machine.changes().empty());
-    ASSERT_TRUE(platform::enablePrivilege("SeProfileSingleProcessPrivilege").enabled());
-    EXPECT_EQ(platform::purgeStandbyList(), win::STATUS_SUCCESS);
 }
 
 TEST_F(SimRulesTest, ProcessorGroupsHoldAtMostSixtyFour) {
@@ -205,11 +196,8 @@ TEST_F(SimRulesTest, ServicesAnswerAsTheServiceManagerDoes) {
     // A stop by state, as ControlService's table of states gives it, and whether a start follows.
     constexpr std::uint32_t kAll = win::SERVICE_QUERY_STATUS | win::SERVICE_STOP | win::SERVICE_START |
                                    win::SERVICE_CHANGE_CONFIG;
-    struct Stop {
-        std::uint32_t state;
-        bool acceptsStop;
-        std::uint32_t error;  // 0: the stop is sent
-    } const stops[] = {
+    // The state, whether the service accepts a stop, and the stop's error (0: the stop is sent).
+    const std::tuple<std::uint32_t, bool, std::uint32_t> stops[] = {
         {win::SERVICE_RUNNING, true, 0},
         {sim::kServicePaused, true, 0},
         {sim::kServicePausePending, true, 0},
@@ -220,16 +208,15 @@ TEST_F(SimRulesTest, ServicesAnswerAsTheServiceManagerDoes) {
         {win::SERVICE_START_PENDING, true, win::ERROR_SERVICE_CANNOT_ACCEPT_CTRL},
     };
     platform::ServiceStatus status;
-    for (const Stop& c : stops) {
-        machine.addService("Svc", c.state, win::SERVICE_DEMAND_START).acceptsStop = c.acceptsStop;
+    for (const auto& [state, acceptsStop, error] : stops) {
+        machine.addService("Svc", state, win::SERVICE_DEMAND_START).acceptsStop = acceptsStop;
         const auto h = open(u"svc", kAll);
-        EXPECT_EQ(svc.controlService(h, win::SERVICE_CONTROL_STOP, status) ? 0u : machine.lastError(), c.error)
-            << c.state;
-        EXPECT_EQ(machine.service(u"Svc")->state, c.error ? c.state : win::SERVICE_STOP_PENDING) << c.state;
+        EXPECT_EQ(svc.controlService(h, win::SERVICE_CONTROL_STOP, status) ? 0u : machine.lastError(), error) << state;
+        EXPECT_EQ(machine.service(u"Svc")->state, error ? state : win::SERVICE_STOP_PENDING) << state;
         // Started only from stopped (a stop pending: the documentation is silent; 1056).
         EXPECT_EQ(svc.startService(h) ? 0u : machine.lastError(),
-                  c.state == win::SERVICE_STOPPED ? 0u : win::ERROR_SERVICE_ALREADY_RUNNING)
-            << c.state;
+                  state == win::SERVICE_STOPPED ? 0u : win::ERROR_SERVICE_ALREADY_RUNNING)
+            << state;
     }
     // Transitions take pendingPolls status queries.
     machine.addService("Svc", win::SERVICE_STOPPED, win::SERVICE_DISABLED).pendingPolls = 1;

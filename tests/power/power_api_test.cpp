@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <functional>
+#include <tuple>
 
 #include "power_fixture.h"
 
@@ -46,12 +47,8 @@ TEST_F(PowerApiTest, RefusedArgumentsAndANullOutLogNothing) {
 // GUID): written on AC and DC and activated again, even when another program switches
 // schemes while the setter writes.
 TEST_F(PowerApiTest, ANullPlanIsTheResolvedSchemeWrittenAndLeftActive) {
-    struct Case {
-        std::function<std::int32_t()> call;
-        Guid subgroup, setting;
-        std::uint32_t value;
-        std::string line;
-    } const cases[] = {
+    // The setter, the setting it writes, the value written, and its line.
+    const std::tuple<std::function<std::int32_t()>, Guid, Guid, std::uint32_t, std::string> cases[] = {
         {[] { return Zelkor_Power_SetCpuThrottle(nullptr, 100, 100); }, win::GUID_PROCESSOR_SETTINGS_SUBGROUP, kMax,
          100, "Zelkor_Power_SetCpuThrottle: SUCCESS (plan tuned, min=100, max=100)."},
         {[] { return Zelkor_Power_SetPcieAspmDisabled(nullptr); }, win::GUID_PCIEXPRESS_SETTINGS_SUBGROUP,
@@ -62,14 +59,14 @@ TEST_F(PowerApiTest, ANullPlanIsTheResolvedSchemeWrittenAndLeftActive) {
          "Zelkor_Power_SetWifiMaxPerf: SUCCESS (WiFi max performance on selected scheme)."},
     };
     machine.setHook(Op::PowerWriteACValueIndex, [] { platform::power().powerSetActiveScheme(&kHighPerf); });
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.line);
-        machine.setPowerValue(kBalanced, c.subgroup, c.setting, {7, 7});
+    for (const auto& [call, subgroup, setting, written, line] : cases) {
+        SCOPED_TRACE(line);
+        machine.setPowerValue(kBalanced, subgroup, setting, {7, 7});
         platform::power().powerSetActiveScheme(&kBalanced);
-        EXPECT_EQ(c.call(), 1);
-        EXPECT_EQ(value(c.subgroup, c.setting), (sim::PowerValue{c.value, c.value}));
+        EXPECT_EQ(call(), 1);
+        EXPECT_EQ(value(subgroup, setting), (sim::PowerValue{written, written}));
         EXPECT_EQ(machine.activePowerScheme(), kBalanced);
-        EXPECT_EQ(powerLines(), Lines{"[ZELKOR.POWER] " + c.line});
+        EXPECT_EQ(powerLines(), Lines{"[ZELKOR.POWER] " + line});
     }
 }
 
@@ -105,11 +102,8 @@ TEST_F(PowerApiTest, EveryFailureLine) {
     const Setup noActivation = [](sim::SimMachine& m) { m.failOp(Op::PowerSetActiveScheme, 5); };
     const Setup noAcWrite = [](sim::SimMachine& m) { m.hideRoutine(platform::Routine::PowerWriteACValueIndex); };
     const std::string resolve = "ResolvePlanGuid: PowerGetActiveScheme FAILED (error=120).";
-    struct Case {
-        std::function<std::int32_t()> call;
-        Setup setup;
-        Lines lines;
-    };
+    // The call, the fault, and its lines.
+    using Case = std::tuple<std::function<std::int32_t()>, Setup, Lines>;
     const auto throttle = [] { return Zelkor_Power_SetCpuThrottle(nullptr, 10, 90); };
     std::vector<Case> cases = {
         {throttle, noActive, {resolve, "Zelkor_Power_SetCpuThrottle: FAILED (ResolvePlanGuid)."}},
@@ -134,14 +128,14 @@ TEST_F(PowerApiTest, EveryFailureLine) {
         cases.push_back({call, noAcWrite, {name + ": FAILED (AC)."}});
         cases.push_back({call, noActivation, {name + ": FAILED (PowerSetActiveScheme)."}});
     }
-    for (const Case& c : cases) {
+    for (const auto& [call, setup, expected] : cases) {
         sim::SimMachine m;
         sim::ScopedMachine scope(m);
-        c.setup(m);
-        SCOPED_TRACE(c.lines.back());
-        EXPECT_EQ(c.call(), 0);
+        setup(m);
+        SCOPED_TRACE(expected.back());
+        EXPECT_EQ(call(), 0);
         std::string want;
-        for (const auto& l : c.lines) want += "[ZELKOR.POWER] " + l + "\n";
+        for (const auto& l : expected) want += "[ZELKOR.POWER] " + l + "\n";
         EXPECT_EQ(m.stdErr(), want);
     }
     // A missing DC write is not a failure.

@@ -52,11 +52,6 @@ protected:
     std::vector<std::uint32_t> processorAc(const Guid& scheme = kBalanced) {
         return {ac(kMin, scheme), ac(kMax, scheme), ac(kBoostMode, scheme), ac(kCorePark, scheme)};
     }
-    bool activated() {
-        for (const auto& c : machine.changes())
-            if (c.rfind("PowerSetActiveScheme", 0) == 0) return true;
-        return false;
-    }
 
 private:
     static void ZK_CALL keep(const char* line) {
