@@ -118,6 +118,7 @@ TEST(RootCauseRecords, OffenderFromTheProfilerRecord) {
 static_assert(std::is_same_v<decltype(&Zelkor_Throttle_OffenderW), zk::stutter::ThrottleOffenderFn>);
 static_assert(std::is_same_v<decltype(&extreme_memory_clean), zk::stutter::MemoryCleanFn>);
 static_assert(std::is_same_v<decltype(&Zelkor_IOTuner_ApplyInverseIo), zk::stutter::InverseIoFn>);
+static_assert(std::is_same_v<decltype(&Zelkor_Affinity_ApplyInverseForOffenderPid), zk::stutter::InverseAffinityFn>);
 
 constexpr std::uint32_t kGameChild = 101;
 
@@ -201,23 +202,6 @@ TEST_F(StutterChainTest, OutOfMemoryDuringTheRecoveryReportsNothingFound) {
     const PfRootCause zero{};
     EXPECT_EQ(std::memcmp(&out, &zero, sizeof out), 0);
     EXPECT_EQ(rec, 0u);
-}
-
-// With the offender move in the table too: after the host's boost, the hard recovery of a
-// CPU hog puts it on the background cores.
-TEST_F(StutterChainTest, BoostThenAHardCpuRecoveryMovesTheHog) {
-    machine.setOwnExport("Zelkor_Affinity_ApplyInverseForOffenderPid",
-                         reinterpret_cast<void*>(&Zelkor_Affinity_ApplyInverseForOffenderPid));
-    machine.advanceMs(1000);
-    ASSERT_EQ(Zelkor_Affinity_ApplyBoostForPid(kGame), 1);
-    const HostLoad load{50.0, 70.0, 0.0, 0.0, 1.0};
-    EXPECT_EQ(find(load), 0);  // the first walk only learns
-    burnTenSeconds();
-    EXPECT_EQ(find(load), 1);
-    EXPECT_EQ(rec, 2u);
-    EXPECT_EQ(out.pid, kHog);
-    EXPECT_EQ(countContaining("[INFO] [StutterQTM] HARD CPU offender inverse \xE2\x86\x92 pid=500"), 1);
-    EXPECT_EQ(machine.process(kHog)->affinity, 0x9u);
 }
 
 }  // namespace
