@@ -1,6 +1,3 @@
-/* Compiles the public header as C. */
+/* Compiles the public header as C: its static assertions pin every record's layout for a C
+ * compiler too. */
 #include "zelkor.h"
-
-size_t zk_c_sizeof_QtmConfig(void) { return sizeof(QtmConfig); }
-size_t zk_c_sizeof_QtmMetrics(void) { return sizeof(QtmMetrics); }
-size_t zk_c_offsetof_QtmMetrics_thermal(void) { return offsetof(QtmMetrics, thermal); }
