@@ -11,11 +11,10 @@ TEST(StutterChainUnderWine, RootCauseNamesARealHogAndTheHardRecoveryIdlesIt) {
     auto setConfig = ZK_LOAD(QTM_SetConfig);
     auto start = ZK_LOAD(QTM_Start);
     auto stop = ZK_LOAD(QTM_Stop);
-    auto setLog = ZK_LOAD(QTM_Stutter_SetLogCallback);
     auto setRecovery = ZK_LOAD(QTM_SetRecoveryConfig);
     auto pfReset = ZK_LOAD(PF_Reset);
     auto rootCause = ZK_LOAD(QTM_GetStutterRootCause);
-    ASSERT_TRUE(getConfig && setConfig && start && stop && setLog && setRecovery && pfReset && rootCause);
+    ASSERT_TRUE(getConfig && setConfig && start && stop && setRecovery && pfReset && rootCause);
     auto game = zkw::startHelper(L"game.exe", L"sleep");
     auto hog = zkw::startOrphanHelper(L"hog.exe", L"hog");
     ASSERT_TRUE(game && hog);
@@ -29,15 +28,12 @@ TEST(StutterChainUnderWine, RootCauseNamesARealHogAndTheHardRecoveryIdlesIt) {
     // Every real stutter is a hard one, whatever the machine's load makes of the p99.
     const QtmRecoveryConfig recovery{0, 0, 0, 15, 0.0, 0.0};
     setRecovery(&recovery);
-    zkw::clearLines();
-    setLog(zkw::keepLine);
     pfReset();
     ASSERT_EQ(start(), 1);
 
     // The first walk only records; the next one, 10 s later, measures the CPU shares.
     PfRootCause out{};
     uint32_t rec = 0;
-    std::string seen;  // what the walks named instead, for the failure message
     for (const ULONGLONG deadline = GetTickCount64() + 45000; GetTickCount64() < deadline;) {
         Sleep(250);
         PfRootCause found{};
@@ -49,20 +45,14 @@ TEST(StutterChainUnderWine, RootCauseNamesARealHogAndTheHardRecoveryIdlesIt) {
             rec = mode;
             break;
         }
-        const double score = found.score;
-        if (r != 0)
-            seen += " [r=" + std::to_string(r) + " " + found.name + " score=" + std::to_string(score) +
-                    " recovery=" + std::to_string(mode) + "]";
     }
     stop();
-    setLog(nullptr);
     setConfig(&original);
 
-    ASSERT_EQ(out.pid, hog->pid) << "the hog was not named and recovered within 45 s;" << seen;
+    ASSERT_EQ(out.pid, hog->pid) << "the hog was not named and recovered within 45 s";
     EXPECT_STREQ(out.name, "hog.exe");
     EXPECT_EQ(out.category, 1);
     EXPECT_EQ(rec, 2u) << "a hard minimum score of 0 makes every real stutter a hard one";
-    EXPECT_TRUE(zkw::logged("[INFO] [StutterQTM] HARD recovery complete."));
     EXPECT_EQ(GetPriorityClass(hog->process), zkw::kIdle);
     EXPECT_EQ(GetPriorityClass(game->process), zkw::kNormal) << "the game is never touched";
 }
