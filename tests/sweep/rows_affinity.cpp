@@ -23,14 +23,13 @@ void addAffinityRows(Rows& rows) {
                         AffinitySecurityEventC out{};
                         return fn(nullptr, 5) == 0 && fn(&out, 0) == 0 && fn(&out, -1) == 0 && fn(&out, INT_MIN) == 0;
                     }});
-    rows.push_back({"Zelkor_Affinity_GetMetrics(NULL, NULL, NULL), Zelkor_Affinity_SetMinLogLevel(INT_MIN / INT_MAX)",
-                    "nothing", [](const Env&) {
-                        ZK_SWEEP(Zelkor_Affinity_GetMetrics)(nullptr, nullptr, nullptr);
-                        ZK_SWEEP(Zelkor_Affinity_SetMinLogLevel)(INT_MIN);
-                        ZK_SWEEP(Zelkor_Affinity_SetMinLogLevel)(INT_MAX);
-                        ZK_SWEEP(Zelkor_Affinity_SetMinLogLevel)(0);
-                        return true;
-                    }});
+    returns(rows, "Zelkor_Affinity_GetMetrics(NULL, NULL, NULL), Zelkor_Affinity_SetMinLogLevel(INT_MIN / INT_MAX)",
+            "nothing", [] {
+                ZK_SWEEP(Zelkor_Affinity_GetMetrics)(nullptr, nullptr, nullptr);
+                ZK_SWEEP(Zelkor_Affinity_SetMinLogLevel)(INT_MIN);
+                ZK_SWEEP(Zelkor_Affinity_SetMinLogLevel)(INT_MAX);
+                ZK_SWEEP(Zelkor_Affinity_SetMinLogLevel)(0);
+            });
     rows.push_back({"Zelkor_Affinity_DynamicStepForPid(pid, NULL, 5 / samples, 0 / samples, INT_MIN)", "0",
                     [](const Env& e) {
                         auto fn = ZK_SWEEP(Zelkor_Affinity_DynamicStepForPid);

@@ -5,29 +5,25 @@
 namespace zksweep {
 
 void addLifecycleRows(Rows& rows) {
-    rows.push_back({"QTM_ResetMetrics(), PF_Init() twice, PF_Reset() before any walk", "return", [](const Env&) {
-                        ZK_SWEEP(QTM_ResetMetrics)();
-                        ZK_SWEEP(PF_Init)();
-                        ZK_SWEEP(PF_Init)();
-                        ZK_SWEEP(PF_Reset)();
-                        return true;
-                    }});
+    returns(rows, "QTM_ResetMetrics(), PF_Init() twice, PF_Reset() before any walk", "return", [] {
+        ZK_SWEEP(QTM_ResetMetrics)();
+        ZK_SWEEP(PF_Init)();
+        ZK_SWEEP(PF_Init)();
+        ZK_SWEEP(PF_Reset)();
+    });
     rows.push_back({"QTM_Start() twice, then QTM_Stop() twice", "1, 1; the worker stopped", [](const Env&) {
                         const bool started = ZK_SWEEP(QTM_Start)() == 1 && ZK_SWEEP(QTM_Start)() == 1;
                         ZK_SWEEP(QTM_Stop)();
                         ZK_SWEEP(QTM_Stop)();
                         return started;
                     }});
-    rows.push_back({"Zelkor_Affinity_Cleanup() and ResetAll() before Initialize, twice each", "return",
-                    [](const Env&) {
+    rows.push_back({"Zelkor_Affinity_Cleanup() and ResetAll() before Initialize, twice each, then "
+                    "Zelkor_Affinity_RefreshInverse() without a layout",
+                    "0", [](const Env&) {
                         for (int i = 0; i < 2; ++i) {
                             ZK_SWEEP(Zelkor_Affinity_Cleanup)();
                             ZK_SWEEP(Zelkor_Affinity_ResetAll)();
                         }
-                        return true;
-                    }});
-    rows.push_back({"Zelkor_Affinity_RefreshInverse() without a layout", "0", [](const Env&) {
-                        ZK_SWEEP(Zelkor_Affinity_ResetAll)();
                         return ZK_SWEEP(Zelkor_Affinity_RefreshInverse)() == 0;
                     }});
     rows.push_back({"SetAffinityLogCallback(NULL), Zelkor_Affinity_DiagnoseStatus() without a layout, "

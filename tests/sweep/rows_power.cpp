@@ -13,13 +13,12 @@ void addPowerRows(Rows& rows) {
                         ZK_SWEEP(Zelkor_Driverless_Cleanup)();
                         return ZK_SWEEP(Zelkor_Driverless_GetMode)() == 0;
                     }});
-    rows.push_back({"Zelkor_Power_GetActivePlan(NULL)", "0", [](const Env&) {
-                        return ZK_SWEEP(Zelkor_Power_GetActivePlan)(nullptr) == 0;
-                    }});
-    rows.push_back({"Zelkor_Power_SetCpuThrottle(NULL, 101 / 0 / 50 / UINT32_MAX, 100 / -1 / 101 / 100)",
+    rows.push_back({"Zelkor_Power_GetActivePlan(NULL), "
+                    "Zelkor_Power_SetCpuThrottle(NULL, 101 / 0 / 50 / UINT32_MAX, 100 / -1 / 101 / 100)",
                     "0, nothing written", [](const Env&) {
                         auto fn = ZK_SWEEP(Zelkor_Power_SetCpuThrottle);
-                        return fn(nullptr, 101, 100) == 0 && fn(nullptr, 0, -1) == 0 && fn(nullptr, 50, 101) == 0 &&
+                        return ZK_SWEEP(Zelkor_Power_GetActivePlan)(nullptr) == 0 && fn(nullptr, 101, 100) == 0 &&
+                               fn(nullptr, 0, -1) == 0 && fn(nullptr, 50, 101) == 0 &&
                                fn(nullptr, std::numeric_limits<uint32_t>::max(), 100) == 0 &&
                                fn(nullptr, 0, std::numeric_limits<int32_t>::min()) == 0;
                     }});

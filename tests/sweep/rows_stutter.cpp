@@ -1,5 +1,4 @@
 // The sampler, the profiler and the recovery chain.
-#include <cmath>
 #include <cstring>
 #include <limits>
 
@@ -28,7 +27,6 @@ void addStutterRows(Rows& rows) {
                         const double r = ZK_SWEEP(QTM_GetStutterRisk)();
                         return r >= 0.0 && r <= 1.0;
                     }});
-    returns(rows, "QTM_Stop() while stopped", "returns", [] { ZK_SWEEP(QTM_Stop)(); });
     returns(rows, "QTM_SetLogCallback(NULL)", "silenced", [] { ZK_SWEEP(QTM_SetLogCallback)(nullptr); });
     returns(rows, "PF_SetLogCallback(NULL)", "silenced", [] { ZK_SWEEP(PF_SetLogCallback)(nullptr); });
     rows.push_back({"PF_GetRootCause(pid, NaN, -1, NULL)", "-1", [](const Env& e) {
