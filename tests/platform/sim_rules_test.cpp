@@ -252,10 +252,6 @@ TEST_F(SimRulesTest, ModuleThreadsRunDetachedAndTheMachineOutlivesThem) {
     EXPECT_EQ(machine.moduleThreadsRunning(), 0u);
 }
 
-TEST(SimMachineTest, NoMachineInstalledStopsAtOnce) {
-    EXPECT_DEATH(platform::api(), "no simulated machine installed");
-}
-
 TEST(SimMachineTest, Utf8InvalidSequencesBecomeReplacementCharacters) {
     sim::SimMachine m;
     const std::pair<const char*, std::u16string> cases[] = {
