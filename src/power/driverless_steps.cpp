@@ -34,6 +34,7 @@ std::uint32_t countPhysicalCores() {
     // SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX: Relationship and Size, then the payload.
     std::uint32_t cores = 0;
     // length is the buffer's size: the second bound only guards a length changed between the calls.
+    // A record is far longer than its 8-byte head, so a bound of 9 would walk the same records.
     for (std::size_t at = 0; at + 8 <= length && at + 8 <= buffer.size();) {
         std::uint32_t head[2];
         std::memcpy(head, buffer.data() + at, sizeof head);

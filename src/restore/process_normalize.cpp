@@ -15,7 +15,8 @@ namespace {
 using platform::ProcessHandle;
 
 constexpr std::uint32_t kProtectionLevelNone = 0xFFFFFFFEu;
-// A TOKEN_USER of up to this many bytes is read; a larger one counts as unreadable.
+// A TOKEN_USER of up to this many bytes is read; a larger one counts as unreadable. Records grow
+// in steps of four bytes (one sub-authority), so 69 to 71 would admit exactly the same ones.
 constexpr std::uint32_t kTokenUserBytes = 68;
 
 // Compared without regard to case.

@@ -156,6 +156,7 @@ PfMeasures Profiler::measure(History& h, const platform::ProcessHandle& process,
 
     if (memoryRead) {
         m.ramMB = static_cast<double>(memory.workingSetSize) / kBytesPerMB;
+        // An unchanged count gives 0 faults by either comparison.
         if (h.pageFaults != 0 && memory.pageFaultCount > h.pageFaults) m.faults = memory.pageFaultCount - h.pageFaults;
     }
     h.pageFaults = memoryRead ? memory.pageFaultCount : 0;

@@ -53,7 +53,7 @@ TEST_F(KillRules, EndsCandidatesAndSparesProtectedNames) {
         {"epicwebhelper.exe", false, false, true}, {"epicwebhelper.exe", true, true, false},
         {"discord.exe", true, false, false},      {"vgcupdater.exe", true, false, false},
         {"chrome(1).exe", true, false, false},    {"chrome+.exe", true, false, false},
-        {"obs64.exe", true, false, false},        {"myupdater.exe", false, false, true},
+        {"obs64.exe", true, false, false},        {"my-updater_2.exe", false, false, true},
         {"opera gx.exe", false, false, true},     {"notepad.exe", true, false, false},
         {"steamwebhelper.exe", false, false, true}, {"steamwebhelper.exe", false, true, false},
     };

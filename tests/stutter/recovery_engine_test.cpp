@@ -125,7 +125,7 @@ TEST_F(RecoveryEngineTest, ModeSelection) {
 }
 
 TEST_F(RecoveryEngineTest, SoftCpuOffenderGetsAffinityThenThrottle) {
-    config(1, 100);
+    config(4, 100);  // the score is the soft minimum
     softStutter();
     ctx.cpuMaxPct = ctx.ramPct = kNaN;  // printed as 0
     const double t0 = now();
