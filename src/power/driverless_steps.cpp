@@ -83,6 +83,7 @@ bool Driverless::purgeStandbyList() {
     (void)platform::enablePrivilege("SeProfileSingleProcessPrivilege");
     const std::int32_t status = platform::purgeStandbyList();
     if (!win::ntSuccess(status)) {
+        // A 32-bit status takes at most 8 hex digits: any size from 9 up reads the same.
         char hex[16];
         std::snprintf(hex, sizeof hex, "%x", static_cast<unsigned>(status));
         log.log(kWarning, Message() << "[Driverless] StandbyPurge: NtSetSystemInformation failed (status=0x" << hex

@@ -34,6 +34,7 @@ WindowStats analyseSorted(const double* sorted, std::size_t n, double spikeFacto
 double clamp01(double x) {
     // Negative zero becomes +0 here, so that no figure reads -0.00.
     if (!(x > 0.0)) return 0.0;  // also NaN
+    // At exactly 1 both branches give 1.
     return x < 1.0 ? x : 1.0;
 }
 
