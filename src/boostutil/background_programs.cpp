@@ -19,7 +19,8 @@ std::u16string_view exeName(const platform::ProcessEntry& row) {
 
 // Names with anything else (brackets, "+", ...) are never ended.
 bool isPlainName(std::u16string_view name) {
-    // An empty name matches no candidate and snapshot names hold at most 260 units: this states the rule.
+    // An empty name matches no candidate and snapshot names hold at most 259 units: this states the rule
+    // (so any bound from 259 up reads the same).
     if (name.empty() || name.size() > 260) return false;
     return std::all_of(name.begin(), name.end(), [](char16_t c) {
         return isLetterOrDigit(c) || c == u'.' || c == u' ' || c == u'-' || c == u'_';

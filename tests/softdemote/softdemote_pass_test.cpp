@@ -72,10 +72,12 @@ TEST_F(SoftDemotePassTest, FourProcessorsDemoteOnTheReservedCoreAboveThreePercen
 }
 
 TEST_F(SoftDemotePassTest, OrdinaryRuleAndSpikeRule) {
-    struct Case { double copierCpu; bool spike, copierDemoted; };
-    // A copier moving 6 MB between passes at 2 %: heavy I/O alone needs more than 3 %,
-    // but during a spike any I/O-heavy process above 1.5 % goes.
-    for (const Case c : {Case{2.0, false, false}, Case{2.0, true, true}, Case{3.5, false, true}}) {
+    struct Case { double copierCpu; bool spike, copierDemoted; std::uint64_t readBytes = 0; };
+    // A copier writing 6 MB between passes at 2 %: heavy I/O alone needs more than 3 %,
+    // but during a spike any I/O-heavy process above 1.5 % goes. Reading exactly the
+    // tier's 5,000,000 bytes instead is not heavy.
+    for (const Case c : {Case{2.0, false, false}, Case{2.0, true, true}, Case{3.5, false, true},
+                         Case{2.0, true, false, 5'000'000}}) {
         SCOPED_TRACE(::testing::Message() << "cpu " << c.copierCpu << (c.spike ? " spike" : ""));
         common::resetAllModules();
         listen();
@@ -84,7 +86,9 @@ TEST_F(SoftDemotePassTest, OrdinaryRuleAndSpikeRule) {
         auto e = engine("mid", 8);
         machine.addSystemTimes(100, 900);
         e->runDemotionPass();
-        machine.withProcess(801, [](sim::SimProcess& p) { p.io.writeTransfer += 6'000'000; });
+        machine.withProcess(801, [&](sim::SimProcess& p) {
+            (c.readBytes ? p.io.readTransfer : p.io.writeTransfer) += c.readBytes ? c.readBytes : 6'000'000;
+        });
         machine.addSystemTimes(c.spike ? 500 : 100, c.spike ? 500 : 900);
         burn({{801, c.copierCpu}, {802, 5.9}}, 1000, 8);
         const softdemote::PassResult pass = e->runDemotionPass();
