@@ -202,9 +202,7 @@ TEST_F(ProfilerTest, ReusedProcessIdStartsOverWhicheverCounterFell) {
 
 TEST_F(ProfilerTest, ResultRecordAndTheBestOfEqualAndHigherScores) {
     // Names: as listed, converted to the ANSI code page, cut to 63 characters.
-    std::u16string longName(80, u'x');
-    longName[0] = u'\x00E9';
-    longName[1] = u'\x4E2D';
+    const std::u16string longName = u"\x00E9\x4E2D" + std::u16string(78, u'x');
     machine.addProcess(600, 4, longName).memory.workingSetSize = 3000 * MB;
     SimProcess& second = machine.addProcess(601, 4, std::u16string(u"Second.EXE"));
     second.memory.workingSetSize = 3000 * MB;

@@ -36,7 +36,6 @@ TEST_F(RecoveryStateTest, CooldownLengthsByLevelAndSizeAndTheirEnd) {
         recoveryState().armCooldown(pid, c.level, c.rssMB);
         EXPECT_DOUBLE_EQ(recoveryState().cooldownUntil(pid++) - t0, c.seconds) << c.level << " " << c.rssMB;
     }
-    EXPECT_EQ(recoveryState().cooldownUntil(99), 0.0);
     // Pid 10's 255 s.
     machine.advanceMs(254'999);
     EXPECT_TRUE(recoveryState().inCooldown(10, now()));
@@ -99,7 +98,6 @@ TEST(RecoveryText, MegabytesAndReasonWords) {
     EXPECT_EQ(zk::stutter::wholeMegabytes(350.9), 350u);
     EXPECT_EQ(zk::stutter::wholeMegabytes(-5.0), 0u);
     EXPECT_EQ(zk::stutter::wholeMegabytes(std::nan("")), 0u);
-    EXPECT_EQ(zk::stutter::wholeMegabytes(1e30), UINT64_MAX);
     EXPECT_EQ(zk::stutter::wholeMegabytes(18446744073709551616.0), UINT64_MAX);  // 2^64: the first too large
     const char* words[] = {"unknown", "cpu", "io", "ram", "faults", "unknown"};
     for (int category = 0; category <= 5; ++category) EXPECT_EQ(zk::stutter::reasonWord(category), words[category]);

@@ -19,15 +19,13 @@ void addIoTunerRows(Rows& rows) {
                                fn(e.missingPid, 0, 0, 0, 0) == 0 && fn(e.ownPid, e.missingPid, e.ownPid, 1, 0) == 0 &&
                                fn(e.ownedPid, e.ownedPid, 0, 1, 0) == 0 && fn(e.ownedPid, 0, e.ownedPid, 1, 0) == 0;
                     }});
-    rows.push_back({"Zelkor_HardQuarantine_Offender(0 / 4, ...)", "-1", [](const Env& e) {
-                        auto fn = ZK_SWEEP(Zelkor_HardQuarantine_Offender);
-                        return fn(0, 0) == -1 && fn(4, static_cast<int32_t>(e.missingPid)) == -1;
-                    }});
-    rows.push_back({"Zelkor_HardQuarantine_Offender(own / missing / -8 / game itself, ...)", "0", [](const Env& e) {
+    rows.push_back({"Zelkor_HardQuarantine_Offender(0 / 4, ...), (own / missing / -8 / game itself, ...)", "-1, 0",
+                    [](const Env& e) {
                         auto fn = ZK_SWEEP(Zelkor_HardQuarantine_Offender);
                         const auto own = static_cast<int32_t>(e.ownPid), owned = static_cast<int32_t>(e.ownedPid);
-                        return fn(own, 0) == 0 && fn(static_cast<int32_t>(e.missingPid), -1) == 0 && fn(-8, 0) == 0 &&
-                               fn(owned, owned) == 0;
+                        const auto missing = static_cast<int32_t>(e.missingPid);
+                        return fn(0, 0) == -1 && fn(4, missing) == -1 && fn(own, 0) == 0 && fn(missing, -1) == 0 &&
+                               fn(-8, 0) == 0 && fn(owned, owned) == 0;
                     }});
     returns(rows, "Zelkor_IOTuner_Restore() with nothing recorded", "returns", [] {
         ZK_SWEEP(Zelkor_IOTuner_Restore)();

@@ -6,9 +6,6 @@
 namespace zksweep {
 
 void addPowerRows(Rows& rows) {
-    returns(rows, "SetDriverlessLogCallback(NULL)", "delivery stops", [] {
-        ZK_SWEEP(SetDriverlessLogCallback)(nullptr);
-    });
     rows.push_back({"Zelkor_Driverless_Cleanup() without a boost", "nothing", [](const Env&) {
                         ZK_SWEEP(Zelkor_Driverless_Cleanup)();
                         return ZK_SWEEP(Zelkor_Driverless_GetMode)() == 0;
@@ -22,7 +19,8 @@ void addPowerRows(Rows& rows) {
                                fn(nullptr, std::numeric_limits<uint32_t>::max(), 100) == 0 &&
                                fn(nullptr, 0, std::numeric_limits<int32_t>::min()) == 0;
                     }});
-    returns(rows, "Zelkor_Power_GetLastError(), Zelkor_Power_IsElevated()", "return", [] {
+    returns(rows, "SetDriverlessLogCallback(NULL), Zelkor_Power_GetLastError() and IsElevated()", "return", [] {
+        ZK_SWEEP(SetDriverlessLogCallback)(nullptr);
         ZK_SWEEP(Zelkor_Power_GetLastError)();
         ZK_SWEEP(Zelkor_Power_IsElevated)();
     });

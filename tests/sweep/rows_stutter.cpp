@@ -56,17 +56,15 @@ void addStutterRows(Rows& rows) {
         ZK_SWEEP(QTM_Stutter_SetMinLogLevel)(std::numeric_limits<int32_t>::max());
         ZK_SWEEP(QTM_Stutter_SetMinLogLevel)(1);
     });
-    rows.push_back({"QTM_GetStutterRootCause(pid, ..., NULL, NULL)", "-1", [](const Env& e) {
-                        return ZK_SWEEP(QTM_GetStutterRootCause)(e.missingPid, 0.1, 1.0, 50, 50, 50, 50, 1, nullptr,
-                                                                 nullptr) == -1;
-                    }});
-    rows.push_back({"QTM_GetStutterRootCause(missing pid, +inf thresholds, NaN loads, out, NULL)",
-                    "0 (no stutter), or -2 before the first metrics", [](const Env& e) {
+    rows.push_back({"QTM_GetStutterRootCause(pid, ..., NULL, NULL), "
+                    "(missing pid, +inf thresholds, NaN loads, out, NULL)",
+                    "-1, then 0 (no stutter) or -2 before the first metrics", [](const Env& e) {
+                        auto fn = ZK_SWEEP(QTM_GetStutterRootCause);
                         PfRootCause out{};
                         const double inf = std::numeric_limits<double>::infinity();
-                        const int32_t r = ZK_SWEEP(QTM_GetStutterRootCause)(e.missingPid, inf, inf, kNaN, kNaN, kNaN,
-                                                                            kNaN, kNaN, &out, nullptr);
-                        return r == 0 || r == -2;
+                        const int32_t r = fn(e.missingPid, inf, inf, kNaN, kNaN, kNaN, kNaN, kNaN, &out, nullptr);
+                        return fn(e.missingPid, 0.1, 1.0, 50, 50, 50, 50, 1, nullptr, nullptr) == -1 &&
+                               (r == 0 || r == -2);
                     }});
     // NaN thresholds compare as "not below", so they count as a stutter and the walk runs
     // (and with an offender, a recovery): the simulated machine only.
