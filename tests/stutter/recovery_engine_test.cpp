@@ -127,6 +127,7 @@ TEST_F(RecoveryEngineTest, ModeSelection) {
 TEST_F(RecoveryEngineTest, SoftCpuOffenderGetsAffinityThenThrottle) {
     config(1, 100);
     softStutter();
+    ctx.ramPct = ctx.cpuMaxPct = kNaN;  // written as 0
     const double t0 = now();
     EXPECT_EQ(recover(&hog), 1);
     EXPECT_EQ(lines(), (Lines{
@@ -215,6 +216,7 @@ TEST_F(RecoveryEngineTest, HardActionsByReason) {
         EXPECT_EQ(lines().back(), "[INFO] [StutterQTM] HARD recovery complete.");
         EXPECT_DOUBLE_EQ(recoveryState().cooldownUntil(hog.pid) - t0, c.cooldown);
     }
+    EXPECT_EQ(metrics().hardRecoveries, std::size(cases));
 }
 
 TEST_F(RecoveryEngineTest, HardRamReliefLevelsFollowTheMemoryLoad) {
