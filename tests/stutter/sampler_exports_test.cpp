@@ -95,6 +95,9 @@ TEST_F(SamplerExportsTest, OneWorkerWhateverTheFailuresStopJoinsAndRestartWorks)
     EXPECT_EQ(count(kStopped), 2);
     QTM_SetLogCallback(nullptr);  // silent: no line
     EXPECT_EQ(count("[QTM] Logging enabled."), 1);
+    zk::common::resetAllModules();  // a library loaded afresh has no figures
+    QTM_GetMetrics(&m);
+    EXPECT_EQ(m.meanMs, 0.0);
 }
 
 // A callback that stops on the worker's own thread, or stops, restarts and stops again:
