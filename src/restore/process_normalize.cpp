@@ -58,6 +58,7 @@ bool runsAsUser(std::uint32_t pid) {
     if (!h || isProtected(h)) return false;
     platform::Tokens& tokens = platform::tokens();
     const platform::TokenHandle token = tokens.openProcessTokenOf(h, win::TOKEN_QUERY);
+    // Without this return the token user query fails on the null handle alike.
     if (!token) return false;
     platform::TokenUserSid sid;
     return tokens.getTokenUser(token, kTokenUserBytes, sid) && !isServiceAccount(sid);

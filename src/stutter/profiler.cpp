@@ -177,6 +177,7 @@ PfMeasures Profiler::measure(History& h, const platform::ProcessHandle& process,
 void Profiler::resetForTests() {
     std::lock_guard lk(lock_);
     history_.clear();
+    // Already false: every walk clears the flag as it leaves, even by an exception.
     scanning_.store(false);
     // Any negative tick means "no walk yet".
     lastWalkTick_.store(-1);

@@ -57,6 +57,10 @@ TEST_F(SignatureGate, EveryCheckIsRecordedButVerifiedOncePerLifetime) {
     machine.advanceMs(299'000);
     ASSERT_EQ(Zelkor_Affinity_ApplyInverseForPid(kGame), 1);
     EXPECT_EQ(verifierRuns(), 2u);
+    common::resetAllModules();  // a new load keeps no verdicts
+    listen();
+    ASSERT_EQ(Zelkor_Affinity_ApplyInverseForPid(kGame), 1);
+    EXPECT_EQ(verifierRuns(), 1u);
 }
 
 // An unreadable path is a rejection; a check that throws is a failure, reported under the

@@ -167,6 +167,7 @@ TEST_F(ThrottleTest, DebugPrivilegeOnceAndNeverBlocking) {
     std::vector<std::thread> threads;
     for (int i = 0; i < 4; ++i) threads.emplace_back([] { EXPECT_EQ(Zelkor_Throttle_Initialize(), 1); });
     for (auto& t : threads) t.join();
+    EXPECT_TRUE(machine.privilegeEnabled("SeDebugPrivilege")) << "enabled by the initialisation itself";
     EXPECT_TRUE(throttle(kPid, nullptr, true, true));
     const auto changes = machine.changes();
     EXPECT_EQ(std::count(changes.begin(), changes.end(), "AdjustTokenPrivileges SeDebugPrivilege on"), 1);

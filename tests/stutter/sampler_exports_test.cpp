@@ -100,6 +100,18 @@ TEST_F(SamplerExportsTest, OneWorkerWhateverTheFailuresStopJoinsAndRestartWorks)
     EXPECT_EQ(m.meanMs, 0.0);
 }
 
+// A restart measures afresh: nothing of the last run's window stays in its percentiles.
+TEST_F(SamplerExportsTest, ARestartStartsFromAnEmptyWindow) {
+    machine.scriptSleepOvershootUs(std::vector<std::uint64_t>(100, 5000));  // 6 ms samples
+    ASSERT_EQ(QTM_Start(), 1);
+    QtmMetrics m{};
+    ASSERT_TRUE(waitFor([&] { return QTM_GetMetrics(&m), m.p99Ms > 5.0; }));
+    QTM_Stop();
+    machine.scriptSleepOvershootUs({});
+    ASSERT_EQ(QTM_Start(), 1);
+    EXPECT_TRUE(waitFor([&] { return QTM_GetMetrics(&m), m.p99Ms == 1.0; })) << m.p99Ms;
+}
+
 // A callback that stops on the worker's own thread, or stops, restarts and stops again:
 // no stop may wait for itself, nor for the new worker, which waits for this thread to end.
 std::atomic<int> g_starts{0};
