@@ -1,7 +1,6 @@
 #pragma once
 // The lines a module hands its log callback, kept from any thread: one store per Tag.
 
-#include <algorithm>
 #include <mutex>
 #include <string>
 #include <vector>
