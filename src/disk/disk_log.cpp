@@ -125,6 +125,7 @@ std::deque<DiskLogQueue::Entry> DiskLogQueue::queuedForTests() {
 }
 
 void DiskLogQueue::resetForTests() {
+    // Only for the tests' isolation: a worker left running here changes nothing a host can see.
     stopWorker();
     callback_.store(nullptr);
     level_.store(0);
