@@ -4,6 +4,8 @@
 // its exports then know that a call from that callback comes from a thread holding the
 // lock, and answer without waiting for it.
 
+#include <mutex>
+
 namespace zk::common {
 
 class CallbackMark {
@@ -24,6 +26,18 @@ public:
 
     // True on a thread inside this mark's callback, however deeply nested.
     bool onThisThread() const noexcept;
+
+    // Stores value into a field that `lock` guards. The callback runs with that lock held,
+    // so a thread inside it stores at once instead of waiting for itself.
+    template <class Lock, class T>
+    void storeGuarded(Lock& lock, T& field, T value) const {
+        if (onThisThread()) {
+            field = value;
+            return;
+        }
+        std::lock_guard lk(lock);
+        field = value;
+    }
 };
 
 }  // namespace zk::common

@@ -31,13 +31,6 @@ void DriverlessLogger::log(int level, std::string_view message) {
     }
 }
 
-void DriverlessLogger::setCallback(DriverlessLogCallback cb) {
-    if (callingBack()) {
-        callback_ = cb;
-        return;
-    }
-    std::lock_guard lk(mutex_);
-    callback_ = cb;
-}
+void DriverlessLogger::setCallback(DriverlessLogCallback cb) { mark_.storeGuarded(mutex_, callback_, cb); }
 
 }  // namespace zk::power

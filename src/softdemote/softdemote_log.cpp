@@ -17,14 +17,7 @@ void SoftDemoteLogger::log(std::string_view message) {
     platform::system().writeStdOut(line_);
 }
 
-void SoftDemoteLogger::setCallback(SoftDemoteLogCallback cb) {
-    if (callingBack()) {
-        callback_ = cb;
-        return;
-    }
-    std::lock_guard lk(mutex_);
-    callback_ = cb;
-}
+void SoftDemoteLogger::setCallback(SoftDemoteLogCallback cb) { mark_.storeGuarded(mutex_, callback_, cb); }
 
 void SoftDemoteLog(std::string_view message) { module().log.log(message); }
 

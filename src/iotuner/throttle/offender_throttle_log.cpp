@@ -43,14 +43,7 @@ void ZK_CALL wideLogAdapter(const char* text) {
     offenderThrottle().logWide(wide);
 }
 
-void OffenderThrottle::setLogCallback(ThrottleLogCallbackW cb) {
-    if (callingBack()) {
-        logCallback_ = cb;
-        return;
-    }
-    std::lock_guard lk(logMutex_);
-    logCallback_ = cb;
-}
+void OffenderThrottle::setLogCallback(ThrottleLogCallbackW cb) { logMark_.storeGuarded(logMutex_, logCallback_, cb); }
 
 void OffenderThrottle::logWide(const char16_t* text) {
     if (callingBack()) return;  // it would wait forever on the lock its own thread holds
