@@ -1,7 +1,6 @@
 // Boost, dynamic step and refresh over time on the simulated clock; the module's
 // set-up and tear-down; the child monitor.
 
-#include <chrono>
 #include <stdexcept>
 #include <thread>
 
@@ -9,6 +8,7 @@
 #include "affinity/boost.h"
 #include "affinity/child_monitor.h"
 #include "affinity_fixture.h"
+#include "support/watchdog.h"
 
 namespace zk::test {
 namespace {
@@ -167,13 +167,6 @@ TEST_F(BoostAndRefresh, InitializeCleanupAndResetAll) {
     EXPECT_EQ(metrics().modified, 4u);
 }
 
-// Whether done() comes true on another thread: the 30 s of real time are a watchdog only.
-bool within30s(const std::function<bool()>& done) {
-    const auto watchdog = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (!done() && std::chrono::steady_clock::now() < watchdog) std::this_thread::yield();
-    return done();
-}
-
 // The monitors' pause is a minute long: each step below must wake the monitor in it.
 TEST_F(BoostAndRefresh, MonitorRunsOnlyWhenEnabledOnePerGameAndStopsOnCleanup) {
     ASSERT_EQ(Zelkor_Affinity_ApplyBoostForPid(kGame), 1);
@@ -188,12 +181,12 @@ TEST_F(BoostAndRefresh, MonitorRunsOnlyWhenEnabledOnePerGameAndStopsOnCleanup) {
     affinity::ChildMonitorControl& control = affinity::affinity().monitor;
     const std::string exiting = "[INFO] [ChildMonitor] (noop) Exiting for parent PID 500";
     ASSERT_EQ(Zelkor_Affinity_ApplyBoostForPid(kGame), 1);
-    ASSERT_TRUE(within30s([&] { return control.pausing() == 1; }));
+    ASSERT_TRUE(eventually([&] { return control.pausing() == 1; }));
     ASSERT_EQ(Zelkor_Affinity_ApplyBoostForPid(kGame), 1);  // the first monitor is woken and leaves
-    EXPECT_TRUE(within30s([&] { return logged(exiting) == 1 && control.pausing() == 1; }));
+    EXPECT_TRUE(eventually([&] { return logged(exiting) == 1 && control.pausing() == 1; }));
     EXPECT_EQ(logged(exiting), 1u);
     Zelkor_Affinity_Cleanup();  // wakes the second
-    EXPECT_TRUE(within30s([&] { return logged(exiting) == 2; }));
+    EXPECT_TRUE(eventually([&] { return logged(exiting) == 2; }));
     machine.joinModuleThreads();
     EXPECT_EQ(logged("[INFO] [ChildMonitor] (noop) Started for parent PID 500"), 2u);
 
@@ -213,7 +206,7 @@ TEST_F(BoostAndRefresh, MonitorEndsByItselfWhenItsGameEndsPollingAtLeastEveryTen
     EXPECT_EQ(affinity::childMonitorPollMs(), 10);
     ASSERT_EQ(Zelkor_Affinity_ApplyBoostForPid(kGame), 1);
     machine.exitProcess(kGame);
-    ASSERT_TRUE(within30s([] { return logged("[INFO] [ChildMonitor] (noop) Exiting for parent PID 500") == 1; }));
+    ASSERT_TRUE(eventually([] { return logged("[INFO] [ChildMonitor] (noop) Exiting for parent PID 500") == 1; }));
     machine.joinModuleThreads();
     EXPECT_EQ(logged("[INFO] [ChildMonitor] (noop) Parent PID ended \xE2\x86\x92 stopping monitor"), 1u);
 }

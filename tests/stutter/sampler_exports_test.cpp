@@ -4,8 +4,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
-#include <functional>
 #include <mutex>
 #include <new>
 #include <string>
@@ -29,12 +27,6 @@ void ZK_CALL collect(const char* line) {
 long count(const std::string& line) {
     std::lock_guard lk(g_logMutex);
     return std::count(g_log.begin(), g_log.end(), line);
-}
-
-// Waits (bounded) for the worker; the simulated clock makes its ticks instant.
-bool waitFor(const std::function<bool()>& cond) {
-    for (int i = 0; i < 20000 && !cond(); ++i) std::this_thread::sleep_for(std::chrono::microseconds(100));
-    return cond();
 }
 
 const std::string kStarted = "[QTM] Sampling started.";
@@ -75,7 +67,7 @@ TEST_F(SamplerExportsTest, OneWorkerWhateverTheFailuresStopJoinsAndRestartWorks)
     EXPECT_EQ(QTM_Start(), 1);
     EXPECT_EQ(QTM_Start(), 1);
     QtmMetrics m{};
-    ASSERT_TRUE(waitFor([&] {
+    ASSERT_TRUE(zk::test::eventually([&] {
         QTM_GetMetrics(&m);
         return m.meanMs > 0;
     }));
@@ -106,7 +98,7 @@ TEST_F(SamplerExportsTest, ARestartStartsFromAnEmptyWindow) {
     for (const auto& [overshootUs, p99Ms] : {std::pair{5000ull, 6.0}, std::pair{0ull, 1.0}}) {
         machine.scriptSleepOvershootUs(std::vector<std::uint64_t>(100, overshootUs));
         ASSERT_EQ(QTM_Start(), 1);
-        EXPECT_TRUE(waitFor([&] { return QTM_GetMetrics(&m), m.p99Ms == p99Ms; })) << m.p99Ms;
+        EXPECT_TRUE(zk::test::eventually([&] { return QTM_GetMetrics(&m), m.p99Ms == p99Ms; })) << m.p99Ms;
         QTM_Stop();
     }
 }
@@ -132,7 +124,7 @@ TEST_F(SamplerExportsTest, StopFromTheWorkerThreadNeverWaitsForItselfOrANewerWor
         const int stopped = count(kStopped);
         QTM_SetLogCallback(stopFromCallback);
         ASSERT_EQ(QTM_Start(), 1);
-        ASSERT_TRUE(waitFor([&] { return count(kStopped) == stopped + (restart ? 2 : 1); }));
+        ASSERT_TRUE(zk::test::eventually([&] { return count(kStopped) == stopped + (restart ? 2 : 1); }));
         // A new start waits for the ended workers and runs normally.
         QTM_SetLogCallback(collect);
         ASSERT_EQ(QTM_Start(), 1);

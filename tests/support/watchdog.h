@@ -7,9 +7,16 @@
 #include <cstdlib>
 #include <future>
 #include <thread>
-#include <utility>
 
 namespace zk::test {
+
+// Whether done() comes true on another thread: the 30 s of real time are a watchdog only.
+template <typename Pred>
+bool eventually(Pred done) {
+    const auto watchdog = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!done() && std::chrono::steady_clock::now() < watchdog) std::this_thread::yield();
+    return done();
+}
 
 template <typename Fn>
 void mustReturn(const char* call, Fn&& fn) {
